@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Installs every Debian package the project needs to build, test and run.
+# Safe to run again: apt-get skips what is already installed.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-private-dev qt6-websockets-dev libqt6opengl6-dev
+  qt6-multimedia-dev libgl-dev
+  libjsoncpp-dev
+  libavcodec-dev libavutil-dev libswscale-dev
+  libasio-dev libboost-dev libssl-dev
+  libgtest-dev libgmock-dev
+  fonts-liberation
+  python3
+)
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+echo "setup: all packages present"
