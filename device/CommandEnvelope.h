@@ -38,6 +38,16 @@ struct CommandResult {
 };
 
 // Sends a command. wantHandle/wantDetail pass the outputs; responseBytes > 0
-// passes a response buffer of that size. Any thread.
+// passes a response buffer of that size. The detail output is cleared to 0
+// before the call. Any thread.
 CommandResult sendCommand(const CommandEnvelope& command, bool wantHandle = false,
                           bool wantDetail = false, std::uint32_t responseBytes = 0);
+
+// The function sendCommand() calls, with TOVR_JsonCommand's arguments.
+using CommandFunction = std::int32_t (*)(const char* commandText, std::uint32_t* handleOut, char* response,
+                                         std::uint32_t responseSize, std::uint32_t* detailOut);
+
+// Puts another command function in place of the network library's entry
+// point (tests fake the library this way); nullptr restores the entry point.
+// Returns the function that was in place. Any thread.
+CommandFunction setCommandFunction(CommandFunction function);

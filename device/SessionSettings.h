@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -21,7 +22,9 @@ public:
     static bool isKnownKey(const QString& key);
 
     // The settings file of a recorder: <profile>/VELK_Dvr/<safe address>_<webPort>_config.ini
-    // (with "/" separators). Empty when there is no profile folder.
+    // (with "/" separators). Without a profile folder the system's temporary
+    // folder stands in for it. The address never makes the path leave the
+    // VELK_Dvr folder.
     static QString filePathFor(const QString& address, std::uint32_t webPort);
 
     // Reads the six keys, applies the defaults and creates the folders.
@@ -30,6 +33,8 @@ public:
     // known key, else an empty text.
     QString read(const QString& key) const;
     // For a known key: stores the value in memory (cut to its field) and in the file.
+    // False for an unknown key, a value with a line break or zero character
+    // (refused, nothing changes), before load(), or when the file cannot be written.
     bool write(const QString& key, const QString& value);
 
     const QString& snapPath() const { return m_snapPath; }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Debug output: one function. Lines go to stderr when VELK_DVR_DEBUG is set,
-// and always to a bounded in-memory log that the host and tests can read.
+// Debug output: one function. Lines go to stderr when VELK_DVR_DEBUG is set
+// (looked at once, at the first output), and always to a bounded in-memory
+// log that the host and tests can read. One text longer than 16 KiB is cut.
 #pragma once
 
 #include <cstddef>

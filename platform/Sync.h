@@ -8,6 +8,10 @@
 
 namespace platform {
 
+namespace detail {
+class SentMessageQueue;
+}
+
 // A recursive lock, entered and left by the same thread any number of times.
 class CriticalSection {
 public:
@@ -37,6 +41,9 @@ private:
 
 // A manual- or auto-reset event. An auto-reset event releases one waiter
 // and clears itself; a manual-reset event stays set until reset().
+// A thread that owns windows handles messages sent to them by other threads
+// while it waits here, so a worker that sends to the UI thread never
+// deadlocks against a UI thread waiting for that worker.
 class Event {
 public:
     explicit Event(bool manualReset = false, bool initiallySet = false);
@@ -49,10 +56,18 @@ public:
     static constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
 
 private:
+    friend class detail::SentMessageQueue;
+
+    bool waitPlain(std::uint32_t timeoutMs);
+    // Wakes a window thread waiting here so that it handles a message sent
+    // to one of its windows. Any thread.
+    void wakeForSentMessage();
+
     mutable std::mutex m_mutex;
     std::condition_variable m_cond;
     const bool m_manualReset;
-    bool m_set;  // guarded by m_mutex
+    bool m_set;                       // guarded by m_mutex
+    bool m_sentMessageWake = false;   // guarded by m_mutex
 };
 
 // Milliseconds since an arbitrary start, as a 32-bit number that wraps.

@@ -41,7 +41,8 @@ public:
     WindowHandle handle() const { return m_handle; }
     int controlId() const { return m_controlId; }
 
-    // Timers by id: arming an id again restarts it. UI thread only.
+    // Timers by id: arming an id again restarts it. Intervals below 10 ms
+    // count as 10 ms. UI thread only.
     void setTimerById(std::uint32_t id, std::uint32_t intervalMs);
     void killTimerById(std::uint32_t id);
     bool hasTimer(std::uint32_t id) const;
