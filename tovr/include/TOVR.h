@@ -22,14 +22,36 @@ enum {
     TOVR_ERR_TIMEOUT = 8       /* no answer in time */
 };
 
-/* Device notification kinds delivered to the LOGIN callback. */
+/* Detail codes: the detail output of a call that returned TOVR_ERR_DEVICE
+ * (7), i.e. why the recorder refused. They never collide with results. */
+enum {
+    TOVR_DETAIL_UNKNOWN_USER = 0x10,          /* no user of that name */
+    TOVR_DETAIL_WRONG_PASSWORD = 0x11,        /* the password did not match */
+    TOVR_DETAIL_NO_RIGHT = 0x12,              /* the user may not do this */
+    TOVR_DETAIL_TOO_MANY_CLIENTS = 0x13,      /* the recorder serves no more connections */
+    TOVR_DETAIL_UNSUPPORTED_VERSION = 0x14,   /* no common protocol version */
+    TOVR_DETAIL_BAD_REQUEST = 0x15,           /* the recorder did not understand the request */
+    TOVR_DETAIL_NOT_LOGGED_IN = 0x16,         /* the request needs a login first */
+    TOVR_DETAIL_NO_SUCH_CHANNEL = 0x17,       /* channel number out of range */
+    TOVR_DETAIL_SUBSTREAM_NOT_ENCODED = 0x1C, /* the channel's sub stream is not encoded */
+    TOVR_DETAIL_INTERNAL = 0x29               /* any other failure in the recorder */
+};
+
+/* Device notification kinds delivered to the LOGIN callback. The library
+ * passes on the recorder's device notifications with their own kind, and
+ * reports kind 8 itself when the connection to the recorder is lost and
+ * again when it is back (it reconnects in the background). */
 enum {
     TOVR_DEVICE_NOTIFY_LOGOUT = 3,
     TOVR_DEVICE_NOTIFY_STATE_CHANGED = 8
 };
 
 /* Device callback registered by LOGIN ("CALLBACK" holds its address,
- * "USERDATA" is passed back as userData). Runs on a library thread. */
+ * "USERDATA" is passed back as userData; value1..3 are 0). Runs on the
+ * library's callback thread, one call at a time, never inside a
+ * TOVR_JsonCommand call of the caller and never while the library holds a
+ * lock that a command needs. No call for a device runs after its LOGOUT
+ * (or UNINIT) has returned. */
 typedef int32_t (*TOVR_DeviceCallback)(uint32_t kind, uint32_t userData, uint32_t value1,
                                        uint32_t value2, uint32_t value3);
 

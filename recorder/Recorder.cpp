@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Recorder.h"
+
+#include "HttpServer.h"
+
+namespace velk::recorder {
+
+namespace net = boost::asio;
+
+namespace {
+
+DeviceServerSettings deviceSettings(const RecorderOptions& options)
+{
+    DeviceServerSettings s;
+    s.channels = options.channels;
+    s.heartbeatMs = options.heartbeatMs;
+    s.heartbeatTimeoutMs = options.heartbeatTimeoutMs;
+    s.maxSessions = options.maxClients;
+    return s;
+}
+
+}  // namespace
+
+Recorder::Recorder(net::io_context& io, RecorderOptions options)
+    : m_io(io),
+      m_options(std::move(options)),
+      m_webFolder(m_options.webDir),
+      m_devices(io, deviceSettings(m_options), UserTable(m_options.users))
+{
+}
+
+Recorder::~Recorder()
+{
+    stop();
+}
+
+bool Recorder::start(std::string& message)
+{
+    boost::system::error_code error;
+    const auto address = net::ip::make_address(m_options.bindAddress, error);
+    if (error) {
+        message = "bad bind address: " + m_options.bindAddress;
+        return false;
+    }
+    if (!m_devices.listen(address, m_options.devicePort, message))
+        return false;
+    m_http = std::make_unique<HttpServer>(m_io, *this);
+    return m_http->listen(address, m_options.httpPort, message);
+}
+
+void Recorder::stop()
+{
+    m_devices.stop();
+    if (m_http)
+        m_http->stop();
+}
+
+std::uint16_t Recorder::devicePort() const
+{
+    return m_devices.port();
+}
+
+std::uint16_t Recorder::httpPort() const
+{
+    return m_http ? m_http->port() : 0;
+}
+
+Json::Value Recorder::info() const
+{
+    Json::Value v(Json::objectValue);
+    v["name"] = "velk-recorder";
+    v["version"] = "1.0.0";
+    v["channels"] = m_options.channels;
+    v["devicePort"] = devicePort();
+    v["httpPort"] = httpPort();
+    return v;
+}
+
+Json::Value Recorder::status() const
+{
+    const DeviceServerCounts counts = m_devices.counts();
+    Json::Value v(Json::objectValue);
+    v["ok"] = true;
+    v["frozen"] = m_devices.frozen();
+    v["connections"] = Json::UInt64(counts.connections);
+    v["logins"] = Json::UInt64(counts.logins);
+    v["loginsTotal"] = Json::UInt64(counts.loginsTotal);
+    v["loginFailures"] = Json::UInt64(counts.loginFailures);
+    v["logoutsTotal"] = Json::UInt64(counts.logoutsTotal);
+    v["droppedForSilence"] = Json::UInt64(counts.droppedForSilence);
+    return v;
+}
+
+}  // namespace velk::recorder

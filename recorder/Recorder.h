@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The simulated recorder: its device-protocol server and its web server on
+// one I/O thread, and what the web API reports and changes.
+#pragma once
+
+#include "DeviceServer.h"
+#include "RecorderOptions.h"
+
+#include <boost/asio.hpp>
+
+#include <json/value.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace velk::recorder {
+
+class HttpServer;
+
+class Recorder {
+public:
+    Recorder(boost::asio::io_context& io, RecorderOptions options);
+    ~Recorder();
+
+    // Binds both ports; false (and message) on failure.
+    bool start(std::string& message);
+    void stop();
+
+    std::uint16_t devicePort() const;
+    std::uint16_t httpPort() const;
+    const RecorderOptions& options() const { return m_options; }
+    const std::filesystem::path& webFolder() const { return m_webFolder; }
+    DeviceServer& devices() { return m_devices; }
+
+    // GET /api/info
+    Json::Value info() const;
+    // GET /sim/status
+    Json::Value status() const;
+
+private:
+    boost::asio::io_context& m_io;
+    const RecorderOptions m_options;
+    const std::filesystem::path m_webFolder;
+    DeviceServer m_devices;
+    std::unique_ptr<HttpServer> m_http;
+};
+
+}  // namespace velk::recorder

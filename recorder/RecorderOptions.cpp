@@ -1,0 +1,145 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "RecorderOptions.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+namespace velk::recorder {
+
+namespace {
+
+bool parseNumber(std::string_view text, std::uint64_t minValue, std::uint64_t maxValue, std::uint64_t& out)
+{
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < minValue || value > maxValue)
+        return false;
+    out = value;
+    return true;
+}
+
+}  // namespace
+
+std::string usageText()
+{
+    return "usage: velk-recorder [options]\n"
+           "  --port N                 device protocol port (default 9000; 0 = any free port)\n"
+           "  --http-port N            web page and API port (default 8080; 0 = any free port)\n"
+           "  --bind ADDR              address to listen on (default 127.0.0.1)\n"
+           "  --channels N             number of channels, 1..64 (default 16)\n"
+           "  --user NAME:PASSWORD     a user account; repeatable (default admin:admin)\n"
+           "  --data DIR               folder for stored data (default $XDG_DATA_HOME/velk-recorder\n"
+           "                           or ~/.local/share/velk-recorder)\n"
+           "  --web DIR                folder of the web page served at / (default <exe>/../../web if present)\n"
+           "  --heartbeat-ms N         heartbeat interval towards clients (default 1000)\n"
+           "  --heartbeat-timeout-ms N drop a client silent this long (default 4000)\n"
+           "  --max-clients N          device-protocol connections served at once, 1..4096 (default 256)\n"
+           "  --help                   this text\n"
+           "On start one line is printed: velk-recorder: device port <N> http port <M>\n";
+}
+
+ParseOutcome parseOptions(int argc, const char* const* argv, RecorderOptions& options, std::string& message)
+{
+    bool usersGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h")
+            return ParseOutcome::Help;
+
+        std::string_view name = arg;
+        std::string_view value;
+        bool hasValue = false;
+        if (const auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string_view::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+            hasValue = true;
+        }
+        const bool known = name == "--port" || name == "--http-port" || name == "--bind" || name == "--channels" ||
+                           name == "--user" || name == "--data" || name == "--web" || name == "--heartbeat-ms" ||
+                           name == "--heartbeat-timeout-ms" || name == "--max-clients";
+        if (!known) {
+            message = "unknown option: " + std::string(arg);
+            return ParseOutcome::Error;
+        }
+        if (!hasValue) {
+            if (i + 1 >= argc) {
+                message = "option " + std::string(name) + " needs a value";
+                return ParseOutcome::Error;
+            }
+            value = argv[++i];
+        }
+
+        std::uint64_t number = 0;
+        const auto bad = [&](const char* what) {
+            message = "bad value for " + std::string(name) + ": '" + std::string(value) + "' (" + what + ")";
+            return ParseOutcome::Error;
+        };
+        if (name == "--port" || name == "--http-port") {
+            if (!parseNumber(value, 0, 65535, number))
+                return bad("a port number 0..65535");
+            (name == "--port" ? options.devicePort : options.httpPort) = static_cast<std::uint16_t>(number);
+        } else if (name == "--channels") {
+            if (!parseNumber(value, 1, 64, number))
+                return bad("1..64");
+            options.channels = static_cast<std::uint32_t>(number);
+        } else if (name == "--heartbeat-ms" || name == "--heartbeat-timeout-ms") {
+            if (!parseNumber(value, 10, 600000, number))
+                return bad("10..600000 milliseconds");
+            (name == "--heartbeat-ms" ? options.heartbeatMs : options.heartbeatTimeoutMs) =
+                static_cast<std::uint32_t>(number);
+        } else if (name == "--max-clients") {
+            if (!parseNumber(value, 1, 4096, number))
+                return bad("1..4096");
+            options.maxClients = static_cast<std::uint32_t>(number);
+        } else if (name == "--bind") {
+            if (value.empty())
+                return bad("an address");
+            options.bindAddress = std::string(value);
+        } else if (name == "--user") {
+            const auto colon = value.find(':');
+            if (colon == std::string_view::npos || colon == 0)
+                return bad("NAME:PASSWORD with a non-empty name");
+            if (!usersGiven)
+                options.users.clear();
+            usersGiven = true;
+            options.users.push_back(UserAccount{std::string(value.substr(0, colon)), std::string(value.substr(colon + 1))});
+        } else if (name == "--data" || name == "--web") {
+            if (value.empty())
+                return bad("a folder");
+            (name == "--data" ? options.dataDir : options.webDir) = std::string(value);
+        }
+    }
+    if (options.heartbeatTimeoutMs < 2 * options.heartbeatMs) {
+        message = "--heartbeat-timeout-ms must be at least twice --heartbeat-ms";
+        return ParseOutcome::Error;
+    }
+    if (options.users.empty())
+        options.users.push_back(UserAccount{"admin", "admin"});
+    return ParseOutcome::Run;
+}
+
+std::string defaultDataFolder()
+{
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/')
+        return (std::filesystem::path(xdg) / "velk-recorder").string();
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return (std::filesystem::path(home) / ".local" / "share" / "velk-recorder").string();
+    return "velk-recorder-data";
+}
+
+std::string defaultWebFolder()
+{
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return {};
+    const auto web = exe.parent_path() / ".." / ".." / "web";
+    if (!std::filesystem::is_directory(web, error))
+        return {};
+    return std::filesystem::weakly_canonical(web, error).string();
+}
+
+}  // namespace velk::recorder

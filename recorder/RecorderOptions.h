@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The recorder's command line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velk::recorder {
+
+struct UserAccount {
+    std::string name;
+    std::string password;
+};
+
+struct RecorderOptions {
+    std::uint16_t devicePort = 9000;     // 0: any free port
+    std::uint16_t httpPort = 8080;       // 0: any free port
+    std::string bindAddress = "127.0.0.1";
+    std::uint32_t channels = 16;         // 1..64
+    std::vector<UserAccount> users;      // default: admin:admin
+    std::string dataDir;                 // empty: defaultDataFolder()
+    std::string webDir;                  // empty: <exe dir>/../../web when it exists, else none
+    std::uint32_t heartbeatMs = 1000;        // how often heartbeats are sent to clients
+    std::uint32_t heartbeatTimeoutMs = 4000; // silence after which a client is dropped
+    std::uint32_t maxClients = 256;          // device-protocol connections served at once
+};
+
+enum class ParseOutcome { Run, Help, Error };
+
+// Fills options from argv. On Error, message says what was wrong.
+ParseOutcome parseOptions(int argc, const char* const* argv, RecorderOptions& options, std::string& message);
+
+std::string usageText();
+
+// $XDG_DATA_HOME/velk-recorder, else $HOME/.local/share/velk-recorder,
+// else velk-recorder-data in the current folder.
+std::string defaultDataFolder();
+
+// <folder of the running program>/../../web when that folder exists, else "".
+std::string defaultWebFolder();
+
+}  // namespace velk::recorder

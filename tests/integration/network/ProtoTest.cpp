@@ -1,0 +1,236 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Framing, message codecs, handshake and login proofs of the device protocol.
+#include "proto/DetailCode.h"
+#include "proto/FrameCodec.h"
+#include "proto/FrameDecoder.h"
+#include "proto/Hello.h"
+#include "proto/JsonText.h"
+#include "proto/LoginProof.h"
+#include "proto/LoginRequest.h"
+#include "proto/Message.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace velk::proto;
+
+namespace {
+
+std::vector<Frame> drain(FrameDecoder& decoder, FrameDecoder::Status& last)
+{
+    std::vector<Frame> frames;
+    Frame frame;
+    while ((last = decoder.next(frame)) == FrameDecoder::Status::FrameReady)
+        frames.push_back(frame);
+    return frames;
+}
+
+}  // namespace
+
+TEST(FrameDecoder, ReassemblesFramesFedOneByteAtATime)
+{
+    const std::string payload(300, 'x');
+    const std::string wire = encodeFrame(FrameType::Json, "{\"a\":1}") + encodeHeartbeat() +
+                             encodeFrame(FrameType::Media, payload);
+    FrameDecoder decoder(kMediaFrameLimitBytes);
+    std::vector<Frame> frames;
+    FrameDecoder::Status last{};
+    for (char c : wire) {
+        decoder.append(&c, 1);
+        auto got = drain(decoder, last);
+        frames.insert(frames.end(), got.begin(), got.end());
+        ASSERT_EQ(last, FrameDecoder::Status::NeedMore);
+    }
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[0].type, FrameType::Json);
+    EXPECT_EQ(frames[0].payload, "{\"a\":1}");
+    EXPECT_EQ(frames[1].type, FrameType::Heartbeat);
+    EXPECT_TRUE(frames[1].payload.empty());
+    EXPECT_EQ(frames[2].payload, payload);
+    EXPECT_EQ(decoder.bufferedBytes(), 0u);
+}
+
+TEST(FrameDecoder, ManyFramesInOneChunkKeepTheBufferSmall)
+{
+    std::string wire;
+    for (int i = 0; i < 1000; ++i)
+        wire += encodeFrame(FrameType::Json, std::to_string(i));
+    FrameDecoder decoder(kControlFrameLimitBytes);
+    decoder.append(wire.data(), wire.size());
+    FrameDecoder::Status last{};
+    const auto frames = drain(decoder, last);
+    ASSERT_EQ(frames.size(), 1000u);
+    EXPECT_EQ(frames[999].payload, "999");
+    EXPECT_EQ(last, FrameDecoder::Status::NeedMore);
+    EXPECT_EQ(decoder.bufferedBytes(), 0u);
+}
+
+TEST(FrameDecoder, RejectsOversizeFrameFromItsHeaderAlone)
+{
+    FrameDecoder decoder(1024);
+    const std::string header = encodeFrame(FrameType::Json, std::string(1025, 'a')).substr(0, kFrameHeaderBytes);
+    decoder.append(header.data(), header.size());
+    Frame frame;
+    EXPECT_EQ(decoder.next(frame), FrameDecoder::Status::Failed);
+    EXPECT_EQ(decoder.failure(), FrameDecoder::Failure::Oversize);
+    // A frame exactly at the limit is fine.
+    FrameDecoder exact(1024);
+    const std::string wire = encodeFrame(FrameType::Json, std::string(1024, 'a'));
+    exact.append(wire.data(), wire.size());
+    EXPECT_EQ(exact.next(frame), FrameDecoder::Status::FrameReady);
+}
+
+TEST(FrameDecoder, RejectsGarbageAndStaysFailed)
+{
+    struct Case {
+        std::string bytes;
+        FrameDecoder::Failure failure;
+    };
+    std::string unknownType = encodeHeartbeat();
+    unknownType[2] = 9;
+    const std::vector<Case> cases = {
+        {"GET / HTTP/1.1\r\n\r\n", FrameDecoder::Failure::BadMagic},
+        {std::string("\0\0\0\0\0\0\0\0", 8), FrameDecoder::Failure::BadMagic},
+        {unknownType, FrameDecoder::Failure::UnknownType},
+    };
+    for (const auto& c : cases) {
+        FrameDecoder decoder(kControlFrameLimitBytes);
+        decoder.append(c.bytes.data(), c.bytes.size());
+        Frame frame;
+        EXPECT_EQ(decoder.next(frame), FrameDecoder::Status::Failed);
+        EXPECT_EQ(decoder.failure(), c.failure);
+        // Good frames after garbage are not picked up again.
+        const std::string good = encodeHeartbeat();
+        decoder.append(good.data(), good.size());
+        EXPECT_EQ(decoder.next(frame), FrameDecoder::Status::Failed);
+    }
+}
+
+TEST(Message, RoundTripsEveryKind)
+{
+    Json::Value params(Json::objectValue);
+    params["kind"] = 8;
+    const std::vector<Message> messages = {
+        Message::request(7, "login", params),
+        Message::response(7, "login", kDetailWrongPassword),
+        Message::notify("device", params),
+        makeHello(ClientHello{}),
+    };
+    for (const auto& m : messages) {
+        const auto decoded = decodeMessage(encodeMessage(m));
+        ASSERT_TRUE(decoded.has_value()) << encodeMessage(m);
+        EXPECT_EQ(decoded->kind, m.kind);
+        EXPECT_EQ(decoded->id, m.id);
+        EXPECT_EQ(decoded->name, m.name);
+        EXPECT_EQ(decoded->code, m.code);
+        EXPECT_EQ(writeJson(decoded->body), writeJson(m.body));
+    }
+}
+
+TEST(Message, WritesCompactSortedJson)
+{
+    EXPECT_EQ(encodeMessage(Message::request(3, "logout")), R"({"id":3,"method":"logout","params":{},"type":"request"})");
+}
+
+TEST(Message, RefusesMalformedMessages)
+{
+    const std::vector<std::string> bad = {
+        "",
+        "not json",
+        "[1,2]",
+        R"({"type":"request","id":1,"method":"login"} trailing)",
+        R"({"type":"request","method":"login"})",
+        R"({"type":"request","id":-1,"method":"login"})",
+        R"({"type":"request","id":"1","method":"login"})",
+        R"({"type":"request","id":1,"method":"login","params":[1]})",
+        R"({"type":"response","id":1,"method":"login"})",
+        R"({"type":"notify","params":{}})",
+        R"({"type":"bogus"})",
+        R"({"type":"request","id":1,"id":2,"method":"login"})",
+        std::string(200, '[') + std::string(200, ']'),
+    };
+    for (const auto& text : bad)
+        EXPECT_FALSE(decodeMessage(text).has_value()) << text;
+}
+
+TEST(JsonText, MembersMustHaveTheExactKind)
+{
+    Json::Value v;
+    ASSERT_TRUE(parseJsonObject(
+        R"({"port":9000,"real":9000.0,"text":"9000","neg":-1,"big":18446744073709551615,"i":-2147483648})", v));
+    EXPECT_EQ(memberUInt32(v, "port"), 9000u);
+    EXPECT_FALSE(memberUInt32(v, "real"));
+    EXPECT_FALSE(memberUInt32(v, "text"));
+    EXPECT_FALSE(memberUInt32(v, "neg"));
+    EXPECT_FALSE(memberUInt32(v, "big"));
+    EXPECT_EQ(memberUInt64(v, "big"), 18446744073709551615ull);
+    EXPECT_EQ(memberInt32(v, "i"), -2147483647 - 1);
+    EXPECT_FALSE(memberInt32(v, "big"));
+    EXPECT_FALSE(memberString(v, "port"));
+    EXPECT_FALSE(memberString(v, "missing"));
+}
+
+TEST(Hello, NegotiatesAndValidates)
+{
+    EXPECT_EQ(negotiateVersion(0), 0u);
+    EXPECT_EQ(negotiateVersion(kProtocolVersion), kProtocolVersion);
+    EXPECT_EQ(negotiateVersion(kProtocolVersion + 5), kProtocolVersion);
+
+    ServerHello ok;
+    ok.nonce = "abcd";
+    ok.heartbeatMs = 1000;
+    const auto read = readServerHello(*decodeMessage(encodeMessage(makeHello(ok))));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->nonce, "abcd");
+
+    // An accepting hello without a nonce is not usable; a refusal needs none.
+    Message noNonce = makeHello(ok);
+    noNonce.body.removeMember("nonce");
+    EXPECT_FALSE(readServerHello(noNonce));
+    ServerHello refused;
+    refused.code = kDetailUnsupportedVersion;
+    EXPECT_TRUE(readServerHello(makeHello(refused)));
+
+    Message foreign = makeHello(ClientHello{});
+    foreign.body["protocol"] = "OTHER";
+    EXPECT_FALSE(readClientHello(foreign));
+}
+
+TEST(LoginProof, IsHmacSha256OverBothNonces)
+{
+    // RFC 4231, test case 2.
+    EXPECT_EQ(hmacSha256Hex("Jefe", "what do ya want for nothing?"),
+              "5bdcc146bf60754e6a042426089575c75a003f089d2739839dec58b964ec3843");
+
+    const std::string proof = loginProof("secret", "s-nonce", "c-nonce", "admin");
+    EXPECT_EQ(proof.size(), 64u);
+    EXPECT_EQ(proof.find("secret"), std::string::npos);
+    EXPECT_TRUE(proofsEqual(proof, loginProof("secret", "s-nonce", "c-nonce", "admin")));
+    EXPECT_FALSE(proofsEqual(proof, loginProof("Secret", "s-nonce", "c-nonce", "admin")));
+    EXPECT_FALSE(proofsEqual(proof, loginProof("secret", "s-nonce2", "c-nonce", "admin")));
+    EXPECT_FALSE(proofsEqual(proof, loginProof("secret", "s-nonce", "c-nonce", "admin2")));
+    EXPECT_FALSE(proofsEqual("", ""));
+    // An empty password still yields a proof.
+    EXPECT_EQ(loginProof("", "a", "b", "c").size(), 64u);
+
+    const std::string a = randomNonceHex();
+    EXPECT_EQ(a.size(), 64u);
+    EXPECT_NE(a, randomNonceHex());
+}
+
+TEST(LoginRequest, RoundTripsAndNeedsTheProof)
+{
+    LoginRequest request{"admin", "cn", "pf", 7, 0};
+    const auto read = readLoginRequest(toJson(request));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->user, "admin");
+    EXPECT_EQ(read->clientId, 7u);
+    Json::Value noProof = toJson(request);
+    noProof["proof"] = "";
+    EXPECT_FALSE(readLoginRequest(noProof));
+    Json::Value password = toJson(request);
+    password.removeMember("proof");
+    password["password"] = "admin";
+    EXPECT_FALSE(readLoginRequest(password));
+}

@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// One framed TCP connection to a recorder: resolve and connect within a
+// deadline, a read loop that reassembles frames, a write queue, heartbeats
+// both ways, and requests matched to their responses by id. Used for the
+// control connection of a login; media connections will use it too.
+//
+// Everything here runs on the library's I/O thread, including every
+// handler it calls. Results passed to handlers are TOVR results: 0, 5 (not
+// reachable), 6 (broken), 8 (no answer in time).
+#pragma once
+
+#include "LibraryConfig.h"
+
+#include "proto/FrameDecoder.h"
+#include "proto/Message.h"
+
+#include <asio.hpp>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace velk::tovr {
+
+class MessageConnection : public std::enable_shared_from_this<MessageConnection> {
+public:
+    using ConnectHandler = std::function<void(int result)>;
+    using ReplyHandler = std::function<void(int result, const proto::Message& reply)>;
+    using NotifyHandler = std::function<void(const proto::Message& notification)>;
+    using LostHandler = std::function<void(int result)>;
+
+    MessageConnection(asio::io_context& io, const LibraryConfig& config, std::uint32_t maxPayloadBytes);
+    ~MessageConnection();
+
+    // I/O thread. Calls done once with 0, or 5 when the recorder could not
+    // be reached within the connect timeout. Heartbeats start on success.
+    void connect(const std::string& host, std::uint16_t port, ConnectHandler done);
+
+    // I/O thread. Sends the hello; done gets the recorder's hello.
+    void hello(const proto::Message& hello, std::chrono::milliseconds timeout, ReplyHandler done);
+    // I/O thread. Sends a request; done gets its response.
+    void request(const std::string& method, const Json::Value& params, std::chrono::milliseconds timeout,
+                 ReplyHandler done);
+
+    // I/O thread. Handlers for notifications and for a loss of the open
+    // connection (broken: 6; heartbeats stopped: 8). Not called after close().
+    void setNotifyHandler(NotifyHandler handler) { m_onNotify = std::move(handler); }
+    void setLostHandler(LostHandler handler) { m_onLost = std::move(handler); }
+    // I/O thread. The silence after which the recorder counts as lost.
+    void setHeartbeatTimeout(std::chrono::milliseconds timeout) { m_heartbeatTimeout = timeout; }
+
+    // I/O thread. Closes quietly: pending requests get 6, no lost handler.
+    void close();
+    bool isOpen() const { return m_open; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    struct Pending {
+        ReplyHandler done;
+        std::shared_ptr<asio::steady_timer> timer;
+    };
+
+    void finishConnect(int result);
+    void startRead();
+    void onRead(const asio::error_code& error, std::size_t bytes);
+    void dispatch(proto::Message message);
+    void send(std::string frame);
+    void writeNext();
+    void startHeartbeat();
+    void onHeartbeatTick();
+    void sendPending(std::uint32_t key, const proto::Message& message, std::chrono::milliseconds timeout,
+                     ReplyHandler done);
+    void completePending(std::uint32_t key, int result, const proto::Message& reply);
+    // Ends the connection; reports a loss when lost is set.
+    void fail(int result, bool lost);
+
+    // The key under which the hello waits for its answer (request ids start at 1).
+    static constexpr std::uint32_t kHelloKey = 0;
+
+    asio::io_context& m_io;
+    const LibraryConfig m_config;
+    asio::ip::tcp::resolver m_resolver;
+    asio::ip::tcp::socket m_socket;
+    asio::steady_timer m_connectTimer;
+    asio::steady_timer m_heartbeatTimer;
+    ConnectHandler m_connectDone;
+    bool m_connectTimedOut = false;
+    bool m_open = false;
+    bool m_closed = false;
+    proto::FrameDecoder m_decoder;
+    std::array<char, 16 * 1024> m_readBuffer{};
+    std::deque<std::string> m_writeQueue;
+    std::size_t m_queuedBytes = 0;
+    bool m_writing = false;
+    std::map<std::uint32_t, Pending> m_pending;
+    std::uint32_t m_nextRequestId = 1;
+    Clock::time_point m_lastReceived;
+    std::chrono::milliseconds m_heartbeatTimeout;
+    NotifyHandler m_onNotify;
+    LostHandler m_onLost;
+};
+
+}  // namespace velk::tovr
