@@ -58,6 +58,14 @@ struct MethodInfo {
     // its argument, SetPlaybackDate with strDate only); empty: same as args.
     std::vector<ArgInfo> typeLibraryArgs;
     const char* summary;  // one line for docs/automation.md
+    // typeLibraryArgs is the view even when empty (GetVolume shows no argument).
+    bool typeLibraryArgsGiven = false;
+
+    // The arguments as the type library describes them.
+    const std::vector<ArgInfo>& typeLibraryView() const
+    {
+        return (typeLibraryArgsGiven || !typeLibraryArgs.empty()) ? typeLibraryArgs : args;
+    }
 };
 
 struct EventInfo {

@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Dispatch rows of the playback and backup methods.
+#include "control/AutomationGroups.h"
+#include "control/CVELK_DVRCtrl.h"
+
+namespace automation_detail {
+
+void addPlaybackMethods(std::vector<MethodInfo>& t)
+{
+    t.push_back({20, "SetRecordPeriod",
+                 {{"devId", UI4}, {"start", BSTR}, {"end", BSTR}, {"channel", UI4}, {"recordType", UI4},
+                  {"unused", UI4}},
+                 UI4,
+                 [](CVELK_DVRCtrl& c, const Args& a) {
+                     return Variant::ui4(c.SetRecordPeriod(a[0].asUI4(), a[1].text, a[2].text, a[3].asUI4(),
+                                                           a[4].asUI4(), a[5].asUI4()));
+                 },
+                 false, {},
+                 "Unlisted id: 1; channel above 16 or a time not 19 characters after trimming: 0x80060000. "
+                 "Else adds a record span to the timeline; 0."});
+    t.push_back({23, "StartBackup",
+                 {{"devId", UI4}, {"deviceFileName", BSTR}, {"channel", BSTR}, {"start", BSTR}, {"end", BSTR},
+                  {"backupKey", BSTR}},
+                 UI4,
+                 [](CVELK_DVRCtrl& c, const Args& a) {
+                     return Variant::ui4(c.StartBackup(a[0].asUI4(), a[1].text, a[2].text, a[3].text, a[4].text,
+                                                       a[5].text));
+                 },
+                 false, {},
+                 "Unlisted id: 1; a time not 19 characters after trimming or not 14 digits without \"-\", "
+                 "\" \" and \":\": 0x80060000. Else queues a download: 8 queued, 4 key already queued."});
+    t.push_back({24, "StopBackup", {{"devId", UI4}, {"backupKey", BSTR}}, UI4,
+                 [](CVELK_DVRCtrl& c, const Args& a) { return Variant::ui4(c.StopBackup(a[0].asUI4(), a[1].text)); },
+                 false, {}, "Unlisted id: 1. Else stops and removes the download with this key; 8."});
+    t.push_back({25, "StopPlayback", {{"devId", UI4}}, UI4,
+                 [](CVELK_DVRCtrl& c, const Args& a) { return Variant::ui4(c.StopPlayback(a[0].asUI4())); }, false,
+                 {}, "Unlisted id: 1; no playback window: 2. Else stops playback on a worker thread; 0."});
+    t.push_back({45, "SetPlaybackDate", {{"devId", UI4}, {"strDate", BSTR}}, UI4,
+                 [](CVELK_DVRCtrl& c, const Args& a) {
+                     return Variant::ui4(c.SetPlaybackDate(a[0].asUI4(), a[1].text));
+                 },
+                 true, {{"strDate", BSTR}},
+                 "Unlisted id: 1; date not 10 characters (YYYY-MM-DD): 2. Else the day to play back; 0."});
+    t.push_back({46, "SetPlayBackChannels", {{"ulPbChls", UI4}}, None,
+                 [](CVELK_DVRCtrl& c, const Args& a) {
+                     c.SetPlayBackChannels(a[0].asUI4());
+                     return Variant::empty();
+                 },
+                 true, {}, "Channels to play back, bit n for channel n (65536 or more: 1). No device id."});
+    t.push_back({47, "CompleteSetRecordPeriod", {{"DevId", UI4}}, UI4,
+                 [](CVELK_DVRCtrl& c, const Args& a) {
+                     return Variant::ui4(c.CompleteSetRecordPeriod(a[0].asUI4()));
+                 },
+                 true, {}, "Unlisted id: 1. Else the day's record spans are complete; 0."});
+    t.push_back({51, "AllowPlaybackRecordTypeToPlay", {{"DevId", UI4}, {"unRecordType", UI2}}, UI4,
+                 [](CVELK_DVRCtrl& c, const Args& a) {
+                     return Variant::ui4(c.AllowPlaybackRecordTypeToPlay(a[0].asUI4(), a[1].asUI2()));
+                 },
+                 true, {},
+                 "Unlisted id: 1. Else the record type to play (above 2: 2), stopping playback when it "
+                 "changes; 0."});
+}
+
+}  // namespace automation_detail

@@ -1,0 +1,22 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Fails when the generated part of DOC_FILE (from the marker line on) differs
+# from what DOC_PROGRAM prints. Run DOC_PROGRAM --write DOC_FILE to refresh it.
+execute_process(COMMAND ${DOC_PROGRAM} OUTPUT_VARIABLE generated RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${DOC_PROGRAM} failed: ${status}")
+endif()
+if(NOT EXISTS ${DOC_FILE})
+  message(FATAL_ERROR "${DOC_FILE} is missing; run ${DOC_PROGRAM} --write ${DOC_FILE}")
+endif()
+file(READ ${DOC_FILE} document)
+string(FIND "${generated}" "\n" markerEnd)
+string(SUBSTRING "${generated}" 0 ${markerEnd} marker)
+string(FIND "${document}" "${marker}" markerAt)
+if(markerAt EQUAL -1)
+  message(FATAL_ERROR "${DOC_FILE} has no generated part; run ${DOC_PROGRAM} --write ${DOC_FILE}")
+endif()
+string(SUBSTRING "${document}" ${markerAt} -1 documented)
+if(NOT documented STREQUAL generated)
+  message(FATAL_ERROR "${DOC_FILE} is out of date; run ${DOC_PROGRAM} --write ${DOC_FILE}")
+endif()
+message(STATUS "${DOC_FILE} is current")
