@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "mivu/PictureConverter.h"
+
+extern "C" {
+#include <libswscale/swscale.h>
+}
+
+#include <atomic>
+
+namespace mivu {
+
+namespace {
+
+// libavcodec still reports full-range pictures with the old "J" formats,
+// which libswscale warns about; it wants the plain format and the range.
+AVPixelFormat plainFormat(AVPixelFormat format, bool& fullRange)
+{
+    switch (format) {
+    case AV_PIX_FMT_YUVJ420P:
+        fullRange = true;
+        return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P:
+        fullRange = true;
+        return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P:
+        fullRange = true;
+        return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P:
+        fullRange = true;
+        return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P:
+        fullRange = true;
+        return AV_PIX_FMT_YUV411P;
+    default:
+        return format;
+    }
+}
+
+}  // namespace
+
+PictureConverter::~PictureConverter()
+{
+    sws_freeContext(m_scaler);
+}
+
+bool PictureConverter::prepareScaler(const AVFrame* picture)
+{
+    bool fullRange = picture->color_range == AVCOL_RANGE_JPEG;
+    const AVPixelFormat format = plainFormat(static_cast<AVPixelFormat>(picture->format), fullRange);
+    const int colorSpace = picture->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
+    if (m_scaler != nullptr && picture->width == m_sourceWidth && picture->height == m_sourceHeight &&
+        format == m_sourceFormat && fullRange == m_sourceFullRange && colorSpace == m_sourceColorSpace)
+        return true;
+
+    sws_freeContext(m_scaler);
+    m_sourceFormat = -1;
+    // Same size in and out: the filter only matters for chroma upsampling.
+    m_scaler = sws_getContext(picture->width, picture->height, format, picture->width, picture->height,
+                              AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (m_scaler == nullptr)
+        return false;
+    sws_setColorspaceDetails(m_scaler, sws_getCoefficients(colorSpace), fullRange ? 1 : 0,
+                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    m_sourceWidth = picture->width;
+    m_sourceHeight = picture->height;
+    m_sourceFormat = format;
+    m_sourceFullRange = fullRange;
+    m_sourceColorSpace = colorSpace;
+    return true;
+}
+
+QImage* PictureConverter::freeImage(int width, int height)
+{
+    for (QImage& image : m_pool) {
+        if (!image.isNull() && image.width() == width && image.height() == height && image.isDetached()) {
+            // The window's last reference went away on another thread; see
+            // its reads of the pixels before writing them.
+            std::atomic_thread_fence(std::memory_order_acquire);
+            return &image;
+        }
+    }
+    // None free: replace an image of another size, else the next in turn
+    // (a window still holding it keeps its own reference).
+    QImage* victim = nullptr;
+    for (QImage& image : m_pool) {
+        if (image.isNull() || image.width() != width || image.height() != height) {
+            victim = &image;
+            break;
+        }
+    }
+    if (victim == nullptr) {
+        victim = &m_pool[m_nextVictim];
+        m_nextVictim = (m_nextVictim + 1) % m_pool.size();
+    }
+    *victim = QImage(width, height, QImage::Format_RGB32);
+    return victim->isNull() ? nullptr : victim;
+}
+
+QImage* PictureConverter::convert(const AVFrame* picture)
+{
+    if (picture == nullptr || picture->width <= 0 || picture->height <= 0 || !prepareScaler(picture))
+        return nullptr;
+    QImage* image = freeImage(picture->width, picture->height);
+    if (image == nullptr)
+        return nullptr;
+    // The pool is the only holder, so bits() does not copy.
+    std::uint8_t* const target[4] = {image->bits(), nullptr, nullptr, nullptr};
+    const int targetStride[4] = {static_cast<int>(image->bytesPerLine()), 0, 0, 0};
+    const int rows = sws_scale(m_scaler, picture->data, picture->linesize, 0, picture->height, target, targetStride);
+    return rows == picture->height ? image : nullptr;
+}
+
+}  // namespace mivu

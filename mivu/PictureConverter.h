@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Converts decoded pictures to RGB32 QImages with libswscale, writing
+// straight into the image's pixels. Images come from a small pool: an image
+// is written again only once nobody else (the window) holds it any more.
+#pragma once
+
+#include "mivu/Packet.h"
+
+#include <QImage>
+
+#include <array>
+
+struct SwsContext;
+
+namespace mivu {
+
+class PictureConverter {
+public:
+    PictureConverter() = default;
+    ~PictureConverter();
+    PictureConverter(const PictureConverter&) = delete;
+    PictureConverter& operator=(const PictureConverter&) = delete;
+
+    // Converts the picture into a pool image that only the pool holds, so
+    // that it can still be painted on without a copy. The pointer is valid
+    // until the next call; nullptr when the picture cannot be converted.
+    // Decode thread (or a capturing thread, with a converter of its own).
+    QImage* convert(const AVFrame* picture);
+
+private:
+    bool prepareScaler(const AVFrame* picture);
+    QImage* freeImage(int width, int height);
+
+    SwsContext* m_scaler = nullptr;
+    int m_sourceWidth = 0;
+    int m_sourceHeight = 0;
+    int m_sourceFormat = -1;
+    bool m_sourceFullRange = false;
+    int m_sourceColorSpace = -1;
+
+    // The window holds up to two (shown and pending), the decoder one.
+    std::array<QImage, 4> m_pool;
+    std::size_t m_nextVictim = 0;
+};
+
+}  // namespace mivu
