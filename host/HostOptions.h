@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The host's command line.
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace host {
+
+struct HostOptions {
+    bool stdio = false;                  // --stdio
+    std::optional<quint16> wsPort;       // --ws-port N (0: any free port)
+    QStringList allowedOrigins;          // --allow-origin URL (repeatable)
+    quint16 recorderHttpPort = 8080;     // --recorder-http-port P: the default origin's port
+    QString token;                       // --token T; empty: a random one per launch
+    QSize controlSize{960, 540};         // --size WxH
+    bool headless = false;               // --headless
+    bool help = false;                   // --help
+
+    // The allowed origins, or the recorder's page when none were given.
+    QStringList effectiveOrigins() const;
+};
+
+// Reads the arguments (the program name first). False with a message in
+// `error` for anything malformed or for a command line that serves nothing.
+bool parseHostOptions(const QStringList& arguments, HostOptions& options, QString& error);
+
+QString hostUsage();
+
+}  // namespace host

@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "host/ScreenGrabber.h"
+
+#include "host/WindowStack.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+
+namespace host {
+
+ScreenGrabber::ScreenGrabber(QWidget& control, const WindowStack& stack) : m_control(control), m_stack(stack) {}
+
+QImage ScreenGrabber::grab() const
+{
+    // Deliver pending repaints only (not other posted events: a grab must not
+    // run other requests or input in the middle of itself).
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
+
+    const QRect area(m_control.mapToGlobal(QPoint(0, 0)), m_control.size());
+    if (area.isEmpty())
+        return QImage();
+
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        return composeWindows(area);
+
+    // A real display composes the windows itself.
+    QScreen* screen = m_control.screen();
+    if (screen == nullptr)
+        return QImage();
+    const QPoint origin = area.topLeft() - screen->geometry().topLeft();
+    QImage image = screen->grabWindow(0, origin.x(), origin.y(), area.width(), area.height()).toImage();
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+// Composes the windows over the area, bottom first, from their own backing
+// stores. Grabbing the whole offscreen screen would leave the pixels that no
+// window covers uninitialised, and would stack windows by creation order.
+QImage ScreenGrabber::composeWindows(const QRect& area) const
+{
+    QImage image(area.size(), QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    for (QWindow* window : m_stack.stacked()) {
+        const QRect geometry = window->geometry();
+        if (!window->isExposed() || !geometry.intersects(area))
+            continue;
+        QScreen* screen = window->screen();
+        if (screen == nullptr)
+            continue;
+        const QPixmap picture = screen->grabWindow(window->winId());
+        if (!picture.isNull())
+            painter.drawPixmap(geometry.topLeft() - area.topLeft(), picture);
+    }
+    painter.end();
+    return image;
+}
+
+}  // namespace host

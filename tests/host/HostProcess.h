@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The real velk-dvr-host as a subprocess, in a fresh home folder and with no
+// display (so it chooses the offscreen platform itself).
+#pragma once
+
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <optional>
+
+class HostProcess {
+public:
+    explicit HostProcess(QStringList arguments = {QStringLiteral("--stdio")});
+    ~HostProcess();
+
+    bool start();
+    QString homePath() const { return m_home.path(); }
+
+    void sendLine(const QByteArray& line);
+    // The next JSON line on stdout, or nothing within the timeout.
+    std::optional<QJsonObject> readMessage(int timeoutMs = 10000);
+    // Sends a request with a fresh id and returns its response; notifications
+    // read meanwhile are kept in notifications().
+    QJsonObject call(const QString& method, const QJsonValue& params = QJsonValue::Undefined, int timeoutMs = 10000);
+    // Reads until a response with this id arrives.
+    QJsonObject waitForResponse(const QJsonValue& id, int timeoutMs = 10000);
+
+    const QList<QJsonObject>& notifications() const { return m_notifications; }
+
+    // Closes stdin and waits for the host to end; its exit code, or -1.
+    int closeInputAndWait(int timeoutMs = 10000);
+
+private:
+    QProcess m_process;
+    QTemporaryDir m_home;
+    QStringList m_arguments;
+    QList<QJsonObject> m_notifications;
+    int m_nextId = 1;
+};
+
+// The result of a successful response (fails the test on an error response).
+QJsonValue resultOf(const QJsonObject& response);
+// The error code of an error response, or 0.
+int errorCodeOf(const QJsonObject& response);

@@ -1,0 +1,224 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The host over stdin/stdout, as scripts use it.
+#include "HostProcess.h"
+
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+// One host for the calls that do not end it; each test leaves it as it was.
+class StdioHost : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_host = std::make_unique<HostProcess>();
+        ASSERT_TRUE(s_host->start());
+    }
+    static void TearDownTestSuite() { s_host.reset(); }
+
+    HostProcess& host() { return *s_host; }
+
+    // The error of a call that must fail, with its message.
+    std::pair<int, QString> failure(const QString& method, const QJsonValue& params)
+    {
+        const QJsonObject response = host().call(method, params);
+        EXPECT_TRUE(response.contains(QLatin1String("error")))
+            << qPrintable(method) << ": " << QJsonDocument(response).toJson(QJsonDocument::Compact).constData();
+        const QJsonObject error = response.value(QLatin1String("error")).toObject();
+        return {error.value(QLatin1String("code")).toInt(), error.value(QLatin1String("message")).toString()};
+    }
+
+    static std::unique_ptr<HostProcess> s_host;
+};
+
+std::unique_ptr<HostProcess> StdioHost::s_host;
+
+TEST_F(StdioHost, ResultsCarryTheTypesTheTableDeclares)
+{
+    EXPECT_EQ(resultOf(host().call("GetVolume", QJsonArray{12345})), QJsonValue(1000));
+    // -1 from a UI4 method is the unsigned 4294967295.
+    EXPECT_EQ(resultOf(host().call("StartView", QJsonArray{0, 0, 0})), QJsonValue(qint64(4294967295LL)));
+    EXPECT_EQ(resultOf(host().call("CreateOsdMatrix", QJsonArray{"1_0_a_b_cd", 0})), QJsonValue("1_2_a_b_cd"));
+    EXPECT_EQ(resultOf(host().call("SetLanguageString", QJsonArray{0, "IE_Open", "x"})), QJsonValue(0));
+    EXPECT_EQ(resultOf(host().call("SwitchPage", QJsonArray{2})), QJsonValue(0));
+    EXPECT_EQ(resultOf(host().call("SwitchPage", QJsonArray{0})), QJsonValue(0));
+    // I4 stays signed.
+    EXPECT_EQ(resultOf(host().call("GetActiveChannel", QJsonArray{12345})), QJsonValue(-2));
+    const QJsonObject none = host().call("SetClientID", QJsonArray{7});
+    EXPECT_TRUE(none.contains(QLatin1String("result")));
+    EXPECT_TRUE(resultOf(none).isNull());
+}
+
+TEST_F(StdioHost, MethodNamesMatchWhateverTheirCase)
+{
+    EXPECT_EQ(resultOf(host().call("getvolume", QJsonArray{1})), QJsonValue(1000));
+    EXPECT_EQ(resultOf(host().call("GETVOLUME", QJsonArray{1})), QJsonValue(1000));
+    EXPECT_TRUE(resultOf(host().call("$TypeLib")).isObject());
+}
+
+TEST_F(StdioHost, NumericTextsAreAcceptedAsAutomationAcceptsThem)
+{
+    EXPECT_EQ(resultOf(host().call("GetVolume", QJsonArray{"12345"})), QJsonValue(1000));
+    EXPECT_EQ(resultOf(host().call("GetVolume", QJsonArray{"4294967295"})), QJsonValue(1000));
+    EXPECT_EQ(resultOf(host().call("SwitchPage", QJsonArray{"0"})), QJsonValue(0));
+}
+
+TEST_F(StdioHost, ArgumentsOutsideTheirTypeAreErrorsNamingTheArgument)
+{
+    const QJsonValue bad[] = {-1, qint64(4294967296LL), "abc", 1.5, true, QJsonValue::Null, QJsonArray{1}};
+    for (const QJsonValue& value : bad) {
+        const auto [code, message] = failure("GetVolume", QJsonArray{value});
+        EXPECT_EQ(code, -32602) << qPrintable(message);
+        EXPECT_TRUE(message.contains(QLatin1String("argument 1"))) << qPrintable(message);
+    }
+    // I2 range: RePlace(usType UI2, nX I2, nY I2).
+    EXPECT_EQ(failure("RePlace", QJsonArray{0, 40000, 0}).first, -32602);
+    EXPECT_EQ(failure("RePlace", QJsonArray{65536, 0, 0}).first, -32602);
+    EXPECT_TRUE(resultOf(host().call("RePlace", QJsonArray{0, -1, 5})).isNull());
+}
+
+TEST_F(StdioHost, WrongArgumentCountsAndUnknownMethodsAreErrors)
+{
+    EXPECT_EQ(failure("GetVolume", QJsonArray{}).first, -32602);
+    EXPECT_EQ(failure("GetVolume", QJsonArray{1, 2}).first, -32602);
+    EXPECT_EQ(failure("GetVolume", QJsonValue::Undefined).first, -32602);
+    EXPECT_EQ(failure("GetVolume", QJsonObject{{"DevId", 1}}).first, -32602);
+    EXPECT_EQ(failure("NoSuchMethod", QJsonArray{}).first, -32601);
+    EXPECT_EQ(failure("$nosuch", QJsonArray{}).first, -32601);
+}
+
+TEST_F(StdioHost, MalformedRequestsGetStandardErrors)
+{
+    host().sendLine("{not json");
+    std::optional<QJsonObject> response = host().readMessage();
+    ASSERT_TRUE(response.has_value());
+    EXPECT_EQ(errorCodeOf(*response), -32700);
+    EXPECT_TRUE(response->value(QLatin1String("id")).isNull());
+
+    const std::pair<const char*, int> cases[] = {
+        {R"({"id":1,"method":"GetVolume","params":[1]})", -32600},           // no "jsonrpc"
+        {R"({"jsonrpc":"2.0","id":2,"method":7})", -32600},                    // method not a text
+        {R"({"jsonrpc":"2.0","id":3,"method":"GetVolume","params":5})", -32600},
+        {R"([{"jsonrpc":"2.0","id":4,"method":"GetVolume","params":[1]}])", -32600},  // batch
+        {R"(42)", -32600},
+    };
+    for (const auto& [line, code] : cases) {
+        host().sendLine(line);
+        response = host().readMessage();
+        ASSERT_TRUE(response.has_value()) << line;
+        EXPECT_EQ(errorCodeOf(*response), code) << line;
+    }
+}
+
+TEST_F(StdioHost, NotificationsAreRunButNotAnswered)
+{
+    host().sendLine(R"({"jsonrpc":"2.0","method":"SetClientID","params":[5]})");
+    host().sendLine(R"({"jsonrpc":"2.0","method":"NoSuchMethod"})");
+    // The next line is the answer to this call, not to the notifications.
+    const QJsonObject response = host().call("GetVolume", QJsonArray{1});
+    EXPECT_EQ(resultOf(response), QJsonValue(1000));
+}
+
+TEST_F(StdioHost, TypeLibraryDescribesTheControl)
+{
+    const QJsonObject typelib = resultOf(host().call("$typelib")).toObject();
+    EXPECT_EQ(typelib.value(QLatin1String("name")).toString(), QStringLiteral("VELK_DVRLib"));
+    EXPECT_EQ(typelib.value(QLatin1String("version")).toString(), QStringLiteral("1.0"));
+    EXPECT_EQ(typelib.value(QLatin1String("progId")).toString(), QStringLiteral("VELK_DVR.VELK_DVRCtrl.1"));
+    const QJsonArray methods = typelib.value(QLatin1String("methods")).toArray();
+    const QJsonArray events = typelib.value(QLatin1String("events")).toArray();
+    EXPECT_EQ(methods.size(), 22);
+    ASSERT_EQ(events.size(), 4);
+    EXPECT_EQ(events.at(3).toObject().value(QLatin1String("name")).toString(),
+              QStringLiteral("ReTurnPreviewAllChannelState"));
+    for (const QJsonValue& method : methods) {
+        const QJsonObject m = method.toObject();
+        // The type library describes GetVolume without its argument.
+        if (m.value(QLatin1String("name")).toString() == QLatin1String("GetVolume")) {
+            EXPECT_TRUE(m.value(QLatin1String("args")).toArray().isEmpty());
+        }
+        if (m.value(QLatin1String("name")).toString() == QLatin1String("Login")) {
+            const QJsonArray args = m.value(QLatin1String("args")).toArray();
+            ASSERT_EQ(args.size(), 4);
+            EXPECT_EQ(args.at(1).toObject().value(QLatin1String("name")).toString(), QStringLiteral("MediaPort"));
+            EXPECT_EQ(args.at(1).toObject().value(QLatin1String("type")).toString(), QStringLiteral("UI4"));
+            EXPECT_EQ(m.value(QLatin1String("result")).toString(), QStringLiteral("BSTR"));
+        }
+    }
+}
+
+TEST_F(StdioHost, DebugLinesAreTexts)
+{
+    const QJsonValue first = resultOf(host().call("$debug"));
+    ASSERT_TRUE(first.isArray());
+    for (const QJsonValue& line : first.toArray())
+        EXPECT_TRUE(line.isString());
+}
+
+TEST_F(StdioHost, GrabWritesAPngOfTheControl)
+{
+    const QString path = host().homePath() + QStringLiteral("/grab.png");
+    const QJsonObject result = resultOf(host().call("$grab", QJsonArray{path})).toObject();
+    EXPECT_EQ(result.value(QLatin1String("path")).toString(), path);
+    EXPECT_EQ(result.value(QLatin1String("width")).toInt(), 960);
+    EXPECT_EQ(result.value(QLatin1String("height")).toInt(), 540);
+    const QImage image(path);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), QSize(960, 540));
+
+    // Without a path the picture comes back in the answer.
+    const QJsonObject inline_ = resultOf(host().call("$grab")).toObject();
+    const QImage fromAnswer = QImage::fromData(
+        QByteArray::fromBase64(inline_.value(QLatin1String("png")).toString().toLatin1()), "PNG");
+    EXPECT_EQ(fromAnswer.size(), QSize(960, 540));
+
+    EXPECT_EQ(errorCodeOf(host().call("$grab", QJsonArray{host().homePath() + "/no/such/dir/x.png"})), -32000);
+    EXPECT_EQ(errorCodeOf(host().call("$grab", QJsonArray{42})), -32602);
+}
+
+TEST_F(StdioHost, InputIsDeliveredAndAnswered)
+{
+    const QJsonObject inputs[] = {
+        {{"type", "move"}, {"x", 300}, {"y", 200}},
+        {{"type", "click"}, {"x", 950}, {"y", 530}},
+        {{"type", "dblclick"}, {"x", 950}, {"y", 530}},
+        {{"type", "press"}, {"x", 950}, {"y", 530}, {"button", "left"}},
+        {{"type", "release"}, {"x", 950}, {"y", 530}, {"button", "left"}},
+        {{"type", "wheel"}, {"x", 950}, {"y", 530}, {"delta", 120}},
+        {{"type", "key"}, {"key", "Escape"}},
+        {{"type", "key"}, {"key", "a"}},
+    };
+    for (const QJsonObject& input : inputs) {
+        const QJsonObject response = host().call("$input", input);
+        EXPECT_TRUE(resultOf(response).isNull())
+            << QJsonDocument(input).toJson(QJsonDocument::Compact).constData();
+    }
+    EXPECT_TRUE(resultOf(host().call("$input", QJsonArray{QJsonObject{{"type", "key"}, {"key", "Tab"}}})).isNull());
+    EXPECT_EQ(errorCodeOf(host().call("$input", QJsonObject{{"type", "tap"}})), -32602);
+    EXPECT_EQ(errorCodeOf(host().call("$input", QJsonObject{{"type", "click"}, {"x", 1}})), -32602);
+    EXPECT_EQ(errorCodeOf(host().call("$input", QJsonArray{})), -32602);
+}
+
+TEST(StdioHostLife, EndOfInputEndsTheHostCleanly)
+{
+    HostProcess host({QStringLiteral("--stdio"), QStringLiteral("--size"), QStringLiteral("640x360")});
+    ASSERT_TRUE(host.start());
+    const QString path = host.homePath() + QStringLiteral("/small.png");
+    const QJsonObject grab = resultOf(host.call("$grab", QJsonArray{path})).toObject();
+    EXPECT_EQ(grab.value(QLatin1String("width")).toInt(), 640);
+    EXPECT_EQ(grab.value(QLatin1String("height")).toInt(), 360);
+    // Input still being delivered at the end of input is answered first.
+    host.sendLine(R"({"jsonrpc":"2.0","id":"last","method":"$input","params":{"type":"click","x":5,"y":5}})");
+    EXPECT_EQ(host.closeInputAndWait(), 0);
+    const std::optional<QJsonObject> answer = host.readMessage(1000);
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->value(QLatin1String("id")).toString(), QStringLiteral("last"));
+}
+
+}  // namespace

@@ -1,0 +1,185 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The host's WebSocket, as pages reach it, and the connections it refuses.
+#include "HostProcess.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkRequest>
+#include <QTest>
+#include <QWebSocket>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int kWaitMs = 5000;
+const QByteArray kPageOrigin = "http://127.0.0.1:8080";
+
+// A page's connection to the host.
+class Page {
+public:
+    Page()
+    {
+        QObject::connect(&m_socket, &QWebSocket::connected, [this] { m_connected = true; });
+        QObject::connect(&m_socket, &QWebSocket::disconnected, [this] { m_disconnected = true; });
+        QObject::connect(&m_socket, &QWebSocket::textMessageReceived, [this](const QString& text) {
+            m_messages.append(QJsonDocument::fromJson(text.toUtf8()).object());
+        });
+    }
+
+    // Opens the connection and waits until it is up or refused.
+    void open(const QUrl& url, const QByteArray& origin, const QByteArray& hostHeader)
+    {
+        QNetworkRequest request(url);
+        if (!origin.isEmpty())
+            request.setRawHeader("Origin", origin);
+        request.setRawHeader("Host", hostHeader);
+        m_socket.open(request);
+        [[maybe_unused]] const bool settled = QTest::qWaitFor([this] { return m_connected || m_disconnected; }, kWaitMs);
+    }
+
+    bool waitDisconnected() { return QTest::qWaitFor([this] { return m_disconnected; }, kWaitMs); }
+
+    QJsonObject call(const QString& method, const QJsonValue& params)
+    {
+        const int id = m_nextId++;
+        m_socket.sendTextMessage(QString::fromUtf8(
+            QJsonDocument(QJsonObject{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}})
+                .toJson(QJsonDocument::Compact)));
+        QJsonObject response;
+        [[maybe_unused]] const bool settled = QTest::qWaitFor(
+            [&] {
+                for (const QJsonObject& message : m_messages) {
+                    if (message.value(QLatin1String("id")) == QJsonValue(id)) {
+                        response = message;
+                        return true;
+                    }
+                }
+                return m_disconnected;
+            },
+            kWaitMs);
+        return response;
+    }
+
+    QWebSocket& socket() { return m_socket; }
+    bool connected() const { return m_connected; }
+    bool disconnected() const { return m_disconnected; }
+    const QList<QJsonObject>& messages() const { return m_messages; }
+
+private:
+    QWebSocket m_socket;
+    bool m_connected = false;
+    bool m_disconnected = false;
+    QList<QJsonObject> m_messages;
+    int m_nextId = 1;
+};
+
+// One host on a free port for every test; its first stdout line tells the
+// WebSocket's URL, port and token.
+class WebSocketHost : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_host = std::make_unique<HostProcess>(QStringList{QStringLiteral("--ws-port"), QStringLiteral("0")});
+        ASSERT_TRUE(s_host->start());
+        const std::optional<QJsonObject> first = s_host->readMessage();
+        ASSERT_TRUE(first.has_value());
+        s_port = static_cast<quint16>(first->value(QLatin1String("port")).toInt());
+        s_token = first->value(QLatin1String("token")).toString();
+        ASSERT_NE(s_port, 0);
+        ASSERT_EQ(first->value(QLatin1String("ws")).toString(),
+                  QStringLiteral("ws://127.0.0.1:%1/?token=%2").arg(s_port).arg(s_token));
+    }
+    static void TearDownTestSuite() { s_host.reset(); }
+
+    static QUrl url(const QString& query) { return QUrl(QStringLiteral("ws://127.0.0.1:%1/%2").arg(s_port).arg(query)); }
+    static QUrl goodUrl() { return url(QStringLiteral("?token=") + s_token); }
+    static QByteArray goodHost() { return "127.0.0.1:" + QByteArray::number(s_port); }
+
+    static std::unique_ptr<HostProcess> s_host;
+    static quint16 s_port;
+    static QString s_token;
+};
+
+std::unique_ptr<HostProcess> WebSocketHost::s_host;
+quint16 WebSocketHost::s_port = 0;
+QString WebSocketHost::s_token;
+
+TEST_F(WebSocketHost, TheRecorderPageWithTheTokenIsServed)
+{
+    Page first;
+    Page second;
+    first.open(goodUrl(), kPageOrigin, goodHost());
+    second.open(goodUrl(), kPageOrigin, "localhost:" + QByteArray::number(s_port));
+    ASSERT_TRUE(first.connected());
+    ASSERT_TRUE(second.connected());
+
+    EXPECT_EQ(resultOf(first.call("GetVolume", QJsonArray{12345})), QJsonValue(1000));
+    EXPECT_EQ(resultOf(second.call("startview", QJsonArray{1, 2, 3})), QJsonValue(qint64(4294967295LL)));
+    EXPECT_EQ(errorCodeOf(first.call("GetVolume", QJsonArray{-1})), -32602);
+    EXPECT_EQ(resultOf(first.call("$typelib", QJsonArray{})).toObject().value(QLatin1String("progId")).toString(),
+              QStringLiteral("VELK_DVR.VELK_DVRCtrl.1"));
+
+    // A page gets the picture in the answer; it cannot make the host write files.
+    const QJsonObject picture = resultOf(first.call("$grab", QJsonArray{})).toObject();
+    EXPECT_EQ(picture.value(QLatin1String("width")).toInt(), 960);
+    EXPECT_FALSE(picture.value(QLatin1String("png")).toString().isEmpty());
+    EXPECT_EQ(errorCodeOf(first.call("$grab", QJsonArray{s_host->homePath() + "/page.png"})), -32602);
+}
+
+TEST_F(WebSocketHost, AForeignOriginIsRefused)
+{
+    Page page;
+    page.open(goodUrl(), "http://evil.example", goodHost());
+    EXPECT_TRUE(page.waitDisconnected());
+    EXPECT_FALSE(page.connected());
+
+    Page noOrigin;
+    noOrigin.open(goodUrl(), QByteArray(), goodHost());
+    EXPECT_TRUE(noOrigin.waitDisconnected());
+    EXPECT_FALSE(noOrigin.connected());
+}
+
+TEST_F(WebSocketHost, AMissingOrWrongTokenIsRefused)
+{
+    for (const QString& query : {QString(), QStringLiteral("?token=0123456789abcdef0123456789abcdef"),
+                                 QStringLiteral("?token=") + s_token.left(31)}) {
+        Page page;
+        page.open(url(query), kPageOrigin, goodHost());
+        EXPECT_TRUE(page.waitDisconnected()) << qPrintable(query);
+        if (page.connected()) {
+            EXPECT_EQ(page.socket().closeCode(), QWebSocketProtocol::CloseCodePolicyViolated);
+        }
+        EXPECT_TRUE(page.messages().isEmpty());
+    }
+}
+
+TEST_F(WebSocketHost, AWrongHostHeaderIsRefused)
+{
+    Page page;
+    page.open(goodUrl(), kPageOrigin, "evil.example:" + QByteArray::number(s_port));
+    EXPECT_TRUE(page.waitDisconnected());
+    EXPECT_EQ(page.socket().closeCode(), QWebSocketProtocol::CloseCodePolicyViolated);
+}
+
+TEST_F(WebSocketHost, AnOversizeMessageClosesTheConnection)
+{
+    Page page;
+    page.open(goodUrl(), kPageOrigin, goodHost());
+    ASSERT_TRUE(page.connected());
+    const QString huge = QStringLiteral("{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"CreateOsdMatrix\",\"params\":[\"%1\",0]}")
+                             .arg(QString(2 * 1024 * 1024, QLatin1Char('x')));
+    page.socket().sendTextMessage(huge);
+    EXPECT_TRUE(page.waitDisconnected());
+    EXPECT_TRUE(page.messages().isEmpty());
+
+    // Other pages are not affected.
+    Page other;
+    other.open(goodUrl(), kPageOrigin, goodHost());
+    ASSERT_TRUE(other.connected());
+    EXPECT_EQ(resultOf(other.call("GetVolume", QJsonArray{1})), QJsonValue(1000));
+}
+
+}  // namespace
