@@ -108,6 +108,10 @@ void StdinReader::deliver()
                 return;
             item = std::move(m_queue.front());
             m_queue.pop_front();
+            // A call may run a nested event loop (a modal dialog): wake it
+            // for the lines behind this one so they are served meanwhile.
+            if (!m_queue.empty())
+                writeByte(m_wakeWrite);
         }
         switch (item.kind) {
         case Item::Kind::Line:

@@ -1,0 +1,191 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The host driven by a script against a real recorder: a login, a device
+// notification reaching the script as an event, and calls and input served
+// while a modal dialog of the control is open.
+#include "HostProcess.h"
+
+#include "device/DecodeHexDes.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QImage>
+#include <QJsonArray>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A velk-recorder on loopback ports of its own choosing.
+class Recorder {
+public:
+    bool start()
+    {
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral(VELK_RECORDER_PATH),
+                        {"--port", "0", "--http-port", "0", "--data", m_data.path(), "--user", "viewer:secret9"});
+        if (!m_process.waitForStarted(5000) || !m_process.waitForReadyRead(5000))
+            return false;
+        const QString line = QString::fromUtf8(m_process.readLine());
+        const QRegularExpressionMatch match =
+            QRegularExpression(QStringLiteral("device port (\\d+) http port (\\d+)")).match(line);
+        m_devicePort = match.captured(1).toUShort();
+        m_httpPort = match.captured(2).toUShort();
+        return m_devicePort != 0 && m_httpPort != 0;
+    }
+    ~Recorder()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+    }
+    int devicePort() const { return m_devicePort; }
+
+    // POST on the simulator's HTTP API; true on a 200 answer.
+    bool post(const QByteArray& pathAndQuery)
+    {
+        QTcpSocket socket;
+        socket.connectToHost(QStringLiteral("127.0.0.1"), m_httpPort);
+        if (!socket.waitForConnected(3000))
+            return false;
+        socket.write("POST " + pathAndQuery + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        QByteArray answer;
+        while (socket.waitForReadyRead(3000))
+            answer += socket.readAll();
+        return answer.startsWith("HTTP/1.1 200");
+    }
+
+private:
+    QProcess m_process;
+    QTemporaryDir m_data;
+    quint16 m_devicePort = 0;
+    quint16 m_httpPort = 0;
+};
+
+// The page's form of a password: DES under the shared key, zero-padded to
+// whole blocks, as hexadecimal text.
+QString passwordText(const QByteArray& password)
+{
+    const unsigned char key[8] = {'g', 'l', 'a', 'r', 'i', 'n', 'g', 'l'};
+    QByteArray padded = password;
+    padded.append(QByteArray((8 - padded.size() % 8) % 8, '\0'));
+    QByteArray cipher(padded.size(), '\0');
+    for (int i = 0; i < padded.size(); i += 8)
+        desEncryptBlock(key, reinterpret_cast<const unsigned char*>(padded.constData() + i),
+                        reinterpret_cast<unsigned char*>(cipher.data() + i));
+    return QString::fromLatin1(cipher.toHex());
+}
+
+class HostWithRecorder : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(recorder.start());
+        ASSERT_TRUE(host.start());
+    }
+
+    QString login(const QString& user, const QByteArray& password)
+    {
+        return resultOf(host.call(QStringLiteral("Login"),
+                                  QJsonArray{"127.0.0.1", recorder.devicePort(), user, passwordText(password)}))
+            .toString();
+    }
+
+    Recorder recorder;
+    HostProcess host;
+};
+
+TEST_F(HostWithRecorder, LoginThenDeviceNotificationArrivesAsAnEvent)
+{
+    const QString result = login(QStringLiteral("viewer"), "secret9");
+    ASSERT_TRUE(result.startsWith(QLatin1String("00000000_"))) << qPrintable(result);
+    const int id = result.mid(9).toInt();
+    ASSERT_GT(id, 0);
+
+    ASSERT_TRUE(recorder.post("/sim/notify?kind=8"));
+    QDeadlineTimer deadline(5000);
+    bool seen = false;
+    while (!seen && !deadline.hasExpired()) {
+        for (const QJsonObject& note : host.notifications()) {
+            if (note.value(QLatin1String("method")).toString() == QLatin1String("ReTurnPreviewAllChannelState")) {
+                const QJsonObject params = note.value(QLatin1String("params")).toObject();
+                EXPECT_EQ(params.value(QLatin1String("ulType")).toInt(), 2);
+                EXPECT_EQ(params.value(QLatin1String("ulOpen")).toInt(), 0);
+                seen = true;
+            }
+        }
+        if (!seen)
+            resultOf(host.call(QStringLiteral("GetVolume"), QJsonArray{id}));  // collects notifications
+    }
+    EXPECT_TRUE(seen);
+
+    // A notification of another kind fires nothing.
+    const auto before = host.notifications().size();
+    ASSERT_TRUE(recorder.post("/sim/notify?kind=3"));
+    resultOf(host.call(QStringLiteral("GetVolume"), QJsonArray{id}));
+    EXPECT_EQ(host.notifications().size(), before);
+
+    EXPECT_EQ(resultOf(host.call(QStringLiteral("Logout"), QJsonArray{id})).toInteger(), 0);
+    EXPECT_EQ(resultOf(host.call(QStringLiteral("Logout"), QJsonArray{id})).toInteger(), -2 & 0xFFFFFFFFLL);
+}
+
+TEST_F(HostWithRecorder, WrongPasswordAndUnknownUserGiveDistinctCodes)
+{
+    const QString wrongPassword = login(QStringLiteral("viewer"), "secret8");
+    const QString unknownUser = login(QStringLiteral("nobody"), "secret9");
+    EXPECT_TRUE(wrongPassword.endsWith(QLatin1String("_0"))) << qPrintable(wrongPassword);
+    EXPECT_TRUE(unknownUser.endsWith(QLatin1String("_0"))) << qPrintable(unknownUser);
+    EXPECT_NE(wrongPassword, unknownUser);
+    EXPECT_NE(wrongPassword, QLatin1String("00000000_0"));
+}
+
+TEST_F(HostWithRecorder, FolderDialogKeepsTheHostServing)
+{
+    const QString result = login(QStringLiteral("viewer"), "secret9");
+    const int id = result.mid(9).toInt();
+    ASSERT_GT(id, 0);
+
+    QTemporaryDir dir;
+    const QString png = dir.filePath(QStringLiteral("grab.png"));
+    auto grab = [&] {
+        QImage picture;
+        resultOf(host.call(QStringLiteral("$grab"), QJsonArray{png}));
+        EXPECT_TRUE(picture.load(png));
+        return picture;
+    };
+    const QImage withoutDialog = grab();
+
+    // GetFolderPath opens a modal dialog and answers only when it closes.
+    host.sendLine(QByteArray(R"({"jsonrpc":"2.0","id":9001,"method":"GetFolderPath","params":[)") +
+                  QByteArray::number(id) + "]}");
+
+    // Meanwhile other calls are answered, and the dialog shows in the picture.
+    EXPECT_EQ(resultOf(host.call(QStringLiteral("GetVolume"), QJsonArray{id})).toInteger(), 50);
+    QDeadlineTimer deadline(5000);
+    bool dialogShown = false;
+    while (!dialogShown && !deadline.hasExpired())
+        dialogShown = grab() != withoutDialog;
+    EXPECT_TRUE(dialogShown);
+
+    // Escape cancels: the dialog's call answers with an empty text.
+    host.sendLine(R"({"jsonrpc":"2.0","id":9002,"method":"$input","params":[{"type":"key","key":"Escape"}]})");
+    QJsonValue folder;
+    bool inputAnswered = false;
+    while (!(inputAnswered && folder.isString()) && !deadline.hasExpired()) {
+        const std::optional<QJsonObject> message = host.readMessage(3000);
+        if (!message)
+            break;
+        if (message->value(QLatin1String("id")).toInt() == 9001)
+            folder = message->value(QLatin1String("result"));
+        if (message->value(QLatin1String("id")).toInt() == 9002)
+            inputAnswered = true;
+    }
+    EXPECT_TRUE(inputAnswered);
+    EXPECT_EQ(folder, QJsonValue(QString()));
+    EXPECT_EQ(grab(), withoutDialog);
+}
+
+}  // namespace
