@@ -29,6 +29,16 @@ ClientSession::ClientSession(net::ip::tcp::socket socket, DeviceServer& server)
 {
 }
 
+ClientSession::~ClientSession()
+{
+    stopStream();
+}
+
+bool ClientSession::frozen() const
+{
+    return m_server.frozen();
+}
+
 void ClientSession::start()
 {
     boost::system::error_code ignored;
@@ -47,6 +57,7 @@ void ClientSession::close()
     if (m_state == State::Closed)
         return;
     m_state = State::Closed;
+    stopStream();
     boost::system::error_code ignored;
     m_heartbeatTimer.cancel();
     m_socket.shutdown(net::ip::tcp::socket::shutdown_both, ignored);
@@ -147,8 +158,8 @@ void ClientSession::handleHello(const proto::Message& message)
     if (reply.version == 0) {
         reply.version = proto::kProtocolVersion;
         reply.code = proto::kDetailUnsupportedVersion;
-    } else if (hello->role != proto::kRoleControl) {
-        reply.code = proto::kDetailBadRequest;  // media connections come with streams
+    } else if (hello->role != proto::kRoleControl && hello->role != proto::kRoleMedia) {
+        reply.code = proto::kDetailBadRequest;
     } else {
         m_nonce = proto::randomNonceHex();
         if (m_nonce.empty())
@@ -162,11 +173,16 @@ void ClientSession::handleHello(const proto::Message& message)
     reply.nonce = m_nonce;
     reply.heartbeatMs = m_server.settings().heartbeatMs;
     send(proto::makeHello(reply));
-    m_state = State::AwaitLogin;
+    m_media = hello->role == proto::kRoleMedia;
+    m_state = m_media ? State::AwaitOpen : State::AwaitLogin;
 }
 
 void ClientSession::handleRequest(const proto::Message& message)
 {
+    if (m_media) {
+        handleStreamRequest(message);
+        return;
+    }
     if (message.name == proto::kMethodLogin) {
         if (m_state == State::AwaitLogin)
             handleLogin(message);
@@ -291,7 +307,7 @@ void ClientSession::onHeartbeatTick()
             close();
             return;
         }
-        if (m_state != State::LoggedIn && now > m_handshakeDeadline) {
+        if (m_state != State::LoggedIn && m_state != State::Streaming && now > m_handshakeDeadline) {
             close();
             return;
         }

@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// One client connection of the device protocol: hello, challenge-response
-// login, logout, heartbeats both ways, device notifications. Runs on the
-// recorder's I/O thread.
+// One client connection of the device protocol. Its hello names its role:
+// a control connection logs in (challenge-response), logs out and gets
+// device notifications; a media connection opens one live stream of the
+// login whose session token it presents and then carries that stream's
+// frames (ClientSessionStream.cpp). Heartbeats both ways on either. Runs on
+// the recorder's I/O thread.
 #pragma once
+
+#include "StreamSender.h"
 
 #include "proto/FrameDecoder.h"
 #include "proto/Message.h"
@@ -20,9 +25,10 @@ namespace velk::recorder {
 
 class DeviceServer;
 
-class ClientSession : public std::enable_shared_from_this<ClientSession> {
+class ClientSession : public std::enable_shared_from_this<ClientSession>, public StreamSink {
 public:
     ClientSession(boost::asio::ip::tcp::socket socket, DeviceServer& server);
+    ~ClientSession() override;
 
     void start();
     // Closes the connection at once and leaves the server's list.
@@ -32,8 +38,29 @@ public:
     bool loggedIn() const { return m_state == State::LoggedIn; }
     void sendDeviceNotification(std::uint32_t kind);
 
+    // The login's token (control connections; empty before login) and user.
+    const std::string& sessionToken() const { return m_sessionToken; }
+    const std::string& user() const { return m_user; }
+
+    // Media connections: the open stream (null before it is opened and
+    // after it ended), and the token of the login it belongs to.
+    const StreamSender* stream() const { return m_state == State::Streaming ? m_sender.get() : nullptr; }
+    const std::string& ownerToken() const { return m_ownerToken; }
+    // Ends the stream with a streamError notification carrying code, then
+    // closes the connection.
+    void failStream(std::int32_t code);
+    // The recorder changes the stream's type (announced to the client).
+    void switchStreamFromRecorder(std::uint32_t streamType);
+    void sendMalformedFrame(MalformedKind kind);
+
+    // StreamSink
+    void sendMessage(const proto::Message& message) override { send(message); }
+    void sendMediaFrame(std::string frame) override { sendFrame(std::move(frame)); }
+    std::size_t unsentBytes() const override { return m_queuedBytes; }
+    bool frozen() const override;
+
 private:
-    enum class State { AwaitHello, AwaitLogin, LoggedIn, Closing, Closed };
+    enum class State { AwaitHello, AwaitLogin, LoggedIn, AwaitOpen, Streaming, Closing, Closed };
     using Clock = std::chrono::steady_clock;
 
     void startRead();
@@ -44,6 +71,11 @@ private:
     void handleHello(const proto::Message& message);
     void handleRequest(const proto::Message& message);
     void handleLogin(const proto::Message& message);
+    // Media connections (ClientSessionStream.cpp).
+    void handleStreamRequest(const proto::Message& message);
+    void handleOpenStream(const proto::Message& message);
+    void handleSwitchStream(const proto::Message& message);
+    void stopStream();
     void send(const proto::Message& message);
     void sendFrame(std::string frame);
     void writeNext();
@@ -68,6 +100,9 @@ private:
     std::string m_nonce;
     std::string m_user;
     std::string m_sessionToken;
+    bool m_media = false;                    // the hello's role was media
+    std::string m_ownerToken;                // media: the login the stream belongs to
+    std::shared_ptr<StreamSender> m_sender;  // media: the open stream
 };
 
 }  // namespace velk::recorder

@@ -6,14 +6,21 @@
 #include "proto/DetailCode.h"
 #include "proto/FrameCodec.h"
 #include "proto/Hello.h"
+#include "proto/StreamMessages.h"
 
 namespace velk::recorder {
 
 namespace net = boost::asio;
 using net::ip::tcp;
 
-DeviceServer::DeviceServer(net::io_context& io, DeviceServerSettings settings, UserTable users)
-    : m_io(io), m_settings(std::move(settings)), m_users(std::move(users)), m_acceptor(io)
+DeviceServer::DeviceServer(net::io_context& io, DeviceServerSettings settings, UserTable users, MediaLibrary& media,
+                           ChannelPolicy policy)
+    : m_io(io),
+      m_settings(std::move(settings)),
+      m_users(std::move(users)),
+      m_media(media),
+      m_policy(std::move(policy)),
+      m_acceptor(io)
 {
 }
 
@@ -135,14 +142,126 @@ DeviceServerCounts DeviceServer::counts() const
     DeviceServerCounts counts = m_counts;
     counts.connections = m_sessions.size();
     counts.logins = 0;
-    for (const auto& session : m_sessions)
+    counts.streams = 0;
+    for (const auto& session : m_sessions) {
         counts.logins += session->loggedIn() ? 1 : 0;
+        counts.streams += session->stream() ? 1 : 0;
+    }
     return counts;
 }
 
 void DeviceServer::sessionEnded(const std::shared_ptr<ClientSession>& session)
 {
     m_sessions.erase(session);
+    // A login's streams end with it.
+    const std::string& token = session->sessionToken();
+    if (token.empty())
+        return;
+    const auto sessions = m_sessions;  // closing removes sessions from the set
+    for (const auto& other : sessions)
+        if (other->ownerToken() == token)
+            other->close();
+}
+
+std::int32_t DeviceServer::authorizeStream(const std::string& sessionToken, std::uint32_t channel,
+                                           std::uint32_t streamType, std::string& user) const
+{
+    if (!m_media.canEncode())
+        return proto::kDetailInternal;
+    const ClientSession* owner = nullptr;
+    for (const auto& session : m_sessions)
+        if (session->loggedIn() && !sessionToken.empty() && session->sessionToken() == sessionToken)
+            owner = session.get();
+    if (!owner)
+        return proto::kDetailNotLoggedIn;
+    if (channel >= m_settings.channels)
+        return proto::kDetailNoSuchChannel;
+    if (streamType >= proto::kStreamTypeCount)
+        return proto::kDetailBadRequest;
+    user = owner->user();
+    return m_policy.check(user, channel, streamType);
+}
+
+template <class Action>
+std::size_t DeviceServer::forStreamsOf(std::uint32_t channel, Action&& action)
+{
+    std::size_t count = 0;
+    const auto sessions = m_sessions;  // an action may close sessions
+    for (const auto& session : sessions) {
+        if (const StreamSender* stream = session->stream(); stream && stream->channel() == channel) {
+            action(*session, *stream);
+            ++count;
+        }
+    }
+    return count;
+}
+
+std::size_t DeviceServer::denyChannel(const std::string& user, std::uint32_t channel)
+{
+    m_policy.deny(user, channel);
+    std::size_t ended = 0;
+    forStreamsOf(channel, [&](ClientSession& session, const StreamSender&) {
+        if (session.user() == user) {
+            session.failStream(proto::kDetailNoRight);
+            ++ended;
+        }
+    });
+    return ended;
+}
+
+std::size_t DeviceServer::setSubstreamEncoded(std::uint32_t channel, bool encoded)
+{
+    m_policy.setSubstreamEncoded(channel, encoded);
+    std::size_t ended = 0;
+    if (!encoded) {
+        forStreamsOf(channel, [&](ClientSession& session, const StreamSender& stream) {
+            if (stream.streamType() == proto::kSubStreamType) {
+                session.failStream(proto::kDetailSubstreamNotEncoded);
+                ++ended;
+            }
+        });
+    }
+    return ended;
+}
+
+std::size_t DeviceServer::switchStreamType(std::uint32_t channel, std::uint32_t streamType)
+{
+    std::size_t switched = 0;
+    forStreamsOf(channel, [&](ClientSession& session, const StreamSender& stream) {
+        if (stream.streamType() != streamType) {
+            session.switchStreamFromRecorder(streamType);
+            ++switched;
+        }
+    });
+    return switched;
+}
+
+std::size_t DeviceServer::sendMalformedFrame(std::uint32_t channel, MalformedKind kind)
+{
+    return forStreamsOf(channel, [&](ClientSession& session, const StreamSender&) { session.sendMalformedFrame(kind); });
+}
+
+Json::Value DeviceServer::streamStatus() const
+{
+    Json::Value streams(Json::arrayValue);
+    for (const auto& session : m_sessions) {
+        const StreamSender* stream = session->stream();
+        if (!stream)
+            continue;
+        const StreamCounters& c = stream->counters();
+        Json::Value v(Json::objectValue);
+        v["channel"] = stream->channel();
+        v["streamType"] = stream->streamType();
+        v["user"] = session->user();
+        v["videoFrames"] = Json::UInt64(c.videoFrames);
+        v["keyFrames"] = Json::UInt64(c.keyFrames);
+        v["audioFrames"] = Json::UInt64(c.audioFrames);
+        v["bytes"] = Json::UInt64(c.bytes);
+        v["skippedTicks"] = Json::UInt64(c.skippedTicks);
+        v["malformed"] = Json::UInt64(c.malformed);
+        streams.append(v);
+    }
+    return streams;
 }
 
 }  // namespace velk::recorder

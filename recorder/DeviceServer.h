@@ -1,11 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The device-protocol listener and its client sessions, with the faults the
-// simulator can inject: dropping every connection, and freezing (sessions
-// stay open but nothing is read, answered or sent, as if the recorder hung).
-// Runs on the recorder's one I/O thread.
+// The device-protocol listener and its client sessions (control and media
+// connections), with the faults the simulator can inject: dropping every
+// connection, freezing (sessions stay open but nothing is read, answered
+// or sent, as if the recorder hung), and changes to live streams (denying a
+// channel, switching a channel's sub stream off, changing a stream's type,
+// a malformed frame). Runs on the recorder's I/O thread.
 #pragma once
 
+#include "ChannelPolicy.h"
+#include "MediaLibrary.h"
+#include "StreamSender.h"
 #include "UserTable.h"
+
+#include <json/value.h>
 
 #include <boost/asio.hpp>
 
@@ -33,11 +40,15 @@ struct DeviceServerCounts {
     std::uint64_t loginFailures = 0;
     std::uint64_t logoutsTotal = 0;
     std::uint64_t droppedForSilence = 0;
+    std::size_t streams = 0;  // live streams open now
+    std::uint64_t streamsTotal = 0;
+    std::uint64_t streamsRefused = 0;
 };
 
 class DeviceServer {
 public:
-    DeviceServer(boost::asio::io_context& io, DeviceServerSettings settings, UserTable users);
+    DeviceServer(boost::asio::io_context& io, DeviceServerSettings settings, UserTable users, MediaLibrary& media,
+                 ChannelPolicy policy);
     ~DeviceServer();
 
     // Binds and starts accepting; false (and message) when it cannot listen.
@@ -54,6 +65,19 @@ public:
     std::size_t notifyDevice(std::uint32_t kind);
     DeviceServerCounts counts() const;
 
+    // Live streams. Each returns how many open streams it affected.
+    // Denies user the channel; the user's open streams of it end (no right).
+    std::size_t denyChannel(const std::string& user, std::uint32_t channel);
+    void allowChannel(const std::string& user, std::uint32_t channel) { m_policy.allow(user, channel); }
+    // Switching the sub stream off ends the channel's open sub streams.
+    std::size_t setSubstreamEncoded(std::uint32_t channel, bool encoded);
+    // The recorder changes the type of the channel's open streams.
+    std::size_t switchStreamType(std::uint32_t channel, std::uint32_t streamType);
+    std::size_t sendMalformedFrame(std::uint32_t channel, MalformedKind kind);
+    // Open streams with their counters, for /sim/status.
+    Json::Value streamStatus() const;
+    const ChannelPolicy& policy() const { return m_policy; }
+
     // For sessions.
     const DeviceServerSettings& settings() const { return m_settings; }
     const UserTable& users() const { return m_users; }
@@ -61,15 +85,26 @@ public:
     void countLogin(bool ok) { (ok ? m_counts.loginsTotal : m_counts.loginFailures)++; }
     void countLogout() { m_counts.logoutsTotal++; }
     void countSilenceDrop() { m_counts.droppedForSilence++; }
+    void countStreamOpen(bool ok) { (ok ? m_counts.streamsTotal : m_counts.streamsRefused)++; }
+    MediaLibrary& media() { return m_media; }
+    // 0 when the login with this session token may open the stream; user
+    // is then the login's user. Else the detail code of the refusal.
+    std::int32_t authorizeStream(const std::string& sessionToken, std::uint32_t channel, std::uint32_t streamType,
+                                 std::string& user) const;
 
 private:
     void accept();
     // Answers a connection beyond maxSessions with a refusing hello.
     void refuse(boost::asio::ip::tcp::socket socket);
+    // Calls action for every open stream of channel; returns how many.
+    template <class Action>
+    std::size_t forStreamsOf(std::uint32_t channel, Action&& action);
 
     boost::asio::io_context& m_io;
     const DeviceServerSettings m_settings;
     const UserTable m_users;
+    MediaLibrary& m_media;
+    ChannelPolicy m_policy;
     boost::asio::ip::tcp::acceptor m_acceptor;
     std::set<std::shared_ptr<ClientSession>> m_sessions;
     DeviceServerCounts m_counts;

@@ -2,6 +2,7 @@
 #include "HttpRoutes.h"
 
 #include "Recorder.h"
+#include "SimRoutes.h"
 #include "StaticFiles.h"
 
 #include "proto/JsonText.h"
@@ -22,6 +23,30 @@ namespace {
 
 // Web files are small; anything bigger is not served from memory.
 constexpr std::uintmax_t kMaxStaticFileBytes = 32 * 1024 * 1024;
+
+HttpResponse handleStatic(Recorder& recorder, const HttpRequest& request, std::string_view path)
+{
+    if (request.method() != http::verb::get && request.method() != http::verb::head)
+        return makeResponse(request, http::status::method_not_allowed, "text/plain; charset=utf-8", "use GET\n");
+    const auto file = resolveWebPath(recorder.webFolder(), path);
+    std::error_code error;
+    if (!file || std::filesystem::file_size(*file, error) > kMaxStaticFileBytes || error)
+        return makeResponse(request, http::status::not_found, "text/plain; charset=utf-8", "not found\n");
+    std::ifstream in(*file, std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof())
+        return makeResponse(request, http::status::internal_server_error, "text/plain; charset=utf-8",
+                            "read failed\n");
+    HttpResponse response = makeResponse(request, http::status::ok, contentTypeFor(*file), std::move(content));
+    if (request.method() == http::verb::head) {
+        const auto length = response.body().size();
+        response.body().clear();
+        response.content_length(length);
+    }
+    return response;
+}
+
+}  // namespace
 
 HttpResponse makeResponse(const HttpRequest& request, http::status status, std::string contentType, std::string body)
 {
@@ -48,102 +73,6 @@ HttpResponse jsonError(const HttpRequest& request, http::status status, const st
     body["error"] = message;
     return jsonResponse(request, status, body);
 }
-
-Json::Value okBody()
-{
-    Json::Value body(Json::objectValue);
-    body["ok"] = true;
-    return body;
-}
-
-// The value of one query parameter (not decoded beyond %XX).
-std::optional<std::string> queryValue(std::string_view query, std::string_view name)
-{
-    while (!query.empty()) {
-        const auto amp = query.find('&');
-        const std::string_view pair = query.substr(0, amp);
-        query = amp == std::string_view::npos ? std::string_view{} : query.substr(amp + 1);
-        const auto eq = pair.find('=');
-        if (pair.substr(0, eq) == name)
-            return percentDecode(eq == std::string_view::npos ? std::string_view{} : pair.substr(eq + 1));
-    }
-    return std::nullopt;
-}
-
-// A page of another site must not drive the simulator through the user's
-// browser: a request that names a foreign Origin is refused.
-bool isForeignOrigin(const HttpRequest& request)
-{
-    const auto origin = request.find(http::field::origin);
-    if (origin == request.end())
-        return false;
-    const auto host = request.find(http::field::host);
-    if (host == request.end())
-        return true;
-    return std::string(origin->value()) != "http://" + std::string(host->value());
-}
-
-HttpResponse handleSim(Recorder& recorder, const HttpRequest& request, std::string_view action, std::string_view query)
-{
-    if (isForeignOrigin(request))
-        return jsonError(request, http::status::forbidden, "requests from other sites are refused");
-    if (action == "status") {
-        if (request.method() != http::verb::get)
-            return jsonError(request, http::status::method_not_allowed, "use GET");
-        return jsonResponse(request, http::status::ok, recorder.status());
-    }
-    if (action != "drop" && action != "freeze" && action != "resume" && action != "notify")
-        return jsonError(request, http::status::not_found, "no such simulator action");
-    if (request.method() != http::verb::post)
-        return jsonError(request, http::status::method_not_allowed, "use POST");
-
-    DeviceServer& devices = recorder.devices();
-    Json::Value body = okBody();
-    if (action == "drop") {
-        body["dropped"] = Json::UInt64(devices.counts().connections);
-        devices.dropAll();
-    } else if (action == "freeze") {
-        devices.freeze();
-    } else if (action == "resume") {
-        devices.resume();
-    } else {
-        const auto text = queryValue(query, "kind");
-        std::uint32_t kind = 0;
-        if (!text)
-            return jsonError(request, http::status::bad_request, "missing kind");
-        const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), kind);
-        if (text->empty() || error != std::errc() || end != text->data() + text->size())
-            return jsonError(request, http::status::bad_request, "kind must be a number 0..4294967295");
-        body["kind"] = kind;
-        body["sent"] = Json::UInt64(devices.notifyDevice(kind));
-    }
-    body["frozen"] = devices.frozen();
-    return jsonResponse(request, http::status::ok, body);
-}
-
-HttpResponse handleStatic(Recorder& recorder, const HttpRequest& request, std::string_view path)
-{
-    if (request.method() != http::verb::get && request.method() != http::verb::head)
-        return makeResponse(request, http::status::method_not_allowed, "text/plain; charset=utf-8", "use GET\n");
-    const auto file = resolveWebPath(recorder.webFolder(), path);
-    std::error_code error;
-    if (!file || std::filesystem::file_size(*file, error) > kMaxStaticFileBytes || error)
-        return makeResponse(request, http::status::not_found, "text/plain; charset=utf-8", "not found\n");
-    std::ifstream in(*file, std::ios::binary);
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.good() && !in.eof())
-        return makeResponse(request, http::status::internal_server_error, "text/plain; charset=utf-8",
-                            "read failed\n");
-    HttpResponse response = makeResponse(request, http::status::ok, contentTypeFor(*file), std::move(content));
-    if (request.method() == http::verb::head) {
-        const auto length = response.body().size();
-        response.body().clear();
-        response.content_length(length);
-    }
-    return response;
-}
-
-}  // namespace
 
 HttpResponse handleHttpRequest(Recorder& recorder, const HttpRequest& request)
 {

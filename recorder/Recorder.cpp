@@ -19,13 +19,24 @@ DeviceServerSettings deviceSettings(const RecorderOptions& options)
     return s;
 }
 
+ChannelPolicy channelPolicy(const RecorderOptions& options)
+{
+    ChannelPolicy policy;
+    for (const auto& [user, channel] : options.denied)
+        policy.deny(user, channel);
+    for (const auto channel : options.substreamOff)
+        policy.setSubstreamEncoded(channel, false);
+    return policy;
+}
+
 }  // namespace
 
 Recorder::Recorder(net::io_context& io, RecorderOptions options)
     : m_io(io),
       m_options(std::move(options)),
       m_webFolder(m_options.webDir),
-      m_devices(io, deviceSettings(m_options), UserTable(m_options.users))
+      m_media(2),
+      m_devices(io, deviceSettings(m_options), UserTable(m_options.users), m_media, channelPolicy(m_options))
 {
 }
 
@@ -45,7 +56,15 @@ bool Recorder::start(std::string& message)
     if (!m_devices.listen(address, m_options.devicePort, message))
         return false;
     m_http = std::make_unique<HttpServer>(m_io, *this);
-    return m_http->listen(address, m_options.httpPort, message);
+    if (!m_http->listen(address, m_options.httpPort, message))
+        return false;
+    if (m_options.encodeAhead) {
+        // Sub streams first: they are quick, and main streams then follow.
+        for (const std::uint32_t streamType : {1u, 0u})
+            for (std::uint32_t channel = 0; channel < m_options.channels; ++channel)
+                m_media.loop(channel, streamType);
+    }
+    return true;
 }
 
 void Recorder::stop()
@@ -53,6 +72,7 @@ void Recorder::stop()
     m_devices.stop();
     if (m_http)
         m_http->stop();
+    m_media.stop();
 }
 
 std::uint16_t Recorder::devicePort() const
@@ -88,6 +108,11 @@ Json::Value Recorder::status() const
     v["loginFailures"] = Json::UInt64(counts.loginFailures);
     v["logoutsTotal"] = Json::UInt64(counts.logoutsTotal);
     v["droppedForSilence"] = Json::UInt64(counts.droppedForSilence);
+    v["streamsOpen"] = Json::UInt64(counts.streams);
+    v["streamsTotal"] = Json::UInt64(counts.streamsTotal);
+    v["streamsRefused"] = Json::UInt64(counts.streamsRefused);
+    v["streams"] = m_devices.streamStatus();
+    v["loops"] = m_media.status();
     return v;
 }
 

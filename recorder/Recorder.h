@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated recorder: its device-protocol server and its web server on
-// one I/O thread, and what the web API reports and changes.
+// one I/O thread, the synthetic media their streams play (encoded on the
+// media library's own threads), and what the web API reports and changes.
 #pragma once
 
 #include "DeviceServer.h"
+#include "MediaLibrary.h"
 #include "RecorderOptions.h"
 
 #include <boost/asio.hpp>
@@ -42,6 +44,7 @@ private:
     boost::asio::io_context& m_io;
     const RecorderOptions m_options;
     const std::filesystem::path m_webFolder;
+    MediaLibrary m_media;
     DeviceServer m_devices;
     std::unique_ptr<HttpServer> m_http;
 };

@@ -37,6 +37,10 @@ std::string usageText()
            "  --heartbeat-ms N         heartbeat interval towards clients (default 1000)\n"
            "  --heartbeat-timeout-ms N drop a client silent this long (default 4000)\n"
            "  --max-clients N          device-protocol connections served at once, 1..4096 (default 256)\n"
+           "  --deny USER:C            USER may not view channel C (0-based); repeatable\n"
+           "  --substream-off C        channel C (0-based) encodes no sub stream; repeatable\n"
+           "  --encode-ahead           encode every channel's main and sub stream at start (about\n"
+           "                           half a second of CPU per channel) instead of when first watched\n"
            "  --help                   this text\n"
            "On start one line is printed: velk-recorder: device port <N> http port <M>\n";
 }
@@ -48,6 +52,10 @@ ParseOutcome parseOptions(int argc, const char* const* argv, RecorderOptions& op
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h")
             return ParseOutcome::Help;
+        if (arg == "--encode-ahead") {
+            options.encodeAhead = true;
+            continue;
+        }
 
         std::string_view name = arg;
         std::string_view value;
@@ -59,7 +67,8 @@ ParseOutcome parseOptions(int argc, const char* const* argv, RecorderOptions& op
         }
         const bool known = name == "--port" || name == "--http-port" || name == "--bind" || name == "--channels" ||
                            name == "--user" || name == "--data" || name == "--web" || name == "--heartbeat-ms" ||
-                           name == "--heartbeat-timeout-ms" || name == "--max-clients";
+                           name == "--heartbeat-timeout-ms" || name == "--max-clients" || name == "--deny" ||
+                           name == "--substream-off";
         if (!known) {
             message = "unknown option: " + std::string(arg);
             return ParseOutcome::Error;
@@ -106,6 +115,15 @@ ParseOutcome parseOptions(int argc, const char* const* argv, RecorderOptions& op
                 options.users.clear();
             usersGiven = true;
             options.users.push_back(UserAccount{std::string(value.substr(0, colon)), std::string(value.substr(colon + 1))});
+        } else if (name == "--deny") {
+            const auto colon = value.rfind(':');
+            if (colon == std::string_view::npos || colon == 0 || !parseNumber(value.substr(colon + 1), 0, 63, number))
+                return bad("USER:CHANNEL with a channel 0..63");
+            options.denied.emplace_back(std::string(value.substr(0, colon)), static_cast<std::uint32_t>(number));
+        } else if (name == "--substream-off") {
+            if (!parseNumber(value, 0, 63, number))
+                return bad("a channel 0..63");
+            options.substreamOff.push_back(static_cast<std::uint32_t>(number));
         } else if (name == "--data" || name == "--web") {
             if (value.empty())
                 return bad("a folder");
@@ -115,6 +133,18 @@ ParseOutcome parseOptions(int argc, const char* const* argv, RecorderOptions& op
     if (options.heartbeatTimeoutMs < 2 * options.heartbeatMs) {
         message = "--heartbeat-timeout-ms must be at least twice --heartbeat-ms";
         return ParseOutcome::Error;
+    }
+    for (const auto& [user, channel] : options.denied) {
+        if (channel >= options.channels) {
+            message = "--deny " + user + ":" + std::to_string(channel) + ": no such channel";
+            return ParseOutcome::Error;
+        }
+    }
+    for (const auto channel : options.substreamOff) {
+        if (channel >= options.channels) {
+            message = "--substream-off " + std::to_string(channel) + ": no such channel";
+            return ParseOutcome::Error;
+        }
     }
     if (options.users.empty())
         options.users.push_back(UserAccount{"admin", "admin"});

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velk::recorder {
@@ -24,6 +25,13 @@ struct RecorderOptions {
     std::uint32_t heartbeatMs = 1000;        // how often heartbeats are sent to clients
     std::uint32_t heartbeatTimeoutMs = 4000; // silence after which a client is dropped
     std::uint32_t maxClients = 256;          // device-protocol connections served at once
+    // --deny USER:C: user may not view channel C (0-based); repeatable.
+    std::vector<std::pair<std::string, std::uint32_t>> denied;
+    // --substream-off C: channel C (0-based) encodes no sub stream; repeatable.
+    std::vector<std::uint32_t> substreamOff;
+    // --encode-ahead: every channel's main and sub stream loops are encoded
+    // at start, not when first watched.
+    bool encodeAhead = false;
 };
 
 enum class ParseOutcome { Run, Help, Error };

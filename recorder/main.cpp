@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // velk-recorder: a recorder simulator for the device protocol and the
-// recorder's web page. Everything runs on the main thread's io_context.
+// recorder's web page. Every socket and timer runs on the main thread's
+// io_context; the media library encodes its loops on threads of its own.
 #include "Recorder.h"
 #include "RecorderOptions.h"
 
 #include <boost/asio.hpp>
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 #include <csignal>
 #include <cstdio>
@@ -44,6 +49,8 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    // The encoder's statistics and notes are not for the terminal.
+    av_log_set_level(AV_LOG_ERROR);
     // Writes to a closed connection must fail, not end the process.
     std::signal(SIGPIPE, SIG_IGN);
 

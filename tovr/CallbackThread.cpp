@@ -52,9 +52,13 @@ bool CallbackThread::post(const std::shared_ptr<CallbackGate>& gate, std::functi
         std::lock_guard lock(m_queueLock);
         if (m_stopping || !gate || !gate->m_open)
             return false;
-        if (m_queue.size() >= m_maxQueued) {
+        if (m_queue.size() + gate->m_heldCallbacks.size() >= m_maxQueued) {
             m_dropped.fetch_add(1);
             return false;
+        }
+        if (gate->m_held) {
+            gate->m_heldCallbacks.push_back(std::move(callback));
+            return true;
         }
         m_queue.push_back(Item{gate, std::move(callback)});
     }
@@ -67,9 +71,11 @@ void CallbackThread::closeGate(const std::shared_ptr<CallbackGate>& gate)
     if (!gate)
         return;
     std::deque<Item> dropped;  // destroyed outside the lock
+    std::deque<std::function<void()>> droppedHeld;
     {
         std::unique_lock lock(m_queueLock);
         gate->m_open = false;
+        droppedHeld.swap(gate->m_heldCallbacks);
         auto it = std::stable_partition(m_queue.begin(), m_queue.end(),
                                         [&](const Item& item) { return item.gate != gate; });
         std::move(it, m_queue.end(), std::back_inserter(dropped));
@@ -77,6 +83,20 @@ void CallbackThread::closeGate(const std::shared_ptr<CallbackGate>& gate)
         if (!onThisThread())
             m_queueChanged.wait(lock, [&] { return m_running != gate.get(); });
     }
+}
+
+void CallbackThread::releaseGate(const std::shared_ptr<CallbackGate>& gate)
+{
+    if (!gate)
+        return;
+    {
+        std::lock_guard lock(m_queueLock);
+        gate->m_held = false;
+        for (auto& callback : gate->m_heldCallbacks)
+            m_queue.push_back(Item{gate, std::move(callback)});
+        gate->m_heldCallbacks.clear();
+    }
+    m_queueChanged.notify_all();
 }
 
 void CallbackThread::run()

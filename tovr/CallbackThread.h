@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The thread on which user callbacks run, so that a slow callback never
+// A thread on which user callbacks run, so that a slow callback never
 // stalls network I/O. Each callback belongs to a gate (one per device or
 // stream); closing the gate drops its queued callbacks and waits for one
 // that is running, so that nothing is called for an object after it was
-// closed. The queue is bounded: when it is full, new callbacks are dropped
-// and counted.
+// closed. A gate made held keeps its callbacks back until it is released
+// (a stream's callbacks wait until the REALPLAY that made it has
+// returned). The queue is bounded: when it is full, new callbacks are
+// dropped and counted.
 #pragma once
 
 #include <atomic>
@@ -20,9 +22,16 @@
 namespace velk::tovr {
 
 class CallbackGate {
+public:
+    CallbackGate() = default;
+    explicit CallbackGate(bool held) : m_held(held) {}
+
 private:
     friend class CallbackThread;
-    bool m_open = true;  // guarded by the owning CallbackThread's m_queueLock
+    // All guarded by the owning CallbackThread's m_queueLock:
+    bool m_open = true;
+    bool m_held = false;
+    std::deque<std::function<void()>> m_heldCallbacks;
 };
 
 class CallbackThread {
@@ -44,6 +53,8 @@ public:
     // Closes the gate: its queued callbacks are dropped, and a running one is
     // waited for unless the caller is that callback. Any thread.
     void closeGate(const std::shared_ptr<CallbackGate>& gate);
+    // Lets a held gate's callbacks run, in the order they were posted. Any thread.
+    void releaseGate(const std::shared_ptr<CallbackGate>& gate);
 
     bool onThisThread() const { return std::this_thread::get_id() == m_threadId.load(); }
     std::uint64_t droppedCount() const { return m_dropped.load(); }

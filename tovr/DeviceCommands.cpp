@@ -53,8 +53,10 @@ std::optional<LoginParams> readLoginParams(const Json::Value& param)
     return p;
 }
 
-std::int32_t runLogin(Runtime& runtime, const Json::Value& param, std::uint32_t* handleOut, std::uint32_t* detailOut)
+std::int32_t runLogin(Runtime& runtime, const Json::Value& param, const CommandOutputs& out)
 {
+    std::uint32_t* const handleOut = out.handle;
+    std::uint32_t* const detailOut = out.detail;
     auto params = readLoginParams(param);
     // Without a handle output the login could never be logged out again.
     if (!params || !handleOut)
@@ -81,8 +83,9 @@ std::int32_t runLogin(Runtime& runtime, const Json::Value& param, std::uint32_t*
     return TOVR_OK;
 }
 
-std::int32_t runLogout(Runtime& runtime, const Json::Value& param, std::uint32_t*, std::uint32_t* detailOut)
+std::int32_t runLogout(Runtime& runtime, const Json::Value& param, const CommandOutputs& out)
 {
+    std::uint32_t* const detailOut = out.detail;
     const auto handle = proto::memberUInt32(param, "HDEV");
     if (!handle)
         return TOVR_ERR_REFUSED;

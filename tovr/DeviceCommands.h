@@ -2,6 +2,7 @@
 // LOGIN and LOGOUT: reading their parameters and running them.
 #pragma once
 
+#include "CommandOutputs.h"
 #include "LoginCredentials.h"
 #include "Runtime.h"
 
@@ -22,7 +23,7 @@ struct LoginParams {
 std::optional<LoginParams> readLoginParams(const Json::Value& param);
 
 // Caller's thread (never a library thread for LOGIN's waiting part).
-std::int32_t runLogin(Runtime& runtime, const Json::Value& param, std::uint32_t* handleOut, std::uint32_t* detailOut);
-std::int32_t runLogout(Runtime& runtime, const Json::Value& param, std::uint32_t* handleOut, std::uint32_t* detailOut);
+std::int32_t runLogin(Runtime& runtime, const Json::Value& param, const CommandOutputs& out);
+std::int32_t runLogout(Runtime& runtime, const Json::Value& param, const CommandOutputs& out);
 
 }  // namespace velk::tovr

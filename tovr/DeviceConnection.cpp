@@ -88,7 +88,7 @@ void DeviceConnection::onAttemptDone(bool initial, LoginOutcome outcome)
     }
     if (initial) {
         if (outcome.result == TOVR_OK) {
-            adopt(std::move(outcome.connection));
+            adopt(std::move(outcome.connection), outcome.login.session);
         } else {
             m_closing = true;
             m_state = State::Closed;
@@ -97,18 +97,20 @@ void DeviceConnection::onAttemptDone(bool initial, LoginOutcome outcome)
         return;
     }
     if (outcome.result == TOVR_OK) {
-        adopt(std::move(outcome.connection));
+        adopt(std::move(outcome.connection), outcome.login.session);
         m_reconnectDelay = m_config.reconnectDelay;
         notifyDevice(TOVR_DEVICE_NOTIFY_STATE_CHANGED);
+        forEachListener([](DeviceListener& listener) { listener.onDeviceOnline(); });
     } else {
         m_reconnectDelay = std::min(m_reconnectDelay * 2, m_config.reconnectDelayMax);
         scheduleReconnect();
     }
 }
 
-void DeviceConnection::adopt(std::shared_ptr<MessageConnection> connection)
+void DeviceConnection::adopt(std::shared_ptr<MessageConnection> connection, std::string session)
 {
     m_connection = std::move(connection);
+    m_session = std::move(session);
     m_state = State::Online;
     std::weak_ptr<DeviceConnection> weak = weak_from_this();
     m_connection->setNotifyHandler([weak](const proto::Message& message) {
@@ -124,10 +126,12 @@ void DeviceConnection::adopt(std::shared_ptr<MessageConnection> connection)
 void DeviceConnection::onLost()
 {
     m_connection.reset();
+    m_session.clear();
     if (m_closing)
         return;
     m_state = State::Reconnecting;
     notifyDevice(TOVR_DEVICE_NOTIFY_STATE_CHANGED);
+    forEachListener([](DeviceListener& listener) { listener.onDeviceLost(); });
     m_reconnectDelay = m_config.reconnectDelay;
     scheduleReconnect();
 }
@@ -170,6 +174,9 @@ void DeviceConnection::beginLogout()
         return;
     }
     m_closing = true;
+    m_loggedOut = true;
+    // The streams end now, before the recorder ends them with the login.
+    tellListenersClosed();
     m_reconnectTimer.cancel();
     if (m_attempt) {
         m_attempt->cancel();
@@ -204,7 +211,49 @@ void DeviceConnection::closeOnIo()
         auto connection = std::move(m_connection);
         connection->close();
     }
+    m_session.clear();
     m_loginDone->set(CommandOutcome{TOVR_ERR_BROKEN, 0});
+    tellListenersClosed();
+}
+
+void DeviceConnection::tellListenersClosed()
+{
+    if (m_listenersTold)
+        return;
+    m_listenersTold = true;
+    const bool loggedOut = m_loggedOut;
+    forEachListener([loggedOut](DeviceListener& listener) { listener.onDeviceClosed(loggedOut); });
+    m_listeners.clear();
+}
+
+bool DeviceConnection::addListener(std::weak_ptr<DeviceListener> listener)
+{
+    if (m_closing)
+        return false;
+    m_listeners.push_back(std::move(listener));
+    return true;
+}
+
+void DeviceConnection::removeListener(const DeviceListener* listener)
+{
+    std::erase_if(m_listeners, [listener](const std::weak_ptr<DeviceListener>& weak) {
+        const auto locked = weak.lock();
+        return !locked || locked.get() == listener;
+    });
+}
+
+void DeviceConnection::requestKeyFrames(std::uint32_t channelMask, std::uint32_t streamType)
+{
+    forEachListener([&](DeviceListener& listener) { listener.onKeyFrameWanted(channelMask, streamType); });
+}
+
+void DeviceConnection::forEachListener(const std::function<void(DeviceListener&)>& action)
+{
+    // A copy: a listener may add or remove listeners meanwhile.
+    const auto listeners = m_listeners;
+    for (const auto& weak : listeners)
+        if (const auto listener = weak.lock())
+            action(*listener);
 }
 
 }  // namespace velk::tovr

@@ -5,11 +5,14 @@
 // the device callback gets kind 8 and the library logs in again with the
 // stored credentials, waiting longer between attempts (up to the maximum
 // delay); when it is back, kind 8 again. The handle stays valid throughout,
-// until LOGOUT or UNINIT.
+// until LOGOUT or UNINIT. The streams opened on the device listen to it:
+// they present its session token on their media connections and follow its
+// losses and returns.
 #pragma once
 
 #include "CallbackThread.h"
 #include "Completion.h"
+#include "DeviceListener.h"
 #include "HandleObject.h"
 #include "LibraryConfig.h"
 #include "LoginAttempt.h"
@@ -22,7 +25,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace velk::tovr {
 
@@ -51,12 +57,26 @@ public:
     void shutdown() override;
 
     State state() const { return m_state.load(); }
+    const LoginCredentials& credentials() const { return m_credentials; }
+
+    // The following run on the I/O thread only.
+    // Logged in now, with a session token for media connections.
+    bool online() const { return m_connection && m_connection->isOpen() && !m_session.empty(); }
+    const std::string& session() const { return m_session; }
+    // False when the device is closed (the listener is then not added).
+    bool addListener(std::weak_ptr<DeviceListener> listener);
+    void removeListener(const DeviceListener* listener);
+    // REQUESTIFRAME: passes the request to every listening stream.
+    void requestKeyFrames(std::uint32_t channelMask, std::uint32_t streamType);
 
 private:
     // All of the following run on the I/O thread.
     void beginAttempt(bool initial);
     void onAttemptDone(bool initial, LoginOutcome outcome);
-    void adopt(std::shared_ptr<MessageConnection> connection);
+    void adopt(std::shared_ptr<MessageConnection> connection, std::string session);
+    void forEachListener(const std::function<void(DeviceListener&)>& action);
+    // Once: the listeners hear that the device closed, and are forgotten.
+    void tellListenersClosed();
     void onLost();
     void scheduleReconnect();
     void onNotify(const proto::Message& notification);
@@ -83,6 +103,10 @@ private:
     asio::steady_timer m_reconnectTimer;
     std::chrono::milliseconds m_reconnectDelay;
     bool m_closing = false;
+    bool m_loggedOut = false;    // LOGOUT closed the device (not a shutdown)
+    bool m_listenersTold = false;  // the listeners heard that the device closed
+    std::string m_session;       // token of the current login; empty while not logged in
+    std::vector<std::weak_ptr<DeviceListener>> m_listeners;
 };
 
 }  // namespace velk::tovr

@@ -2,6 +2,7 @@
 #include "Library.h"
 
 #include "DeviceCommands.h"
+#include "LiveCommands.h"
 #include "TraceLog.h"
 
 #include "TOVR.h"
@@ -12,6 +13,7 @@
 
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 namespace velk::tovr {
 
@@ -102,19 +104,28 @@ std::int32_t Library::execute(const char* commandText, std::uint32_t* handleOut,
     if (*key == "UNINIT")
         return uninit();
 
-    using Runner = std::int32_t (*)(Runtime&, const Json::Value&, std::uint32_t*, std::uint32_t*);
+    using Runner = std::int32_t (*)(Runtime&, const Json::Value&, const CommandOutputs&);
+    static constexpr std::pair<std::string_view, Runner> kRunners[] = {
+        {"LOGIN", &runLogin},
+        {"LOGOUT", &runLogout},
+        {"REALPLAY", &runRealPlay},
+        {"REALPLAYSTOP", &runRealPlayStop},
+        {"REALPLAYSWITCHSTREAM", &runSwitchStream},
+        {"REQUESTIFRAME", &runRequestKeyFrame},
+        {"GETDECODER", &runGetDecoder},
+        {"STREAMSTATISTICS", &runStreamStatistics},
+    };
     Runner runner = nullptr;
-    if (*key == "LOGIN")
-        runner = &runLogin;
-    else if (*key == "LOGOUT")
-        runner = &runLogout;
+    for (const auto& [name, candidate] : kRunners)
+        if (*key == name)
+            runner = candidate;
     if (!runner || !param.isObject())
         return TOVR_ERR_REFUSED;
 
     const auto rt = runtime();
     if (!rt)
         return TOVR_ERR_REFUSED;
-    return runner(*rt, param, handleOut, detailOut);
+    return runner(*rt, param, CommandOutputs{handleOut, response, responseSize, detailOut});
 }
 
 }  // namespace velk::tovr

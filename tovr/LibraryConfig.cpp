@@ -31,6 +31,7 @@ LibraryConfig LibraryConfig::fromEnvironment()
     c.heartbeatInterval = fromEnv("TOVR_HEARTBEAT_INTERVAL_MS", c.heartbeatInterval);
     c.heartbeatTimeout = fromEnv("TOVR_HEARTBEAT_TIMEOUT_MS", c.heartbeatTimeout);
     c.reconnectDelay = fromEnv("TOVR_RECONNECT_DELAY_MS", c.reconnectDelay);
+    c.streamOfflineTimeout = fromEnv("TOVR_STREAM_OFFLINE_MS", c.streamOfflineTimeout);
     // A loss needs at least two missed heartbeats, or a busy moment would
     // count as one.
     c.heartbeatTimeout = std::max(c.heartbeatTimeout, 2 * c.heartbeatInterval);

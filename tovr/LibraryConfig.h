@@ -6,6 +6,8 @@
 //   TOVR_HEARTBEAT_INTERVAL_MS   heartbeats sent while connected   (1000)
 //   TOVR_HEARTBEAT_TIMEOUT_MS    silence that counts as a loss     (4000)
 //   TOVR_RECONNECT_DELAY_MS      first wait before a reconnect     (500)
+//   TOVR_STREAM_OFFLINE_MS       a lost stream that is not back    (5000)
+//                                within this reports the device offline
 #pragma once
 
 #include <chrono>
@@ -19,6 +21,10 @@ struct LibraryConfig {
     std::chrono::milliseconds heartbeatTimeout{4000};
     std::chrono::milliseconds reconnectDelay{500};
     std::chrono::milliseconds reconnectDelayMax{4000};
+    std::chrono::milliseconds streamOfflineTimeout{5000};
+    // A lost stream tries again after this, then twice as long each time.
+    std::chrono::milliseconds streamReconnectDelay{100};
+    std::chrono::milliseconds streamReconnectDelayMax{1000};
 
     static LibraryConfig fromEnvironment();
 };

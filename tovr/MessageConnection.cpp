@@ -164,9 +164,14 @@ void MessageConnection::onRead(const asio::error_code& error, std::size_t bytes)
             dispatch(std::move(*message));
             if (m_closed)
                 return;
+        } else if (frame.type == proto::FrameType::Media && m_onMedia) {
+            // A copy: the handler may close this connection, which drops it.
+            const MediaHandler handler = m_onMedia;
+            handler(std::move(frame.payload));
+            if (m_closed)
+                return;
         }
-        // Heartbeats only prove the recorder is alive; media frames belong
-        // to media connections and are not expected here.
+        // Heartbeats only prove the recorder is alive.
     }
     startRead();
 }
@@ -182,8 +187,11 @@ void MessageConnection::dispatch(proto::Message message)
             completePending(message.id, TOVR_OK, message);
         break;
     case proto::MessageKind::Notify:
-        if (m_onNotify)
-            m_onNotify(message);
+        if (m_onNotify) {
+            // A copy: the handler may close this connection, which drops it.
+            const NotifyHandler handler = m_onNotify;
+            handler(message);
+        }
         break;
     case proto::MessageKind::Request:
         // The recorder sends no requests in this protocol version.
@@ -286,6 +294,7 @@ void MessageConnection::fail(int result, bool lost)
     LostHandler onLost = std::move(m_onLost);
     m_onLost = nullptr;
     m_onNotify = nullptr;
+    m_onMedia = nullptr;
     if (lost && wasOpen && onLost)
         onLost(result);
 }

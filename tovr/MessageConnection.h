@@ -2,7 +2,7 @@
 // One framed TCP connection to a recorder: resolve and connect within a
 // deadline, a read loop that reassembles frames, a write queue, heartbeats
 // both ways, and requests matched to their responses by id. Used for the
-// control connection of a login; media connections will use it too.
+// control connection of a login and for every media connection.
 //
 // Everything here runs on the library's I/O thread, including every
 // handler it calls. Results passed to handlers are TOVR results: 0, 5 (not
@@ -33,6 +33,7 @@ public:
     using ReplyHandler = std::function<void(int result, const proto::Message& reply)>;
     using NotifyHandler = std::function<void(const proto::Message& notification)>;
     using LostHandler = std::function<void(int result)>;
+    using MediaHandler = std::function<void(std::string payload)>;
 
     MessageConnection(asio::io_context& io, const LibraryConfig& config, std::uint32_t maxPayloadBytes);
     ~MessageConnection();
@@ -51,6 +52,9 @@ public:
     // connection (broken: 6; heartbeats stopped: 8). Not called after close().
     void setNotifyHandler(NotifyHandler handler) { m_onNotify = std::move(handler); }
     void setLostHandler(LostHandler handler) { m_onLost = std::move(handler); }
+    // I/O thread. Handler for media frames (their payload); without one
+    // they are ignored. Not called after close().
+    void setMediaHandler(MediaHandler handler) { m_onMedia = std::move(handler); }
     // I/O thread. The silence after which the recorder counts as lost.
     void setHeartbeatTimeout(std::chrono::milliseconds timeout) { m_heartbeatTimeout = timeout; }
 
@@ -104,6 +108,7 @@ private:
     std::chrono::milliseconds m_heartbeatTimeout;
     NotifyHandler m_onNotify;
     LostHandler m_onLost;
+    MediaHandler m_onMedia;
 };
 
 }  // namespace velk::tovr

@@ -13,9 +13,19 @@ namespace {
 // before it stops the io_context outright.
 constexpr std::chrono::milliseconds kDrainTimeout{2000};
 
+// Threads the stream callbacks are spread over (by play handle).
+constexpr std::size_t kStreamCallbackThreads = 3;
+// Each holds up to this many waiting callbacks (a few seconds of sixteen
+// streams of video and sound) before it drops new ones.
+constexpr std::size_t kStreamCallbacksQueued = 4096;
+
 }  // namespace
 
-Runtime::Runtime(LibraryConfig config) : m_config(config), m_callbacks(std::make_shared<CallbackThread>()) {}
+Runtime::Runtime(LibraryConfig config) : m_config(config), m_callbacks(std::make_shared<CallbackThread>())
+{
+    for (std::size_t i = 0; i < kStreamCallbackThreads; ++i)
+        m_streamCallbacks.push_back(std::make_shared<CallbackThread>(kStreamCallbacksQueued));
+}
 
 Runtime::~Runtime()
 {
@@ -25,15 +35,20 @@ Runtime::~Runtime()
 bool Runtime::start()
 {
     m_workGuard.emplace(asio::make_work_guard(m_io));
-    if (!m_callbacks->start())
-        return false;
-    try {
-        m_ioThread = std::thread([this] { runIo(); });
-    } catch (const std::system_error&) {
-        m_callbacks->stop();
-        return false;
+    bool started = m_callbacks->start();
+    for (const auto& thread : m_streamCallbacks)
+        started = started && thread->start();
+    if (started) {
+        try {
+            m_ioThread = std::thread([this] { runIo(); });
+            return true;
+        } catch (const std::system_error&) {
+        }
     }
-    return true;
+    m_callbacks->stop();
+    for (const auto& thread : m_streamCallbacks)
+        thread->stop();
+    return false;
 }
 
 void Runtime::runIo()
@@ -58,7 +73,12 @@ void Runtime::runIo()
 
 bool Runtime::onLibraryThread() const
 {
-    return std::this_thread::get_id() == m_ioThreadId.load() || m_callbacks->onThisThread();
+    if (std::this_thread::get_id() == m_ioThreadId.load() || m_callbacks->onThisThread())
+        return true;
+    for (const auto& thread : m_streamCallbacks)
+        if (thread->onThisThread())
+            return true;
+    return false;
 }
 
 void Runtime::shutdown()
@@ -68,6 +88,8 @@ void Runtime::shutdown()
     for (auto& object : m_handles.closeAndTakeAll())
         object->shutdown();
     m_callbacks->stop();
+    for (const auto& thread : m_streamCallbacks)
+        thread->stop();
     m_workGuard.reset();
     if (m_ioThread.joinable()) {
         std::unique_lock lock(m_ioStateLock);

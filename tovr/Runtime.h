@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The library while it runs: the I/O thread with its io_context (every
-// socket and timer), the callback thread (every user callback), the handle
-// table and the configuration read at start. INIT makes one, UNINIT ends it.
+// socket and timer), the callback threads (every user callback: one for
+// device callbacks, a few shared by the streams so that one slow window
+// does not hold up every other), the handle table and the configuration
+// read at start. INIT makes one, UNINIT ends it.
 #pragma once
 
 #include "CallbackThread.h"
@@ -16,6 +18,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 namespace velk::tovr {
 
@@ -40,7 +43,13 @@ public:
     asio::io_context& io() { return m_io; }
     const LibraryConfig& config() const { return m_config; }
     HandleTable& handles() { return m_handles; }
+    // The thread of device callbacks.
     const std::shared_ptr<CallbackThread>& callbacks() const { return m_callbacks; }
+    // A thread for the callbacks of a new stream, taken in turn. Any thread.
+    const std::shared_ptr<CallbackThread>& nextStreamCallbacks()
+    {
+        return m_streamCallbacks[m_nextStreamCallbacks.fetch_add(1) % m_streamCallbacks.size()];
+    }
 
 private:
     // I/O thread.
@@ -50,6 +59,8 @@ private:
     asio::io_context m_io;
     std::optional<asio::executor_work_guard<asio::io_context::executor_type>> m_workGuard;
     std::shared_ptr<CallbackThread> m_callbacks;
+    std::vector<std::shared_ptr<CallbackThread>> m_streamCallbacks;
+    std::atomic<std::size_t> m_nextStreamCallbacks{0};
     HandleTable m_handles;
     std::thread m_ioThread;
     std::atomic<std::thread::id> m_ioThreadId{};

@@ -55,6 +55,37 @@ enum {
 typedef int32_t (*TOVR_DeviceCallback)(uint32_t kind, uint32_t userData, uint32_t value1,
                                        uint32_t value2, uint32_t value3);
 
+/* Stream callback types: the first argument of the callback registered by
+ * REALPLAY ("CALLBACK" holds its address, "USERDATA" is passed back as
+ * userData). */
+enum {
+    TOVR_STREAM_DATA = 1,           /* data/length: one whole container frame ("2dc")
+                                       as received, video or audio */
+    TOVR_STREAM_VIDEOPROPERTY = 2,  /* data/length: NUL-terminated JSON text
+                                       {"KEY":"VIDEOPROPERTY","PARAM":{"CHANNEL":c,"HEIGHT":h,"WIDTH":w}} */
+    TOVR_STREAM_DEVICE_OFFLINE = 3, /* the recorder stayed away; the stream is over */
+    TOVR_STREAM_ERROR = 4,          /* kind: TOVR_STREAM_ERROR_*; the stream is over */
+    TOVR_STREAM_CONNECTION_LOST = 6,/* the library reconnects by itself; data follows again,
+                                       starting with a key frame */
+    TOVR_STREAM_TYPE_CHANGED = 9    /* kind: the new stream type (the recorder changed it) */
+};
+
+/* Kinds of TOVR_STREAM_ERROR, shared with the detail codes. */
+enum {
+    TOVR_STREAM_ERROR_NO_RIGHT = 18,                /* the user may not view the channel */
+    TOVR_STREAM_ERROR_SUBSTREAM_NOT_ENCODED = 28,   /* the channel encodes no sub stream */
+    TOVR_STREAM_ERROR_OTHER = 41                    /* any other refusal */
+};
+
+/* Stream callback registered by REALPLAY. Calls for one stream come in
+ * order on one of the library's callback threads, never inside a
+ * TOVR_JsonCommand call of the caller, never before the REALPLAY that made
+ * the play handle has returned, and never after its REALPLAYSTOP has
+ * returned. data is valid during the call only. userData is pointer-sized
+ * (the caller's object). The result is ignored. */
+typedef int32_t (*TOVR_StreamCallback)(uint32_t type, void* userData, const uint8_t* data, uint32_t length,
+                                       uint32_t kind);
+
 /* Executes one command text. handleOut, response and detailOut may be null.
  * Callable from several threads at once. */
 TOVR_API int32_t TOVR_JsonCommand(const char* commandText, uint32_t* handleOut, char* response,

@@ -7,7 +7,9 @@
 #include "proto/JsonText.h"
 #include "proto/LoginProof.h"
 #include "proto/LoginRequest.h"
+#include "proto/MediaFrame.h"
 #include "proto/Message.h"
+#include "proto/StreamMessages.h"
 
 #include <gtest/gtest.h>
 
@@ -233,4 +235,58 @@ TEST(LoginRequest, RoundTripsAndNeedsTheProof)
     password.removeMember("proof");
     password["password"] = "admin";
     EXPECT_FALSE(readLoginRequest(password));
+}
+
+TEST(StreamMessages, RoundTripAndRefuseLookAlikes)
+{
+    const StreamOpenRequest open{"token", 7, 1};
+    const auto back = readStreamOpenRequest(toJson(open));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->session, "token");
+    EXPECT_EQ(back->channel, 7u);
+    EXPECT_EQ(back->streamType, 1u);
+    EXPECT_EQ(writeJson(toJson(StreamInfo{2, 0, 704, 576, 25})),
+              R"({"channel":2,"frameRate":25,"height":576,"streamType":0,"width":704})");
+    EXPECT_EQ(readStreamInfo(toJson(StreamInfo{2, 0, 704, 576, 25}))->height, 576u);
+    EXPECT_EQ(readStreamType(streamTypeParams(2)), 2u);
+    EXPECT_EQ(readStreamError(streamErrorParams(0x12)), 0x12);
+
+    Json::Value bad = toJson(open);
+    bad["channel"] = "7";
+    EXPECT_FALSE(readStreamOpenRequest(bad));
+    bad = toJson(open);
+    bad.removeMember("session");
+    EXPECT_FALSE(readStreamOpenRequest(bad));
+    Json::Value info = toJson(StreamInfo{});
+    info["width"] = -1;
+    EXPECT_FALSE(readStreamInfo(info));
+}
+
+TEST(MediaFrame, ParserRejectsTruncatedAndMalformedFrames)
+{
+    media::FrameFields fields;
+    fields.kind = media::MediaKind::VideoKey;
+    fields.time = media::FrameTime{1700000000, 250};
+    fields.video = media::VideoInfo{704, 576, 25};
+    const std::vector<std::uint8_t> payload(100, 0x42);
+    const auto frame = media::buildFrame(fields, payload);
+    const auto view = media::parseFrame(frame);
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->totalBytes, frame.size());
+    EXPECT_EQ(view->time->milliseconds, 250u);
+    EXPECT_EQ(view->payload.size(), payload.size());
+
+    // Cut anywhere: refused.
+    for (std::size_t size = 0; size < frame.size(); size += 7)
+        EXPECT_FALSE(media::parseFrame(std::span(frame.data(), size))) << size;
+    auto spoilt = frame;
+    spoilt[2] = 'x';
+    EXPECT_FALSE(media::parseFrame(spoilt));
+    spoilt = frame;
+    spoilt[media::kHeaderBytes + 1] = 0xFF;  // an item running past the end
+    EXPECT_FALSE(media::parseFrame(spoilt));
+    spoilt = frame;
+    spoilt[media::kHeaderBytes] = 1;  // an item shorter than its own header word
+    spoilt[media::kHeaderBytes + 1] = 0;
+    EXPECT_FALSE(media::parseFrame(spoilt));
 }

@@ -5,6 +5,7 @@
 #include "proto/Hello.h"
 #include "proto/LoginProof.h"
 #include "proto/LoginRequest.h"
+#include "proto/StreamMessages.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -12,6 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace nettest {
@@ -57,14 +59,28 @@ bool RawDeviceClient::sendMessage(const proto::Message& message)
 std::optional<proto::Message> RawDeviceClient::readMessage(int timeoutMs)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                                std::chrono::steady_clock::now());
+        const auto frame = readFrame(static_cast<int>(std::max<long long>(left.count(), 0)));
+        if (!frame)
+            return std::nullopt;
+        if (frame->type == proto::FrameType::Json)
+            return proto::decodeMessage(frame->payload);
+    }
+}
+
+std::optional<proto::Frame> RawDeviceClient::readFrame(int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     proto::Frame frame;
     for (;;) {
         const auto status = m_decoder.next(frame);
         if (status == proto::FrameDecoder::Status::Failed)
             return std::nullopt;
         if (status == proto::FrameDecoder::Status::FrameReady) {
-            if (frame.type == proto::FrameType::Json)
-                return proto::decodeMessage(frame.payload);
+            if (frame.type != proto::FrameType::Heartbeat)
+                return frame;
             continue;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
@@ -117,7 +133,25 @@ int RawDeviceClient::login(const std::string& user, const std::string& password)
     const auto reply = readMessage();
     if (!reply || reply->kind != proto::MessageKind::Response || reply->id != 1)
         return -1;
+    if (reply->code == 0)
+        m_sessionToken = reply->body["session"].asString();
     return reply->code;
+}
+
+std::optional<proto::Message> RawDeviceClient::openStream(const std::string& session, std::uint32_t channel,
+                                                          std::uint32_t streamType)
+{
+    proto::ClientHello hello;
+    hello.role = proto::kRoleMedia;
+    if (!sendMessage(proto::makeHello(hello)))
+        return std::nullopt;
+    const auto helloReply = readMessage();
+    if (!helloReply || !proto::readServerHello(*helloReply))
+        return std::nullopt;
+    if (!sendMessage(proto::Message::request(
+            1, proto::kMethodOpenStream, proto::toJson(proto::StreamOpenRequest{session, channel, streamType}))))
+        return std::nullopt;
+    return readMessage();
 }
 
 }  // namespace nettest

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // libTOVR through its one entry point, against a real velk-recorder.
+#include "CommandTexts.h"
 #include "DeviceCallbackLog.h"
 #include "HttpClient.h"
 #include "RecorderProcess.h"
@@ -20,39 +21,15 @@
 
 std::string tovrTracePath();
 
+using nettest::call;
 using nettest::httpGet;
+using nettest::loginText;
+using nettest::logoutText;
 using nettest::httpPost;
 using nettest::RecorderProcess;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-std::string loginText(std::uint16_t port, const std::string& user, const std::string& password, std::uint32_t userData,
-                      const std::string& host = "127.0.0.1")
-{
-    Json::Value root;
-    root["KEY"] = "LOGIN";
-    Json::Value& p = root["PARAM"];
-    p["DEVTYPE"] = 0;
-    p["DEVIP"] = host;
-    p["DEVPORT"] = port;
-    p["USERNAME"] = user;
-    p["PASSWORD"] = password;
-    p["CALLBACK"] = Json::UInt64(reinterpret_cast<std::uintptr_t>(&testDeviceCallback));
-    p["USERDATA"] = userData;
-    p["CLIENTID"] = 0;
-    return velk::proto::writeJson(root);
-}
-
-std::string logoutText(std::uint32_t handle)
-{
-    return R"({"KEY":"LOGOUT","PARAM":{"HDEV":)" + std::to_string(handle) + "}}";
-}
-
-std::int32_t call(const std::string& text, std::uint32_t* handle = nullptr, std::uint32_t* detail = nullptr)
-{
-    return TOVR_JsonCommand(text.c_str(), handle, nullptr, 0, detail);
-}
 
 double secondsSince(Clock::time_point start)
 {
@@ -183,6 +160,7 @@ TEST_F(Tovr, MalformedTextsAndUnknownHandlesAnswerOne)
         R"({"KEY":5})",
         R"({"KEY":"NOPE","PARAM":{}})",
         R"({"KEY":"REALPLAY","PARAM":{"HDEV":1}})",
+        R"({"KEY":"GETDECODER","PARAM":{}})",
         R"({"KEY":"LOGIN"})",
         R"({"KEY":"LOGIN","PARAM":[]})",
         R"({"KEY":"LOGOUT","PARAM":{}})",

@@ -20,6 +20,7 @@ int main(int argc, char** argv)
     ::setenv("TOVR_HEARTBEAT_INTERVAL_MS", "200", 1);
     ::setenv("TOVR_HEARTBEAT_TIMEOUT_MS", "1000", 1);
     ::setenv("TOVR_RECONNECT_DELAY_MS", "100", 1);
+    ::setenv("TOVR_STREAM_OFFLINE_MS", "1500", 1);
     ::setenv("TOVR_TRACE", tovrTracePath().c_str(), 1);
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The JSON messages of a media connection: one connection per open live
+// stream. After the hello (role "media") the client opens the stream with
+// the session token of its login; the recorder answers with the stream's
+// picture format and then sends media frames. On the open stream:
+//   requests      openStream {session, channel, streamType} -> StreamInfo
+//                 switchStream {streamType}                 -> StreamInfo
+//                 keyFrame {}                               -> {}
+//   notifications videoProperty StreamInfo   before the first key frame of
+//                                            every (re)started stream type
+//                 streamType {streamType}    the recorder switched the type
+//                 streamError {code}         the stream ends (detail code)
+#pragma once
+
+#include <json/value.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace velk::proto {
+
+inline constexpr const char* kMethodOpenStream = "openStream";
+inline constexpr const char* kMethodSwitchStream = "switchStream";
+inline constexpr const char* kMethodKeyFrame = "keyFrame";
+inline constexpr const char* kEventVideoProperty = "videoProperty";
+inline constexpr const char* kEventStreamType = "streamType";
+inline constexpr const char* kEventStreamError = "streamError";
+
+// Stream types: 0 main, 1 sub, 2 third.
+inline constexpr std::uint32_t kStreamTypeCount = 3;
+inline constexpr std::uint32_t kSubStreamType = 1;
+
+struct StreamOpenRequest {
+    std::string session;  // the login's session token
+    std::uint32_t channel = 0;
+    std::uint32_t streamType = 0;
+};
+
+struct StreamInfo {
+    std::uint32_t channel = 0;
+    std::uint32_t streamType = 0;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint32_t frameRate = 0;
+};
+
+Json::Value toJson(const StreamOpenRequest& request);
+Json::Value toJson(const StreamInfo& info);
+// Parameters of switchStream and the streamType notification.
+Json::Value streamTypeParams(std::uint32_t streamType);
+// Parameters of the streamError notification.
+Json::Value streamErrorParams(std::int32_t code);
+
+// nullopt when a member is missing or of the wrong kind. Ranges (channel
+// count, stream types) are the recorder's to check.
+std::optional<StreamOpenRequest> readStreamOpenRequest(const Json::Value& params);
+std::optional<StreamInfo> readStreamInfo(const Json::Value& body);
+std::optional<std::uint32_t> readStreamType(const Json::Value& params);
+std::optional<std::int32_t> readStreamError(const Json::Value& params);
+
+}  // namespace velk::proto

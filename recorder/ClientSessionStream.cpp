@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The media side of a client connection: opening the stream, switching its
+// type, key frame requests, and ending it. Runs on the recorder's I/O thread.
+#include "ClientSession.h"
+
+#include "DeviceServer.h"
+
+#include "proto/DetailCode.h"
+#include "proto/StreamMessages.h"
+
+namespace velk::recorder {
+
+void ClientSession::handleStreamRequest(const proto::Message& message)
+{
+    if (message.name == proto::kMethodOpenStream) {
+        if (m_state == State::AwaitOpen)
+            handleOpenStream(message);
+        else
+            send(proto::Message::response(message.id, message.name, proto::kDetailBadRequest));
+        return;
+    }
+    const bool streamMethod = message.name == proto::kMethodSwitchStream || message.name == proto::kMethodKeyFrame;
+    if (!streamMethod) {
+        // Logins and everything else belong to control connections.
+        send(proto::Message::response(message.id, message.name, proto::kDetailBadRequest));
+    } else if (m_state != State::Streaming) {
+        send(proto::Message::response(message.id, message.name, proto::kDetailNotLoggedIn));
+    } else if (message.name == proto::kMethodSwitchStream) {
+        handleSwitchStream(message);
+    } else {
+        send(proto::Message::response(message.id, message.name, proto::kDetailNone));
+        m_sender->requestKeyFrame();
+    }
+}
+
+void ClientSession::handleOpenStream(const proto::Message& message)
+{
+    const auto request = proto::readStreamOpenRequest(message.body);
+    std::int32_t code = proto::kDetailBadRequest;
+    if (request)
+        code = m_server.authorizeStream(request->session, request->channel, request->streamType, m_user);
+    m_server.countStreamOpen(code == proto::kDetailNone);
+    if (code != proto::kDetailNone) {
+        send(proto::Message::response(message.id, message.name, code));
+        closeAfterWrites();
+        return;
+    }
+    m_ownerToken = request->session;
+    m_sender = std::make_shared<StreamSender>(m_socket.get_executor(), m_server.media(), *this, request->channel,
+                                              request->streamType);
+    m_state = State::Streaming;
+    send(proto::Message::response(message.id, message.name, proto::kDetailNone, proto::toJson(m_sender->info())));
+    m_sender->start();
+}
+
+void ClientSession::handleSwitchStream(const proto::Message& message)
+{
+    const auto streamType = proto::readStreamType(message.body);
+    std::int32_t code = proto::kDetailBadRequest;
+    if (streamType && *streamType < proto::kStreamTypeCount)
+        code = m_server.policy().check(m_user, m_sender->channel(), *streamType);
+    if (code != proto::kDetailNone) {
+        // Refused: the stream goes on as it was.
+        send(proto::Message::response(message.id, message.name, code));
+        return;
+    }
+    send(proto::Message::response(message.id, message.name, proto::kDetailNone,
+                                  proto::toJson(streamInfo(m_sender->channel(), *streamType))));
+    m_sender->switchType(*streamType, false);
+}
+
+void ClientSession::failStream(std::int32_t code)
+{
+    if (m_state != State::Streaming)
+        return;
+    stopStream();
+    send(proto::Message::notify(proto::kEventStreamError, proto::streamErrorParams(code)));
+    closeAfterWrites();
+}
+
+void ClientSession::switchStreamFromRecorder(std::uint32_t streamType)
+{
+    if (m_state == State::Streaming && m_sender->streamType() != streamType)
+        m_sender->switchType(streamType, true);
+}
+
+void ClientSession::sendMalformedFrame(MalformedKind kind)
+{
+    if (m_state == State::Streaming)
+        m_sender->sendMalformed(kind);
+}
+
+void ClientSession::stopStream()
+{
+    if (m_sender)
+        m_sender->stop();
+}
+
+}  // namespace velk::recorder

@@ -1,0 +1,163 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "SimRoutes.h"
+
+#include "Recorder.h"
+#include "StaticFiles.h"
+
+#include "proto/StreamMessages.h"
+
+#include <charconv>
+#include <optional>
+#include <string>
+
+namespace velk::recorder {
+
+namespace http = boost::beast::http;
+
+namespace {
+
+Json::Value okBody()
+{
+    Json::Value body(Json::objectValue);
+    body["ok"] = true;
+    return body;
+}
+
+// The value of one query parameter (not decoded beyond %XX).
+std::optional<std::string> queryValue(std::string_view query, std::string_view name)
+{
+    while (!query.empty()) {
+        const auto amp = query.find('&');
+        const std::string_view pair = query.substr(0, amp);
+        query = amp == std::string_view::npos ? std::string_view{} : query.substr(amp + 1);
+        const auto eq = pair.find('=');
+        if (pair.substr(0, eq) == name)
+            return percentDecode(eq == std::string_view::npos ? std::string_view{} : pair.substr(eq + 1));
+    }
+    return std::nullopt;
+}
+
+// A decimal query parameter no larger than maxValue.
+std::optional<std::uint32_t> queryNumber(std::string_view query, std::string_view name, std::uint32_t maxValue)
+{
+    const auto text = queryValue(query, name);
+    if (!text || text->empty())
+        return std::nullopt;
+    std::uint32_t value = 0;
+    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
+    if (error != std::errc() || end != text->data() + text->size() || value > maxValue)
+        return std::nullopt;
+    return value;
+}
+
+// A page of another site must not drive the simulator through the user's
+// browser: a request that names a foreign Origin is refused.
+bool isForeignOrigin(const HttpRequest& request)
+{
+    const auto origin = request.find(http::field::origin);
+    if (origin == request.end())
+        return false;
+    const auto host = request.find(http::field::host);
+    if (host == request.end())
+        return true;
+    return std::string(origin->value()) != "http://" + std::string(host->value());
+}
+
+bool isPostAction(std::string_view action)
+{
+    for (const char* known : {"drop", "freeze", "resume", "notify", "deny", "allow", "substream", "streamtype",
+                              "garbage"})
+        if (action == known)
+            return true;
+    return false;
+}
+
+std::optional<MalformedKind> malformedKind(const std::optional<std::string>& text)
+{
+    if (!text || *text == "truncated")
+        return MalformedKind::Truncated;
+    if (*text == "magic")
+        return MalformedKind::BadMagic;
+    if (*text == "items")
+        return MalformedKind::BadItems;
+    return std::nullopt;
+}
+
+}  // namespace
+
+HttpResponse handleSim(Recorder& recorder, const HttpRequest& request, std::string_view action,
+                       std::string_view query)
+{
+    if (isForeignOrigin(request))
+        return jsonError(request, http::status::forbidden, "requests from other sites are refused");
+    if (action == "status") {
+        if (request.method() != http::verb::get)
+            return jsonError(request, http::status::method_not_allowed, "use GET");
+        return jsonResponse(request, http::status::ok, recorder.status());
+    }
+    if (!isPostAction(action))
+        return jsonError(request, http::status::not_found, "no such simulator action");
+    if (request.method() != http::verb::post)
+        return jsonError(request, http::status::method_not_allowed, "use POST");
+
+    DeviceServer& devices = recorder.devices();
+    const std::uint32_t lastChannel = recorder.options().channels - 1;
+    const auto channel = queryNumber(query, "channel", lastChannel);
+    const auto bad = [&](const std::string& message) {
+        return jsonError(request, http::status::bad_request, message);
+    };
+    const std::string channelRange = "channel must be a number 0.." + std::to_string(lastChannel);
+
+    Json::Value body = okBody();
+    if (action == "drop") {
+        body["dropped"] = Json::UInt64(devices.counts().connections);
+        devices.dropAll();
+    } else if (action == "freeze") {
+        devices.freeze();
+    } else if (action == "resume") {
+        devices.resume();
+    } else if (action == "notify") {
+        const auto kind = queryNumber(query, "kind", UINT32_MAX);
+        if (!kind)
+            return bad("kind must be a number 0..4294967295");
+        body["kind"] = *kind;
+        body["sent"] = Json::UInt64(devices.notifyDevice(*kind));
+    } else if (action == "deny" || action == "allow") {
+        const auto user = queryValue(query, "user");
+        if (!user || user->empty())
+            return bad("missing user");
+        if (!channel)
+            return bad(channelRange);
+        if (action == "deny")
+            body["streamsEnded"] = Json::UInt64(devices.denyChannel(*user, *channel));
+        else
+            devices.allowChannel(*user, *channel);
+    } else if (action == "substream") {
+        const auto encoded = queryNumber(query, "encoded", 1);
+        if (!channel)
+            return bad(channelRange);
+        if (!encoded)
+            return bad("encoded must be 0 or 1");
+        body["streamsEnded"] = Json::UInt64(devices.setSubstreamEncoded(*channel, *encoded == 1));
+    } else if (action == "streamtype") {
+        const auto type = queryNumber(query, "type", proto::kStreamTypeCount - 1);
+        if (!channel)
+            return bad(channelRange);
+        if (!type)
+            return bad("type must be 0, 1 or 2");
+        if (*type == proto::kSubStreamType && !devices.policy().substreamEncoded(*channel))
+            return jsonError(request, http::status::conflict, "the channel's sub stream is not encoded");
+        body["streamsSwitched"] = Json::UInt64(devices.switchStreamType(*channel, *type));
+    } else {  // garbage
+        const auto kind = malformedKind(queryValue(query, "kind"));
+        if (!channel)
+            return bad(channelRange);
+        if (!kind)
+            return bad("kind must be truncated, magic or items");
+        body["streams"] = Json::UInt64(devices.sendMalformedFrame(*channel, *kind));
+    }
+    body["frozen"] = devices.frozen();
+    return jsonResponse(request, http::status::ok, body);
+}
+
+}  // namespace velk::recorder

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The simulator's fault injection and state, under /sim/:
+//   GET  /sim/status                      counts, open streams, encoded loops
+//   POST /sim/drop                        drops every device-protocol connection
+//   POST /sim/freeze                      the recorder stops answering (looks hung)
+//   POST /sim/resume                      ends a freeze
+//   POST /sim/notify?kind=N               device notification to logged-in clients
+//   POST /sim/deny?user=U&channel=C       U may not view C; U's open streams of C end
+//   POST /sim/allow?user=U&channel=C      undoes a deny
+//   POST /sim/substream?channel=C&encoded=0|1
+//                                         switches C's sub stream off (its open
+//                                         sub streams end) or on
+//   POST /sim/streamtype?channel=C&type=T the recorder switches C's open streams to T
+//   POST /sim/garbage?channel=C[&kind=truncated|magic|items]
+//                                         one malformed frame on each open stream of C
+// Requests naming a foreign Origin are refused (403).
+#pragma once
+
+#include "HttpRoutes.h"
+
+#include <string_view>
+
+namespace velk::recorder {
+
+class Recorder;
+
+HttpResponse handleSim(Recorder& recorder, const HttpRequest& request, std::string_view action,
+                       std::string_view query);
+
+}  // namespace velk::recorder

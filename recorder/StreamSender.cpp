@@ -1,0 +1,239 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "StreamSender.h"
+
+#include "proto/FrameCodec.h"
+#include "proto/MediaFrame.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace velk::recorder {
+
+namespace {
+
+constexpr auto kFrameInterval = std::chrono::milliseconds(kFrameIntervalMs);
+// How soon to look again when the picture due is not encoded yet.
+constexpr auto kPictureWait = std::chrono::milliseconds(5);
+// A client with this much unsent is behind: it gets nothing until it has
+// caught up, then a key picture (some seconds of the main stream).
+constexpr std::size_t kBehindBytes = 512 * 1024;
+
+media::FrameTime wallClockNow()
+{
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::system_clock::now().time_since_epoch())
+                        .count();
+    return media::FrameTime{static_cast<std::uint32_t>(ms / 1000), static_cast<std::uint32_t>(ms % 1000)};
+}
+
+std::uint64_t wallClockMs()
+{
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::system_clock::now().time_since_epoch())
+                                          .count());
+}
+
+}  // namespace
+
+StreamSender::StreamSender(boost::asio::any_io_executor executor, MediaLibrary& media, StreamSink& sink,
+                           std::uint32_t channel, std::uint32_t streamType)
+    : m_timer(std::move(executor)), m_media(media), m_sink(&sink), m_channel(channel), m_streamType(streamType)
+{
+}
+
+proto::StreamInfo streamInfo(std::uint32_t channel, std::uint32_t streamType)
+{
+    const auto profile = streamProfile(streamType).value_or(StreamProfile{});
+    return proto::StreamInfo{channel, streamType, profile.width, profile.height, profile.frameRate};
+}
+
+proto::StreamInfo StreamSender::info() const
+{
+    return streamInfo(m_channel, m_streamType);
+}
+
+void StreamSender::start()
+{
+    restartLoop();
+    sendVideoProperty();
+    sendKeyNow();
+}
+
+void StreamSender::switchType(std::uint32_t streamType, bool announce)
+{
+    if (!m_sink)
+        return;
+    if (announce)
+        m_sink->sendMessage(proto::Message::notify(proto::kEventStreamType, proto::streamTypeParams(streamType)));
+    m_streamType = streamType;
+    restartLoop();
+    sendVideoProperty();
+    sendKeyNow();
+}
+
+void StreamSender::requestKeyFrame()
+{
+    m_needKey = true;
+    sendKeyNow();
+}
+
+void StreamSender::stop()
+{
+    m_sink = nullptr;
+    ++m_tickGeneration;
+    m_timer.cancel();
+}
+
+void StreamSender::restartLoop()
+{
+    m_loop = m_media.loop(m_channel, m_streamType);
+    m_needKey = true;
+    if (!m_loop)
+        return;
+    // Start where the wall clock says, so that every stream of a channel
+    // shows about the same picture, at the key picture before it.
+    const std::size_t phase = (wallClockMs() / kFrameIntervalMs) % m_loop->frameCount();
+    m_position = m_loop->keyAtOrBefore(phase);
+}
+
+void StreamSender::sendVideoProperty()
+{
+    if (m_sink)
+        m_sink->sendMessage(proto::Message::notify(proto::kEventVideoProperty, proto::toJson(info())));
+}
+
+void StreamSender::sendKeyNow()
+{
+    ++m_tickGeneration;
+    m_timer.cancel();
+    m_nextDue = Clock::now();
+    onTick();
+}
+
+void StreamSender::scheduleTick(Clock::time_point due)
+{
+    m_timer.expires_at(due);
+    std::weak_ptr<StreamSender> weak = weak_from_this();
+    m_timer.async_wait([weak, generation = m_tickGeneration](const boost::system::error_code& error) {
+        auto self = weak.lock();
+        if (error || !self || generation != self->m_tickGeneration)
+            return;
+        self->onTick();
+    });
+}
+
+void StreamSender::onTick()
+{
+    if (!m_sink || !m_loop)
+        return;
+    const auto now = Clock::now();
+    if (m_sink->frozen() || m_sink->unsentBytes() > kBehindBytes) {
+        // Nothing leaves a hung recorder, and a client that is behind gets
+        // nothing more for now; either way the stream goes on with a key
+        // picture later.
+        ++m_counters.skippedTicks;
+        m_needKey = true;
+        m_nextDue = std::max(m_nextDue + kFrameInterval, now + kFrameInterval / 2);
+        scheduleTick(m_nextDue);
+        return;
+    }
+    if (!sendCurrent()) {
+        ++m_counters.skippedTicks;
+        scheduleTick(now + kPictureWait);
+        return;
+    }
+    // Each frame leaves when it is due; a late tick never makes the next
+    // ones leave in a burst.
+    m_nextDue = std::max(m_nextDue + kFrameInterval, now + kFrameInterval / 2);
+    scheduleTick(m_nextDue);
+}
+
+bool StreamSender::sendCurrent()
+{
+    const std::size_t ready = m_loop->readyCount();
+    if (m_position >= ready && m_loop->failed() && ready > 0)
+        m_position = 0;  // the encoder gave up: play round what there is
+    if (m_needKey && (m_position >= ready || !m_loop->picture(m_position).key)) {
+        // The next key picture, or, while the loop is still being encoded
+        // that far, the one before: a key picture now beats a later one.
+        m_position = m_loop->keyAfter(m_position).value_or(m_loop->keyAtOrBefore(m_position));
+    }
+    if (m_position >= ready)
+        return false;
+    const EncodedPicture& picture = m_loop->picture(m_position);
+    sendContainer(buildVideoFrame(picture));
+    ++m_counters.videoFrames;
+    m_counters.keyFrames += picture.key ? 1 : 0;
+    m_needKey = false;
+
+    // The sound's tick falls on the loop clock's whole seconds.
+    media::FrameFields audio;
+    audio.kind = media::MediaKind::AudioMuLaw;
+    audio.channel = static_cast<std::uint8_t>(m_channel);
+    audio.streamType = static_cast<std::uint8_t>(m_streamType);
+    audio.sequence = m_sequence++;
+    audio.time = wallClockNow();
+    audio.audioSampleRate = AudioLoop::kSampleRate;
+    sendContainer(media::buildFrame(audio, m_media.audio().piece(m_position)));
+    ++m_counters.audioFrames;
+
+    m_position = (m_position + 1) % m_loop->frameCount();
+    return true;
+}
+
+std::vector<std::uint8_t> StreamSender::buildVideoFrame(const EncodedPicture& picture)
+{
+    media::FrameFields fields;
+    fields.kind = picture.key ? media::MediaKind::VideoKey : media::MediaKind::VideoDelta;
+    fields.channel = static_cast<std::uint8_t>(m_channel);
+    fields.streamType = static_cast<std::uint8_t>(m_streamType);
+    fields.sequence = m_sequence++;
+    fields.time = wallClockNow();
+    if (picture.key) {
+        const StreamProfile& profile = m_loop->profile();
+        fields.video = media::VideoInfo{profile.width, profile.height, profile.frameRate};
+    }
+    return media::buildFrame(fields, picture.annexB);
+}
+
+void StreamSender::sendContainer(const std::vector<std::uint8_t>& frame)
+{
+    if (!m_sink || frame.empty())
+        return;
+    m_counters.bytes += frame.size();
+    m_sink->sendMediaFrame(proto::encodeFrame(
+        proto::FrameType::Media, std::string_view(reinterpret_cast<const char*>(frame.data()), frame.size())));
+}
+
+void StreamSender::sendMalformed(MalformedKind kind)
+{
+    if (!m_sink || !m_loop || m_loop->readyCount() == 0)
+        return;
+    const std::size_t index = std::min(m_position, m_loop->readyCount() - 1);
+    std::vector<std::uint8_t> frame = buildVideoFrame(m_loop->picture(index));
+    switch (kind) {
+    case MalformedKind::Truncated: {
+        // The header claims more bytes than the frame carries.
+        const std::size_t claimed = (frame.size() - media::kHeaderBytes) + 64;
+        frame[8] = static_cast<std::uint8_t>(claimed);
+        frame[9] = static_cast<std::uint8_t>(claimed >> 8);
+        frame[10] = static_cast<std::uint8_t>(claimed >> 16);
+        break;
+    }
+    case MalformedKind::BadMagic:
+        frame[1] = 'X';
+        frame[2] = 'Y';
+        frame[3] = 'Z';
+        break;
+    case MalformedKind::BadItems:
+        // The first item claims to run past the end of the frame.
+        frame[media::kHeaderBytes + 1] = 0xFF;
+        frame[media::kHeaderBytes + 2] = 0xFF;
+        frame[media::kHeaderBytes + 3] = 0xFF;
+        break;
+    }
+    sendContainer(frame);
+    ++m_counters.malformed;
+}
+
+}  // namespace velk::recorder

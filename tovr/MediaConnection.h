@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The media connection of one live stream: connect (within the connect
+// timeout), hello with the role "media", open the stream with the login's
+// session token (hello and open together within the request timeout);
+// afterwards media frames, the stream's notifications, type switches and
+// key frame requests, and heartbeats both ways. Runs on the I/O thread.
+#pragma once
+
+#include "LibraryConfig.h"
+#include "MessageConnection.h"
+
+#include "proto/StreamMessages.h"
+
+#include <asio.hpp>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace velk::tovr {
+
+struct MediaOutcome {
+    int result = 0;            // TOVR result
+    std::uint32_t detail = 0;  // the recorder's detail code when result is 7
+    proto::StreamInfo info;    // on success
+};
+
+class MediaConnection : public std::enable_shared_from_this<MediaConnection> {
+public:
+    using OpenHandler = std::function<void(MediaOutcome)>;
+    using ReplyHandler = std::function<void(int result, std::uint32_t detail)>;
+
+    MediaConnection(asio::io_context& io, const LibraryConfig& config);
+
+    // I/O thread. done is called exactly once (also after close()). On
+    // success the stream's frames follow at once: set the handlers in done.
+    void open(const std::string& host, std::uint16_t port, const proto::StreamOpenRequest& request, OpenHandler done);
+
+    // I/O thread. Handlers of the open stream; none is called after close().
+    void setHandlers(MessageConnection::MediaHandler onMedia, MessageConnection::NotifyHandler onNotify,
+                     MessageConnection::LostHandler onLost);
+    // I/O thread. Asks for another stream type; done gets 0, 7 with the
+    // recorder's detail, 6 or 8.
+    void switchStreamType(std::uint32_t streamType, ReplyHandler done);
+    // I/O thread. Asks for a key frame now; the answer is not waited for.
+    void requestKeyFrame();
+    // I/O thread. Closes quietly.
+    void close();
+
+private:
+    void onConnected(int result);
+    void onHello(int result, const proto::Message& reply);
+    void onOpened(int result, const proto::Message& reply);
+    void finish(MediaOutcome outcome);
+    std::chrono::milliseconds exchangeTimeLeft() const;
+
+    const LibraryConfig m_config;
+    const std::shared_ptr<MessageConnection> m_connection;
+    proto::StreamOpenRequest m_request;
+    OpenHandler m_done;
+    std::chrono::steady_clock::time_point m_exchangeDeadline;
+};
+
+}  // namespace velk::tovr
