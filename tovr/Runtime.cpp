@@ -35,6 +35,10 @@ Runtime::~Runtime()
 bool Runtime::start()
 {
     m_workGuard.emplace(asio::make_work_guard(m_io));
+    // Make the reactor and the timer service here, before the I/O thread
+    // exists, so they are not first made by a caller while the I/O thread
+    // already waits in the scheduler.
+    { asio::steady_timer warmUp(m_io); }
     bool started = m_callbacks->start();
     for (const auto& thread : m_streamCallbacks)
         started = started && thread->start();

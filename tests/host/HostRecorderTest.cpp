@@ -144,6 +144,10 @@ TEST_F(HostWithRecorder, WrongPasswordAndUnknownUserGiveDistinctCodes)
 
 TEST_F(HostWithRecorder, FolderDialogKeepsTheHostServing)
 {
+#if defined(__SANITIZE_THREAD__)
+    // Qt's file dialog fills its model on Qt's own (uninstrumented) threads.
+    GTEST_SKIP() << "the folder dialog is not checked under ThreadSanitizer";
+#endif
     const QString result = login(QStringLiteral("viewer"), "secret9");
     const int id = result.mid(9).toInt();
     ASSERT_GT(id, 0);
