@@ -108,11 +108,14 @@ void CVELK_DVRCtrl::layoutPanels()
     if (!m_preview.isCreated())
         return;
     const QRect client = rect();
-    for (CWnd* panel : {static_cast<CWnd*>(&m_playback), static_cast<CWnd*>(&m_preview),
-                        static_cast<CWnd*>(&m_overlay), static_cast<CWnd*>(&m_schedule)}) {
+    for (CWnd* panel : {static_cast<CWnd*>(&m_playback), static_cast<CWnd*>(&m_overlay),
+                        static_cast<CWnd*>(&m_schedule)}) {
         panel->setGeometry(client);
         panel->update();
     }
+    // In full screen the preview covers the screen; it takes the client
+    // area when it comes back.
+    m_preview.placeInParent(client);
 }
 
 void CVELK_DVRCtrl::resizeEvent(QResizeEvent* event)
@@ -143,6 +146,9 @@ std::uint32_t CVELK_DVRCtrl::SwitchPage(std::uint32_t page)
     if (nPage == m_currentPage)
         return 0;
     const bool haveWindows = m_preview.isCreated();
+    // Another page is never shown behind a preview in full screen.
+    if (nPage >= 1 && nPage <= 3)
+        m_preview.setFullScreen(false);
     switch (nPage) {
     case 0:  // live preview
         if (haveWindows) {

@@ -117,7 +117,8 @@ TEST_F(MethodCodes, PreviewArguments)
     EXPECT_EQ(control->SetVolume(id, 0, 70), 0u);
     EXPECT_EQ(control->GetVolume(id), 70u);
     EXPECT_EQ(control->previewPanel().volume(), 70u);
-    EXPECT_EQ(control->GetActiveChannel(id), -1);
+    // Window 0 is the active one from creation, and it serves slot 0.
+    EXPECT_EQ(control->GetActiveChannel(id), 0);
     EXPECT_EQ(control->SetPreviewSoundState(id, 0), 0u);
     EXPECT_FALSE(control->previewPanel().soundEnabled());
     control->SetPreviewVideoShapeMode(5);

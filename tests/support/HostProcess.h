@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The real velk-dvr-host as a subprocess over stdio, in a fresh home folder
+// and with no display (so it chooses the offscreen platform itself).
+#pragma once
+
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <optional>
+
+class HostProcess {
+public:
+    static QString programPath();
+    static bool available();
+
+    explicit HostProcess(QStringList arguments = {QStringLiteral("--stdio")});
+    ~HostProcess();
+    HostProcess(const HostProcess&) = delete;
+    HostProcess& operator=(const HostProcess&) = delete;
+
+    // An environment variable for the host, before start().
+    void setEnvironment(const QString& name, const QString& value);
+    bool start();
+    QString homePath() const { return m_home.path(); }
+
+    void sendLine(const QByteArray& line);
+    // The next JSON line on stdout, or nothing within the timeout.
+    std::optional<QJsonObject> readMessage(int timeoutMs = 10000);
+    // Sends a request with a fresh id and returns its response; notifications
+    // read meanwhile are kept in notifications().
+    QJsonObject call(const QString& method, const QJsonValue& params = QJsonValue::Undefined, int timeoutMs = 10000);
+    // Reads until a response with this id arrives.
+    QJsonObject waitForResponse(const QJsonValue& id, int timeoutMs = 10000);
+    // The params of the first notification of an event (kept or arriving
+    // within the timeout) that the predicate accepts; it is taken out of
+    // notifications(). Nothing when none came.
+    std::optional<QJsonObject> takeNotification(const QString& event,
+                                                const std::function<bool(const QJsonObject&)>& accept = {},
+                                                int timeoutMs = 10000);
+
+    QList<QJsonObject>& notifications() { return m_notifications; }
+
+    // Closes stdin and waits for the host to end; its exit code, or -1.
+    int closeInputAndWait(int timeoutMs = 10000);
+
+private:
+    QProcess m_process;
+    QTemporaryDir m_home;
+    QStringList m_arguments;
+    QList<QJsonObject> m_notifications;
+    int m_nextId = 1;
+};
+
+// The result of a successful response (fails the test on an error response).
+QJsonValue resultOf(const QJsonObject& response);
