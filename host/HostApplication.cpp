@@ -4,9 +4,11 @@
 #include "control/CVELK_DVRApp.h"
 #include "control/CVELK_DVRCtrl.h"
 #include "host/ArgumentCoercion.h"
+#include "host/FrameStreamer.h"
 #include "host/HostMethods.h"
 #include "host/InputInjector.h"
 #include "host/JsonRpcDispatcher.h"
+#include "host/PageMethods.h"
 #include "host/RpcResponder.h"
 #include "host/ScreenGrabber.h"
 #include "host/StdioTransport.h"
@@ -55,6 +57,8 @@ int HostApplication::run()
         m_injector->keepAWindowActive();
     m_dispatcher = std::make_unique<JsonRpcDispatcher>(*m_control);
     registerHostMethods(*m_dispatcher, *m_grabber, *m_injector);
+    m_streamer = std::make_unique<FrameStreamer>(*m_grabber);
+    registerPageMethods(*m_dispatcher, *m_streamer, *m_control);
 
     m_signals = std::make_unique<TerminationSignals>([] { QCoreApplication::quit(); });
     if (!startTransports()) {
@@ -131,6 +135,7 @@ void HostApplication::shutDown()
     if (m_webSocket)
         m_webSocket->stopServing();
     m_dispatcher.reset();
+    m_streamer.reset();
     m_injector.reset();
     m_grabber.reset();
     if (m_control != nullptr) {

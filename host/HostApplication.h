@@ -18,6 +18,7 @@ class CVELK_DVRCtrl;
 
 namespace host {
 
+class FrameStreamer;
 class InputInjector;
 class JsonRpcDispatcher;
 class ScreenGrabber;
@@ -51,6 +52,7 @@ private:
     std::unique_ptr<WindowStack> m_windowStack;
     std::unique_ptr<ScreenGrabber> m_grabber;
     std::unique_ptr<InputInjector> m_injector;
+    std::unique_ptr<FrameStreamer> m_streamer;
     std::unique_ptr<JsonRpcDispatcher> m_dispatcher;
     std::unique_ptr<StdioTransport> m_stdio;
     std::unique_ptr<WebSocketTransport> m_webSocket;

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -31,6 +32,9 @@ struct CallerContext {
     // Only local scripts (stdio) may have the host write files by path: a
     // page must not choose where the host writes.
     bool mayWriteFiles = false;
+    // The page's connection (its QWebSocket) for methods that act per page
+    // ($view, $ack); nullptr for stdio.
+    QObject* connection = nullptr;
 };
 
 // Answers one request. Copies share one answer: the first result() or

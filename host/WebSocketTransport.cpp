@@ -107,7 +107,7 @@ void WebSocketTransport::onMessage(QWebSocket* socket, const QString& text)
 {
     if (!m_serving)
         return;
-    const CallerContext caller{/*mayWriteFiles=*/false};
+    const CallerContext caller{/*mayWriteFiles=*/false, /*connection=*/socket};
     QPointer<QWebSocket> target(socket);
     m_dispatcher.handleMessage(text.toUtf8(), caller, [target](const QByteArray& response) {
         // The page may have gone while its call ran.

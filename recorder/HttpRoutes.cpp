@@ -2,6 +2,7 @@
 #include "HttpRoutes.h"
 
 #include "Recorder.h"
+#include "ScheduleRoutes.h"
 #include "SimRoutes.h"
 #include "StaticFiles.h"
 
@@ -88,6 +89,8 @@ HttpResponse handleHttpRequest(Recorder& recorder, const HttpRequest& request)
         body["ok"] = true;
         return jsonResponse(request, http::status::ok, body);
     }
+    if (path == "/api/schedule")
+        return handleSchedule(recorder, request, query);
     constexpr std::string_view simPrefix = "/sim/";
     if (path.substr(0, simPrefix.size()) == simPrefix)
         return handleSim(recorder, request, path.substr(simPrefix.size()), query);

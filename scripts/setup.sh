@@ -12,7 +12,8 @@ packages=(
   libavcodec-dev libavutil-dev libswscale-dev
   libasio-dev libboost-dev libssl-dev
   libgtest-dev libgmock-dev
-  fonts-liberation
+  fonts-liberation fonts-noto-cjk
+  chromium
   python3
 )
 
@@ -28,5 +29,15 @@ if [ "${#missing[@]}" -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+# The page tests drive Debian's Chromium through playwright-core (no browser
+# download); node and npm come with the machine image, else from Debian.
+if ! command -v npm >/dev/null 2>&1; then
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get install -y -q --no-install-recommends nodejs npm
+fi
+e2e_dir="$(cd "$(dirname "$0")/.." && pwd)/tests/e2e"
+if [ -f "$e2e_dir/package-lock.json" ] && [ ! -d "$e2e_dir/node_modules/playwright-core" ]; then
+  (cd "$e2e_dir" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --ignore-scripts >/dev/null)
 fi
 echo "setup: all packages present"

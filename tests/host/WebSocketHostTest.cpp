@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QImage>
 #include <QNetworkRequest>
 #include <QTest>
 #include <QWebSocket>
@@ -27,6 +28,8 @@ public:
         QObject::connect(&m_socket, &QWebSocket::textMessageReceived, [this](const QString& text) {
             m_messages.append(QJsonDocument::fromJson(text.toUtf8()).object());
         });
+        QObject::connect(&m_socket, &QWebSocket::binaryMessageReceived,
+                         [this](const QByteArray& frame) { m_frames.append(frame); });
     }
 
     // Opens the connection and waits until it is up or refused.
@@ -67,12 +70,19 @@ public:
     bool connected() const { return m_connected; }
     bool disconnected() const { return m_disconnected; }
     const QList<QJsonObject>& messages() const { return m_messages; }
+    const QList<QByteArray>& frames() const { return m_frames; }
+    void notify(const QString& method)
+    {
+        m_socket.sendTextMessage(QString::fromUtf8(
+            QJsonDocument(QJsonObject{{"jsonrpc", "2.0"}, {"method", method}}).toJson(QJsonDocument::Compact)));
+    }
 
 private:
     QWebSocket m_socket;
     bool m_connected = false;
     bool m_disconnected = false;
     QList<QJsonObject> m_messages;
+    QList<QByteArray> m_frames;
     int m_nextId = 1;
 };
 
@@ -183,3 +193,49 @@ TEST_F(WebSocketHost, AnOversizeMessageClosesTheConnection)
 }
 
 }  // namespace
+
+TEST_F(WebSocketHost, APageGetsFramesOnlyWhenItIsReadyAndThePictureChanged)
+{
+    Page page;
+    page.open(goodUrl(), kPageOrigin, goodHost());
+    ASSERT_TRUE(page.connected());
+
+    EXPECT_EQ(resultOf(page.call("$view", QJsonObject{{"fps", 25}})).toObject().value(QLatin1String("format")),
+              QJsonValue("jpeg"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page.frames().size() == 1; }, kWaitMs));
+    const QImage first = QImage::fromData(page.frames().first(), "JPEG");
+    EXPECT_EQ(first.size(), QSize(960, 540));
+
+    // Unacknowledged: nothing more, even when the picture changes.
+    EXPECT_EQ(resultOf(page.call("$resize", QJsonArray{640, 360})), QJsonValue(QJsonObject{{"width", 640}, {"height", 360}}));
+    QTest::qWait(300);
+    EXPECT_EQ(page.frames().size(), 1);
+
+    // Acknowledged: the changed picture comes, then nothing while it stays.
+    page.notify("$ack");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page.frames().size() == 2; }, kWaitMs));
+    EXPECT_EQ(QImage::fromData(page.frames().last(), "JPEG").size(), QSize(640, 360));
+    page.notify("$ack");
+    QTest::qWait(300);
+    EXPECT_EQ(page.frames().size(), 2);
+
+    EXPECT_EQ(errorCodeOf(page.call("$resize", QJsonArray{10, 10})), -32602);
+    EXPECT_EQ(errorCodeOf(page.call("$resize", QJsonArray{"wide", 360})), -32602);
+    resultOf(page.call("$resize", QJsonArray{960, 540}));
+    resultOf(page.call("$view", QJsonObject{{"fps", 0}}));
+}
+
+TEST_F(WebSocketHost, APageListsEveryMethodOfTheControl)
+{
+    Page page;
+    page.open(goodUrl(), kPageOrigin, goodHost());
+    ASSERT_TRUE(page.connected());
+    const QJsonObject all = resultOf(page.call("$methods", QJsonArray{})).toObject();
+    const QJsonArray methods = all.value(QLatin1String("methods")).toArray();
+    EXPECT_EQ(methods.size(), 57);
+    EXPECT_EQ(all.value(QLatin1String("events")).toArray().size(), 4);
+    bool sawLogin = false;
+    for (const QJsonValue& method : methods)
+        sawLogin = sawLogin || method.toObject().value(QLatin1String("name")).toString() == QLatin1String("Login");
+    EXPECT_TRUE(sawLogin);
+}

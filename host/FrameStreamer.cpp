@@ -1,0 +1,179 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "host/FrameStreamer.h"
+
+#include "host/ScreenGrabber.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QImageWriter>
+#include <QWebSocket>
+
+#include <algorithm>
+#include <cstring>
+
+namespace host {
+
+namespace {
+
+qint64 nowMs()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+// Above this many bytes still queued in the socket a page is not sent more,
+// acknowledged or not.
+constexpr qint64 kMaxQueuedBytes = 512 * 1024;
+
+}  // namespace
+
+FrameStreamer::FrameStreamer(const ScreenGrabber& grabber, QObject* parent) : QObject(parent), m_grabber(grabber)
+{
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, [this] { onTick(); });
+}
+
+FrameStreamer::Subscriber* FrameStreamer::find(QWebSocket* page)
+{
+    for (Subscriber& subscriber : m_subscribers) {
+        if (subscriber.page == page)
+            return &subscriber;
+    }
+    return nullptr;
+}
+
+void FrameStreamer::subscribe(QWebSocket* page, int fps)
+{
+    if (page == nullptr)
+        return;
+    if (fps <= 0) {
+        m_subscribers.erase(std::remove_if(m_subscribers.begin(), m_subscribers.end(),
+                                           [page](const Subscriber& s) { return s.page == page; }),
+                            m_subscribers.end());
+        updateTimer();
+        return;
+    }
+    Subscriber* subscriber = find(page);
+    if (subscriber == nullptr) {
+        m_subscribers.emplace_back();
+        subscriber = &m_subscribers.back();
+        subscriber->page = page;
+    }
+    subscriber->intervalMs = 1000 / std::clamp(fps, 1, kMaxFps);
+    subscriber->sentAny = false;  // a (re)subscribing page wants a picture now
+    subscriber->inFlightSinceMs = -1;
+    updateTimer();
+    // Answer first, then the picture: queued so the subscription's answer
+    // leaves before the first frame.
+    QTimer::singleShot(0, this, [this] { onTick(); });
+}
+
+void FrameStreamer::acknowledge(QWebSocket* page)
+{
+    if (Subscriber* subscriber = find(page))
+        subscriber->inFlightSinceMs = -1;
+}
+
+void FrameStreamer::invalidate()
+{
+    for (Subscriber& subscriber : m_subscribers)
+        subscriber.sentAny = false;
+}
+
+void FrameStreamer::updateTimer()
+{
+    if (m_subscribers.empty()) {
+        m_timer.stop();
+        return;
+    }
+    int intervalMs = 1000;
+    for (const Subscriber& subscriber : m_subscribers)
+        intervalMs = std::min(intervalMs, subscriber.intervalMs);
+    if (!m_timer.isActive() || m_timer.interval() != intervalMs)
+        m_timer.start(intervalMs);
+}
+
+void FrameStreamer::onTick()
+{
+    // Pages that went away.
+    const std::size_t before = m_subscribers.size();
+    m_subscribers.erase(std::remove_if(m_subscribers.begin(), m_subscribers.end(),
+                                       [](const Subscriber& s) {
+                                           return s.page.isNull() ||
+                                                  s.page->state() != QAbstractSocket::ConnectedState;
+                                       }),
+                        m_subscribers.end());
+    if (m_subscribers.size() != before)
+        updateTimer();
+
+    const qint64 now = nowMs();
+    std::vector<Subscriber*> ready;
+    for (Subscriber& subscriber : m_subscribers) {
+        if (subscriber.inFlightSinceMs >= 0 && now - subscriber.inFlightSinceMs < kAckTimeoutMs)
+            continue;
+        if (now - subscriber.lastSentMs < subscriber.intervalMs - 2)
+            continue;
+        if (subscriber.page->bytesToWrite() > kMaxQueuedBytes)
+            continue;
+        ready.push_back(&subscriber);
+    }
+    if (ready.empty())
+        return;
+
+    const QImage picture = m_grabber.grab();
+    if (picture.isNull())
+        return;
+    const quint64 print = fingerprint(picture);
+    QByteArray jpeg;
+    for (Subscriber* subscriber : ready) {
+        if (subscriber->sentAny && subscriber->lastFingerprint == print)
+            continue;
+        if (jpeg.isEmpty())
+            jpeg = encodeJpeg(picture);
+        if (jpeg.isEmpty())
+            return;
+        subscriber->page->sendBinaryMessage(jpeg);
+        subscriber->lastFingerprint = print;
+        subscriber->sentAny = true;
+        subscriber->lastSentMs = now;
+        subscriber->inFlightSinceMs = now;
+    }
+}
+
+QByteArray FrameStreamer::encodeJpeg(const QImage& image)
+{
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(kJpegQuality);
+    if (!writer.write(image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32)))
+        return QByteArray();
+    return jpeg;
+}
+
+quint64 FrameStreamer::fingerprint(const QImage& image)
+{
+    // FNV-1a over the pixel rows plus the size: a change anywhere in the
+    // picture changes the print (collisions are astronomically rare and cost
+    // at most one frame).
+    quint64 hash = 1469598103934665603ULL;
+    auto mix = [&hash](const uchar* data, qsizetype length) {
+        // 8 bytes a step keeps a 960x540 picture well under a millisecond.
+        qsizetype i = 0;
+        for (; i + 8 <= length; i += 8) {
+            quint64 word;
+            std::memcpy(&word, data + i, 8);
+            hash = (hash ^ word) * 1099511628211ULL;
+        }
+        for (; i < length; ++i)
+            hash = (hash ^ data[i]) * 1099511628211ULL;
+    };
+    const int size[2] = {image.width(), image.height()};
+    mix(reinterpret_cast<const uchar*>(size), sizeof size);
+    const qsizetype rowBytes = static_cast<qsizetype>(image.width()) * image.depth() / 8;
+    for (int y = 0; y < image.height(); ++y)
+        mix(image.constScanLine(y), rowBytes);
+    return hash;
+}
+
+}  // namespace host

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Streams what the user sees of the control to subscribed pages as JPEG
+// frames (binary WebSocket messages), only when the picture changed.
+//
+// Flow control: a page has at most one frame in flight. After each frame it
+// sends `$ack`; until then it gets nothing more, so a slow page gets fewer
+// frames and never a growing queue. One grab and one encoding serve every
+// page that is ready on a tick.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <vector>
+
+class QWebSocket;
+
+namespace host {
+
+class ScreenGrabber;
+
+class FrameStreamer : public QObject {
+public:
+    static constexpr int kMaxFps = 25;
+    static constexpr int kJpegQuality = 75;
+    // A frame not acknowledged within this time is taken as lost, so that a
+    // page that dropped an ack is not starved for ever.
+    static constexpr int kAckTimeoutMs = 5000;
+
+    explicit FrameStreamer(const ScreenGrabber& grabber, QObject* parent = nullptr);
+
+    // Subscribes (fps > 0, clamped to 1..25) or unsubscribes (fps 0) a page.
+    // A new subscription gets the current picture at once. UI thread only.
+    void subscribe(QWebSocket* page, int fps);
+    // The page has received the frame sent last. UI thread only.
+    void acknowledge(QWebSocket* page);
+    // Forgets the last picture so that every page gets the next one (after
+    // a resize). UI thread only.
+    void invalidate();
+
+    // JPEG of an image at the stream's quality. Any thread.
+    static QByteArray encodeJpeg(const QImage& image);
+    // A cheap fingerprint of a picture's pixels. Any thread.
+    static quint64 fingerprint(const QImage& image);
+
+private:
+    struct Subscriber {
+        QPointer<QWebSocket> page;
+        int intervalMs = 40;
+        qint64 lastSentMs = -1000000;
+        qint64 inFlightSinceMs = -1;  // -1: nothing in flight
+        quint64 lastFingerprint = 0;
+        bool sentAny = false;
+    };
+
+    void onTick();
+    void updateTimer();
+    Subscriber* find(QWebSocket* page);
+
+    const ScreenGrabber& m_grabber;
+    QTimer m_timer;
+    std::vector<Subscriber> m_subscribers;  // UI thread only
+};
+
+}  // namespace host

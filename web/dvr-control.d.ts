@@ -1,0 +1,124 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Types of web/dvr-control.js: the control object for page scripts.
+// Automation types: UI4/I4/UI2/I2/UI8 arrive as numbers (a UI4 code of -1 is
+// 4294967295), BSTR as strings; numbers may also be given as decimal texts.
+
+export type ConnectionState = "connecting" | "open" | "closed";
+
+export interface DvrControlOptions {
+  /** ws://127.0.0.1:<port>/ of velk-dvr-host */
+  url: string;
+  /** the per-launch token the run command printed */
+  token?: string;
+  /** where the control's picture is drawn; its mouse and keys go to the control */
+  canvas?: HTMLCanvasElement | null;
+  /** frames a second at most (1..25, default 25) */
+  fps?: number;
+  /** reconnect after a lost connection (default true) */
+  reconnect?: boolean;
+  reconnectDelayMs?: number;
+  /** reject a call not answered within this time (0: never, the default) */
+  callTimeoutMs?: number;
+  /** makes the WebSocket (default: the browser's); e.g. for scripts outside a browser */
+  createWebSocket?: (url: string) => WebSocket;
+}
+
+export interface MethodDescription {
+  dispid: number;
+  name: string;
+  args: { name: string; type: string }[];
+  result: string;
+  summary: string;
+}
+
+export interface DvrControlEvents {
+  UploadAlarm: { nType: number; AlarmContent: string; nSize: number };
+  UploadBackupProcess: { BackupKey: string; ulFlag: number; TotalLen: number; CurLen: number; percent: string };
+  ReTurnPreviewActiveChl: { ulActiveChannel: number };
+  ReTurnPreviewAllChannelState: { ulType: number; ulOpen: number };
+  /** the connection's state changed */
+  state: ConnectionState;
+  /** the connection closed */
+  close: { code: number; reason: string };
+  /** a picture was drawn */
+  frame: { width: number; height: number };
+}
+
+export declare class DvrControl {
+  static connect(options: DvrControlOptions): Promise<DvrControl>;
+  constructor(options: DvrControlOptions);
+  readonly state: ConnectionState;
+  readonly methods: MethodDescription[];
+  readonly controlSize: { width: number; height: number };
+  on<K extends keyof DvrControlEvents>(name: K, fn: (params: DvrControlEvents[K]) => void): () => void;
+  on(name: string, fn: (params: unknown) => void): () => void;
+  off(name: string, fn: (params: any) => void): void;
+  /** any method by name, the control's or the host's "$" methods */
+  call(method: string, ...params: unknown[]): Promise<unknown>;
+  notify(method: string, params?: unknown): void;
+  /** resizes the control (and its picture) to width x height */
+  resize(width: number, height: number): Promise<{ width: number; height: number }>;
+  /** connects; connect() does this for you */
+  open(): Promise<void>;
+  close(): void;
+
+  Login(DeviceIp: string, MediaPort: number | string, UserName: string, UserPassword: string): Promise<string>;
+  StartView(devId: number | string, channel: number | string, streamType: number | string): Promise<number>;
+  StopView(devId: number | string, channel: number | string): Promise<number>;
+  SetSize(width: number | string, height: number | string): Promise<null>;
+  SetToolbarState(state1: number | string, state2: number | string): Promise<null>;
+  SetMax(value: number | string): Promise<number>;
+  SetViewBkColor(color: number | string): Promise<number>;
+  StartRecord(devId: number | string, unused: number | string, unusedText: string): Promise<number>;
+  StopRecord(devId: number | string, unused: number | string): Promise<number>;
+  StartTalk(devId: number | string): Promise<number>;
+  StopTalk(devId: number | string): Promise<number>;
+  CaptureImage(devId: number | string): Promise<number>;
+  SetPreviewSoundState(devId: number | string, on: number | string): Promise<number>;
+  SetVolume(devId: number | string, unused: number | string, volume: number | string): Promise<number>;
+  CreateOsdMatrix(text: string, unused: number | string): Promise<string>;
+  Logout(DevId: number | string): Promise<number>;
+  SetLocalParameter(devId: number | string, key: string, value: string, operation: string): Promise<string>;
+  SetRecordPeriod(devId: number | string, start: string, end: string, channel: number | string, recordType: number | string, unused: number | string): Promise<number>;
+  SwitchPage(nPage: number | string): Promise<number>;
+  ClearRecordPeriod(): Promise<number>;
+  StartBackup(devId: number | string, deviceFileName: string, channel: string, start: string, end: string, backupKey: string): Promise<number>;
+  StopBackup(devId: number | string, backupKey: string): Promise<number>;
+  StopPlayback(devId: number | string): Promise<number>;
+  GetFolderPath(devId: number | string): Promise<string>;
+  InitOverlay(devId: number | string, channel: number | string, kind: number | string, streamType: number | string, pictureWidth: number | string, pictureHeight: number | string): Promise<number>;
+  UninitOverlay(): Promise<number>;
+  ClearOverlayScreen(): Promise<number>;
+  SetOverlayMDInitData(devId: number | string, cells: string, unused: number | string): Promise<string>;
+  SetOverlayOsdInitData(devId: number | string, index: number | string, packedPair: number | string, text: string, visible: number | string, referenceWidth: number | string, referenceHeight: number | string, x: number | string, y: number | string): Promise<string>;
+  SetOverlayShelterInitData(devId: number | string, index: number | string, left: number | string, top: number | string, right: number | string, bottom: number | string, referenceWidth: number | string, referenceHeight: number | string): Promise<string>;
+  GetOverlayMDData(devId: number | string): Promise<string>;
+  GetShelterData(devId: number | string, index: number | string): Promise<string>;
+  GetOsdOverlayData(devId: number | string, index: number | string): Promise<string>;
+  ShowChannels(windowCount: number | string): Promise<null>;
+  NextGroupVideos(): Promise<null>;
+  PreviousGoupVides(): Promise<null>;
+  StartViewAll(devId: number | string, channelCount: number | string, streamType: number | string): Promise<number>;
+  StopPreviewAll(ulDevId: number | string): Promise<number>;
+  GetVolume(devId: number | string): Promise<number>;
+  GetActiveChannel(DevId: number | string): Promise<number>;
+  SetChannelCnt(DevId: number | string, ulChannelCount: number | string): Promise<number>;
+  RePlace(usType: number | string, nX: number | string, nY: number | string): Promise<null>;
+  SetPlaybackDate(devId: number | string, strDate: string): Promise<number>;
+  SetPlayBackChannels(ulPbChls: number | string): Promise<null>;
+  CompleteSetRecordPeriod(DevId: number | string): Promise<number>;
+  SetPreviewVideoShapeMode(nShapeMode: number | string): Promise<null>;
+  SetLanguageString(DevId: number | string, strKey: string, strValue: string): Promise<number>;
+  SwitchPreviewStreamType(DevId: number | string, nStreamType: number | string): Promise<number>;
+  AllowPlaybackRecordTypeToPlay(DevId: number | string, unRecordType: number | string): Promise<number>;
+  SetRecSchedule(DevId: number | string, nRecScheduleMode: number | string, nChannel: number | string, strScheduleData: string): Promise<number>;
+  GetRecSchedule(DevId: number | string, nRecScheduleMode: number | string, nChannel: number | string): Promise<string>;
+  SetScheduleMode(DevId: number | string, nMode: number | string): Promise<number>;
+  SetDeviceType(deviceType: number | string): Promise<null>;
+  SelectSchedelBtnType(DevId: number | string, unBtnType: number | string): Promise<number>;
+  SetClientID(ulClientID: number | string): Promise<null>;
+  SetWebport(ulWebport: number | string): Promise<null>;
+  SetOSD_AlignPixels(unPixels: number | string): Promise<null>;
+}
+
+export default DvrControl;

@@ -1,0 +1,294 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The control object for page scripts: connects to velk-dvr-host over its
+// WebSocket, offers every method of the control by name as a promise, the
+// control's events as listeners, and draws the control's picture into a
+// canvas with the canvas's mouse, wheel and keyboard going back to the control.
+//
+//   const ctrl = await DvrControl.connect({url, token, canvas});
+//   ctrl.on('ReTurnPreviewActiveChl', (p) => console.log(p));
+//   const result = await ctrl.Login('127.0.0.1', 9000, 'admin', hexPassword);
+//
+// No dependencies; nothing is fetched but the host's WebSocket.
+
+const EVENT_STATE = 'state';  // 'connecting' | 'open' | 'closed'
+
+export class DvrControl {
+  // Connects and resolves once the method list has arrived.
+  static async connect(options) {
+    const ctrl = new DvrControl(options);
+    await ctrl._open();
+    return ctrl;
+  }
+
+  constructor({url, token, canvas = null, fps = 25, reconnect = true, reconnectDelayMs = 1000,
+               callTimeoutMs = 0, createWebSocket = (u) => new WebSocket(u)} = {}) {
+    if (!url) throw new Error('DvrControl: url is required (ws://127.0.0.1:<port>/)');
+    const u = new URL(url);
+    if (token) u.searchParams.set('token', token);
+    this._url = u.toString();
+    this._canvas = canvas;
+    this._fps = fps;
+    this._reconnect = reconnect;
+    this._reconnectDelayMs = reconnectDelayMs;
+    this._callTimeoutMs = callTimeoutMs;
+    this._createWebSocket = createWebSocket;
+    this._ws = null;
+    this._nextId = 1;
+    this._pending = new Map();     // id -> {resolve, reject, timer}
+    this._listeners = new Map();   // event name -> Set of functions
+    this._methods = [];
+    this._events = [];
+    this._state = 'closed';
+    this._closedByUser = false;
+    this._controlSize = {width: 0, height: 0};
+    this._drawing = false;
+    this._detachInput = null;
+  }
+
+  get state() { return this._state; }
+  get methods() { return this._methods.slice(); }
+  get events() { return this._events.slice(); }
+  get controlSize() { return {...this._controlSize}; }
+
+  on(name, fn) {
+    if (!this._listeners.has(name)) this._listeners.set(name, new Set());
+    this._listeners.get(name).add(fn);
+    return () => this.off(name, fn);
+  }
+
+  off(name, fn) {
+    const set = this._listeners.get(name);
+    if (set) set.delete(fn);
+  }
+
+  // Calls any method by name (the control's or the host's "$" methods).
+  call(method, ...params) {
+    return this._send(method, params, true);
+  }
+
+  // Sends without waiting for an answer (input, acknowledgements).
+  notify(method, params) {
+    this._send(method, params, false);
+  }
+
+  // Connects (connect() does this for you); listeners added before see
+  // every state change.
+  open() {
+    this._closedByUser = false;
+    return this._open();
+  }
+
+  close() {
+    this._closedByUser = true;
+    if (this._detachInput) this._detachInput();
+    if (this._ws) this._ws.close(1000, 'page closed');
+  }
+
+  // Resizes the control (and the picture) to w x h control pixels.
+  resize(width, height) {
+    return this.call('$resize', Math.round(width), Math.round(height));
+  }
+
+  _emit(name, payload) {
+    const set = this._listeners.get(name);
+    if (!set) return;
+    for (const fn of [...set]) {
+      try { fn(payload); } catch (e) { console.error('DvrControl listener', name, e); }
+    }
+  }
+
+  _setState(state) {
+    if (this._state === state) return;
+    this._state = state;
+    this._emit(EVENT_STATE, state);
+  }
+
+  _open() {
+    return new Promise((resolve, reject) => {
+      this._setState('connecting');
+      let ws;
+      try {
+        ws = this._createWebSocket(this._url);
+      } catch (e) {
+        this._setState('closed');
+        reject(e);
+        return;
+      }
+      ws.binaryType = 'blob';
+      this._ws = ws;
+      let opened = false;
+      ws.onopen = async () => {
+        opened = true;
+        try {
+          const list = await this.call('$methods');
+          this._installMethods(list);
+          if (this._canvas) {
+            await this.call('$view', {fps: this._fps});
+            if (!this._detachInput) this._detachInput = attachInput(this, this._canvas);
+          }
+          this._setState('open');
+          resolve();
+        } catch (e) {
+          reject(e);
+        }
+      };
+      ws.onmessage = (event) => this._onMessage(event);
+      // A refused handshake may report only an error.
+      ws.onerror = () => {
+        if (opened) return;
+        reject(new Error('DvrControl: the host refused the connection'));
+        try { ws.close(); } catch { /* already closing */ }
+      };
+      ws.onclose = (event) => {
+        for (const {reject: fail, timer} of this._pending.values()) {
+          clearTimeout(timer);
+          fail(new Error('connection closed'));
+        }
+        this._pending.clear();
+        this._ws = null;
+        this._setState('closed');
+        this._emit('close', {code: event.code, reason: event.reason});
+        if (!opened) {
+          reject(new Error(`DvrControl: the host refused the connection (${event.code})`));
+          return;
+        }
+        if (this._reconnect && !this._closedByUser) {
+          setTimeout(() => {
+            if (!this._closedByUser) this._open().catch(() => {});
+          }, this._reconnectDelayMs);
+        }
+      };
+    });
+  }
+
+  _installMethods(list) {
+    this._methods = list.methods;
+    this._events = list.events;
+    for (const method of list.methods) {
+      if (Object.prototype.hasOwnProperty.call(DvrControl.prototype, method.name)) continue;
+      this[method.name] = (...args) => this.call(method.name, ...args);
+    }
+  }
+
+  _send(method, params, wantAnswer) {
+    if (!this._ws || this._ws.readyState !== 1 /* OPEN */)
+      return wantAnswer ? Promise.reject(new Error('not connected')) : undefined;
+    const message = {jsonrpc: '2.0', method};
+    if (params !== undefined && !(Array.isArray(params) && params.length === 0)) message.params = params;
+    if (!wantAnswer) {
+      this._ws.send(JSON.stringify(message));
+      return undefined;
+    }
+    const id = this._nextId++;
+    message.id = id;
+    return new Promise((resolve, reject) => {
+      const timer = this._callTimeoutMs > 0
+        ? setTimeout(() => { this._pending.delete(id); reject(new Error(`${method}: no answer`)); },
+                     this._callTimeoutMs)
+        : undefined;
+      this._pending.set(id, {resolve, reject, timer});
+      this._ws.send(JSON.stringify(message));
+    });
+  }
+
+  _onMessage(event) {
+    if (typeof event.data !== 'string') {
+      this._drawFrame(event.data);
+      return;
+    }
+    let message;
+    try { message = JSON.parse(event.data); } catch { return; }
+    if (message.id !== undefined && message.id !== null) {
+      const pending = this._pending.get(message.id);
+      if (!pending) return;
+      this._pending.delete(message.id);
+      clearTimeout(pending.timer);
+      if (message.error) {
+        const error = new Error(message.error.message);
+        error.code = message.error.code;
+        pending.reject(error);
+      } else {
+        pending.resolve(message.result);
+      }
+      return;
+    }
+    if (message.method) this._emit(message.method, message.params || {});
+  }
+
+  async _drawFrame(blob) {
+    try {
+      const bitmap = await createImageBitmap(blob);
+      this._controlSize = {width: bitmap.width, height: bitmap.height};
+      const canvas = this._canvas;
+      if (canvas) {
+        if (canvas.width !== bitmap.width || canvas.height !== bitmap.height) {
+          canvas.width = bitmap.width;
+          canvas.height = bitmap.height;
+        }
+        canvas.getContext('2d').drawImage(bitmap, 0, 0);
+      }
+      bitmap.close();
+      this._emit('frame', this._controlSize);
+    } finally {
+      // One frame in flight: ask for the next only once this one is drawn.
+      this.notify('$ack');
+    }
+  }
+}
+
+// Mouse, wheel and keyboard of the canvas as $input notifications, in the
+// order they happen (one WebSocket keeps the order; no answers are awaited).
+function attachInput(ctrl, canvas) {
+  if (!canvas.hasAttribute('tabindex')) canvas.tabIndex = 0;
+  const buttons = ['left', 'middle', 'right'];
+  const point = (e) => {
+    const rect = canvas.getBoundingClientRect();
+    const size = ctrl.controlSize;
+    const w = size.width || canvas.width;
+    const h = size.height || canvas.height;
+    const x = Math.floor((e.clientX - rect.left) * w / Math.max(rect.width, 1));
+    const y = Math.floor((e.clientY - rect.top) * h / Math.max(rect.height, 1));
+    return {x: Math.max(0, Math.min(w - 1, x)), y: Math.max(0, Math.min(h - 1, y))};
+  };
+  const modifiers = (e) => ['shift', 'ctrl', 'alt', 'meta'].filter((m) => e[`${m}Key`]);
+  const send = (input) => ctrl.notify('$input', input);
+  let lastMoveMs = 0;
+  const handlers = {
+    mousedown: (e) => { canvas.focus(); e.preventDefault();
+      send({type: 'press', ...point(e), button: buttons[e.button] || 'left', modifiers: modifiers(e)}); },
+    mouseup: (e) => { e.preventDefault();
+      send({type: 'release', ...point(e), button: buttons[e.button] || 'left', modifiers: modifiers(e)}); },
+    dblclick: (e) => { e.preventDefault();
+      send({type: 'dblclick', ...point(e), button: buttons[e.button] || 'left', modifiers: modifiers(e)}); },
+    mousemove: (e) => {
+      const now = performance.now();
+      if (now - lastMoveMs < 15 && e.buttons === 0) return;  // hover needs no more than ~60 a second
+      lastMoveMs = now;
+      send({type: 'move', ...point(e), modifiers: modifiers(e)});
+    },
+    wheel: (e) => { e.preventDefault();
+      send({type: 'wheel', ...point(e), delta: e.deltaY < 0 ? 120 : -120, modifiers: modifiers(e)}); },
+    contextmenu: (e) => e.preventDefault(),
+    keydown: (e) => {
+      const key = keyName(e.key);
+      if (!key) return;
+      e.preventDefault();
+      send({type: 'key', key, modifiers: modifiers(e)});
+    },
+  };
+  for (const [name, fn] of Object.entries(handlers)) canvas.addEventListener(name, fn, {passive: false});
+  return () => { for (const [name, fn] of Object.entries(handlers)) canvas.removeEventListener(name, fn); };
+}
+
+const NAMED_KEYS = new Set(['Escape', 'Left', 'Right', 'Up', 'Down', 'Enter', 'Tab', 'Backspace', 'Delete',
+  'Insert', 'Home', 'End', 'PageUp', 'PageDown']);
+
+function keyName(key) {
+  if (key === ' ') return 'Space';
+  if (key.startsWith('Arrow')) return key.slice(5);
+  if (NAMED_KEYS.has(key) || /^F([1-9]|1[0-2])$/.test(key)) return key;
+  if ([...key].length === 1) return key;
+  return null;
+}
+
+export default DvrControl;

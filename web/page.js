@@ -1,0 +1,189 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The recorder's page: log in, the live view with the control's picture,
+// the local settings, the language switch and a status line of events.
+// Sections are tabs: a later section adds a tab button and a <section>
+// with the same data-section name, and registers itself in SECTIONS.
+import {DvrControl} from './dvr-control.js';
+import {encipherPassword} from './des.js';
+import {LANGUAGES} from './languages.js';
+
+const $ = (id) => document.getElementById(id);
+const params = new URLSearchParams(location.search);
+const MAX_STATUS_LINES = 200;
+
+const state = {ctrl: null, devId: 0, channels: 16, language: 'en'};
+window.velk = state;  // for the browser's console and for page tests
+
+function status(text) {
+  const line = document.createElement('div');
+  line.textContent = `${new Date().toLocaleTimeString()}  ${text}`;
+  const log = $('status');
+  log.append(line);
+  while (log.childElementCount > MAX_STATUS_LINES) log.firstElementChild.remove();
+  log.scrollTop = log.scrollHeight;
+}
+
+async function recorderInfo() {
+  try {
+    const response = await fetch('/api/info', {cache: 'no-store'});
+    if (response.ok) return await response.json();
+  } catch {
+    // Served from elsewhere: the form keeps its defaults.
+  }
+  return {};
+}
+
+async function connectHost() {
+  const wsPort = params.get('ws') || '8081';
+  const token = params.get('token') || '';
+  const host = location.hostname === 'localhost' ? 'localhost' : '127.0.0.1';
+  const ctrl = new DvrControl({url: `ws://${host}:${wsPort}/`, token, canvas: $('control')});
+  ctrl.on('state', (s) => {
+    $('connection').textContent = s === 'open' ? 'connected' : s;
+    $('connection').classList.toggle('open', s === 'open');
+    status(`host: ${s}`);
+  });
+  for (const name of ['ReTurnPreviewActiveChl', 'ReTurnPreviewAllChannelState', 'UploadAlarm', 'UploadBackupProcess'])
+    ctrl.on(name, (p) => status(`${name} ${JSON.stringify(p)}`));
+  await ctrl.open();
+  state.ctrl = ctrl;
+  return ctrl;
+}
+
+async function login(event) {
+  event.preventDefault();
+  $('login-error').textContent = '';
+  $('login-button').disabled = true;
+  try {
+    const ctrl = state.ctrl || await connectHost();
+    const address = $('login-address').value.trim();
+    const port = Number($('login-port').value);
+    const result = await ctrl.Login(address, port, $('login-user').value, encipherPassword($('login-password').value));
+    status(`Login ${result}`);
+    const match = /^00000000_(\d+)$/.exec(result);
+    if (!match) {
+      $('login-error').textContent = `Login failed (${result})`;
+      return;
+    }
+    state.devId = Number(match[1]);
+    $('login').hidden = true;
+    $('sections').hidden = false;
+    followViewSize();
+    await ctrl.SetChannelCnt(state.devId, state.channels);
+    if (state.language !== 'en') await applyLanguage(state.language);
+    await loadSettings();
+    status(`StartViewAll ${await ctrl.StartViewAll(state.devId, state.channels, Number($('stream-type').value))}`);
+  } catch (e) {
+    $('login-error').textContent = e.message;
+  } finally {
+    $('login-button').disabled = false;
+  }
+}
+
+// The control takes the size of the element that shows it.
+let resizeTimer = 0;
+function followViewSize() {
+  const view = $('view');
+  const apply = () => {
+    const width = Math.max(320, Math.min(1920, Math.floor(view.clientWidth)));
+    const height = Math.max(180, Math.floor(width * 9 / 16));
+    const size = state.ctrl?.controlSize;
+    if (state.ctrl && size && (size.width !== width || size.height !== height))
+      state.ctrl.resize(width, height).catch((e) => status(`resize: ${e.message}`));
+  };
+  new ResizeObserver(() => { clearTimeout(resizeTimer); resizeTimer = setTimeout(apply, 200); }).observe(view);
+}
+
+async function run(name, ...args) {
+  try {
+    const result = await state.ctrl.call(name, ...args);
+    status(`${name} ${result === null ? 'done' : JSON.stringify(result)}`);
+    return result;
+  } catch (e) {
+    status(`${name} failed: ${e.message}`);
+    return undefined;
+  }
+}
+
+function wireLive() {
+  for (const button of document.querySelectorAll('[data-layout]'))
+    button.addEventListener('click', () => run('ShowChannels', Number(button.dataset.layout)));
+  $('page-prev').addEventListener('click', () => run('PreviousGoupVides'));
+  $('page-next').addEventListener('click', () => run('NextGroupVideos'));
+  $('full-screen').addEventListener('click', () => run('ShowChannels', 0));
+  $('stream-type').addEventListener('change', (e) => run('SwitchPreviewStreamType', state.devId, Number(e.target.value)));
+  $('sound').addEventListener('change', (e) => run('SetPreviewSoundState', state.devId, e.target.checked ? 1 : 0));
+  $('volume').addEventListener('change', (e) => run('SetVolume', state.devId, 0, Number(e.target.value)));
+  $('open-all').addEventListener('click', () => run('StartViewAll', state.devId, state.channels, Number($('stream-type').value)));
+  $('close-all').addEventListener('click', () => run('StopPreviewAll', state.devId));
+  $('logout').addEventListener('click', async () => {
+    await run('Logout', state.devId);
+    state.devId = 0;
+    $('sections').hidden = true;
+    $('login').hidden = false;
+  });
+}
+
+async function loadSettings() {
+  for (const input of document.querySelectorAll('#settings-form [data-key]'))
+    input.value = await state.ctrl.SetLocalParameter(state.devId, input.dataset.key, '', 'get');
+  $('settings-result').textContent = '';
+}
+
+async function saveSettings(event) {
+  event.preventDefault();
+  const failed = [];
+  for (const input of document.querySelectorAll('#settings-form [data-key]')) {
+    const result = await state.ctrl.SetLocalParameter(state.devId, input.dataset.key, input.value, 'set');
+    if (result !== 'succeed') failed.push(`${input.dataset.key}: ${result}`);
+  }
+  $('settings-result').textContent = failed.length ? `Not saved: ${failed.join(', ')}` : 'Saved';
+  status(`SetLocalParameter ${failed.length ? failed.join(', ') : 'succeed'}`);
+}
+
+async function applyLanguage(language) {
+  const table = LANGUAGES[language];
+  if (!table) return;
+  state.language = language;
+  document.documentElement.lang = language;
+  if (!state.ctrl) return;
+  let replaced = 0;
+  for (const [key, value] of Object.entries(table)) {
+    if (await state.ctrl.SetLanguageString(state.devId, key, value) === 0) ++replaced;
+  }
+  status(`SetLanguageString ${language}: ${replaced} of ${Object.keys(table).length} texts replaced`);
+}
+
+const SECTIONS = {
+  live: {},
+  settings: {show: () => loadSettings()},
+};
+
+function showSection(name) {
+  for (const tab of document.querySelectorAll('#tabs [data-section]'))
+    tab.setAttribute('aria-selected', String(tab.dataset.section === name));
+  for (const section of document.querySelectorAll('#sections > .section'))
+    section.hidden = section.dataset.section !== name;
+  if (state.devId && SECTIONS[name]?.show) SECTIONS[name].show().catch((e) => status(e.message));
+}
+
+async function start() {
+  const info = await recorderInfo();
+  $('login-address').value = params.get('address') || location.hostname || '127.0.0.1';
+  $('login-port').value = params.get('port') || info.devicePort || 9000;
+  if (info.channels) state.channels = Math.min(16, Number(info.channels));
+  $('login-form').addEventListener('submit', login);
+  $('settings-form').addEventListener('submit', saveSettings);
+  $('settings-load').addEventListener('click', () => loadSettings());
+  $('language').addEventListener('change', (e) => applyLanguage(e.target.value));
+  for (const tab of document.querySelectorAll('#tabs [data-section]'))
+    tab.addEventListener('click', () => showSection(tab.dataset.section));
+  wireLive();
+  try {
+    await connectHost();
+  } catch (e) {
+    status(`host: ${e.message}`);
+  }
+}
+
+start();
