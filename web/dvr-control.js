@@ -123,7 +123,7 @@ export class DvrControl {
           const list = await this.call('$methods');
           this._installMethods(list);
           if (this._canvas) {
-            await this.call('$view', {fps: this._fps});
+            await this.call('$view', this._fps);
             if (!this._detachInput) this._detachInput = attachInput(this, this._canvas);
           }
           this._setState('open');
