@@ -124,9 +124,21 @@ function wireLive() {
   });
 }
 
+// Loads overlap (at log-in and when the tab opens): only the newest one fills
+// the form, all at once, so a slower older load never overwrites what the
+// user typed. The form carries data-loading while a load is under way.
+let settingsLoads = 0;
 async function loadSettings() {
-  for (const input of document.querySelectorAll('#settings-form [data-key]'))
-    input.value = await state.ctrl.SetLocalParameter(state.devId, input.dataset.key, '', 'get');
+  const load = ++settingsLoads;
+  const form = $('settings-form');
+  form.dataset.loading = '1';
+  const inputs = [...form.querySelectorAll('[data-key]')];
+  const values = [];
+  for (const input of inputs)
+    values.push(await state.ctrl.SetLocalParameter(state.devId, input.dataset.key, '', 'get'));
+  if (load !== settingsLoads) return;
+  inputs.forEach((input, i) => { input.value = values[i]; });
+  delete form.dataset.loading;
   $('settings-result').textContent = '';
 }
 

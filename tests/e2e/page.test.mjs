@@ -64,7 +64,8 @@ describe('the recorder page', {skip: skip || false}, () => {
   test('the settings panel reads and writes local settings', async () => {
     const page = await stack.loggedInPage();
     await page.click('#tabs [data-section="settings"]');
-    await page.waitForFunction(() => document.querySelector('[data-key="record_pack_time"]').value !== '');
+    await page.waitForFunction(() => !document.getElementById('settings-form').dataset.loading &&
+      document.querySelector('[data-key="record_pack_time"]').value !== '');
     await page.fill('[data-key="record_pack_time"]', '15');
     await page.click('#settings-save');
     await page.waitForFunction(() => document.getElementById('settings-result').textContent !== '');
