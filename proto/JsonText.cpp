@@ -4,10 +4,13 @@
 #include <json/reader.h>
 #include <json/writer.h>
 
-#include <limits>
-#include <string>
+#include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <exception>
+#include <limits>
 #include <memory>
+#include <string>
 
 namespace velk::proto {
 
@@ -35,6 +38,22 @@ const Json::CharReaderBuilder& strictReader()
     return builder;
 }
 
+constexpr long long kLooseIntegerLimit = 1LL << 40;
+
+long long leadingInteger(const std::string& text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    long long value = 0;
+    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
+        value = std::min(value * 10 + (text[i] - '0'), kLooseIntegerLimit);
+    return negative ? -value : value;
+}
+
 bool isInteger(const Json::Value& v)
 {
     return v.type() == Json::intValue || v.type() == Json::uintValue;
@@ -47,7 +66,7 @@ std::string writeJson(const Json::Value& value)
     return Json::writeString(compactWriter(), value);
 }
 
-bool parseJsonObject(std::string_view text, Json::Value& out, std::string* error)
+bool parseJsonValue(std::string_view text, Json::Value& out, std::string* error)
 {
     const std::unique_ptr<Json::CharReader> reader(strictReader().newCharReader());
     std::string errors;
@@ -64,6 +83,15 @@ bool parseJsonObject(std::string_view text, Json::Value& out, std::string* error
             *error = errors;
         return false;
     }
+    out = std::move(value);
+    return true;
+}
+
+bool parseJsonObject(std::string_view text, Json::Value& out, std::string* error)
+{
+    Json::Value value;
+    if (!parseJsonValue(text, value, error))
+        return false;
     if (!value.isObject()) {
         if (error)
             *error = "not a JSON object";
@@ -103,6 +131,27 @@ std::optional<std::string> memberString(const Json::Value& object, const char* n
     if (!v || !v->isString())
         return std::nullopt;
     return v->asString();
+}
+
+std::optional<long long> looseInteger(const Json::Value& v)
+{
+    switch (v.type()) {
+    case Json::intValue:
+        return std::clamp<long long>(v.asLargestInt(), -kLooseIntegerLimit, kLooseIntegerLimit);
+    case Json::uintValue:
+        return static_cast<long long>(std::min<Json::LargestUInt>(v.asLargestUInt(), kLooseIntegerLimit));
+    case Json::realValue: {
+        const double d = v.asDouble();
+        if (!std::isfinite(d))
+            return std::nullopt;
+        return static_cast<long long>(
+            std::clamp(std::trunc(d), double(-kLooseIntegerLimit), double(kLooseIntegerLimit)));
+    }
+    case Json::stringValue:
+        return leadingInteger(v.asString());
+    default:
+        return std::nullopt;
+    }
 }
 
 }  // namespace velk::proto

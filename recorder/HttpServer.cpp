@@ -2,6 +2,7 @@
 #include "HttpServer.h"
 
 #include "HttpSession.h"
+#include "Listener.h"
 
 namespace velk::recorder {
 
@@ -17,28 +18,15 @@ HttpServer::~HttpServer()
 
 bool HttpServer::listen(const net::ip::address& address, std::uint16_t port, std::string& message)
 {
-    boost::system::error_code error;
-    const tcp::endpoint endpoint(address, port);
-    m_acceptor.open(endpoint.protocol(), error);
-    if (!error)
-        m_acceptor.set_option(net::socket_base::reuse_address(true), error);
-    if (!error)
-        m_acceptor.bind(endpoint, error);
-    if (!error)
-        m_acceptor.listen(net::socket_base::max_listen_connections, error);
-    if (error) {
-        message = "http port " + std::to_string(port) + ": " + error.message();
+    if (!openListener(m_acceptor, address, port, "http", message))
         return false;
-    }
     accept();
     return true;
 }
 
 std::uint16_t HttpServer::port() const
 {
-    boost::system::error_code error;
-    const auto endpoint = m_acceptor.local_endpoint(error);
-    return error ? 0 : endpoint.port();
+    return listeningPort(m_acceptor);
 }
 
 void HttpServer::stop()

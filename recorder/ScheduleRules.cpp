@@ -3,14 +3,9 @@
 
 #include "proto/JsonText.h"
 
-#include <json/reader.h>
 #include <json/value.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cmath>
-#include <exception>
-#include <memory>
 #include <optional>
 
 namespace velk::recorder {
@@ -20,60 +15,6 @@ namespace {
 constexpr Json::ArrayIndex kDays = 7;
 constexpr Json::ArrayIndex kMaxPeriodsPerDay = 8;
 constexpr long long kLastSecond = 86399;
-constexpr long long kValueLimit = 1LL << 40;  // beyond every valid value; keeps arithmetic in range
-constexpr int kMaxNesting = 16;
-
-// Leading white space, an optional sign, then the leading digits; none is 0.
-long long leadingInteger(const std::string& text)
-{
-    std::size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
-        value = std::min(value * 10 + (text[i] - '0'), kValueLimit);
-    return negative ? -value : value;
-}
-
-std::optional<long long> integerOf(const Json::Value& v)
-{
-    switch (v.type()) {
-    case Json::intValue:
-        return std::clamp<long long>(v.asLargestInt(), -kValueLimit, kValueLimit);
-    case Json::uintValue:
-        return static_cast<long long>(std::min<Json::LargestUInt>(v.asLargestUInt(), kValueLimit));
-    case Json::realValue: {
-        const double d = v.asDouble();
-        if (!std::isfinite(d))
-            return std::nullopt;
-        return static_cast<long long>(std::clamp(std::trunc(d), double(-kValueLimit), double(kValueLimit)));
-    }
-    case Json::stringValue:
-        return leadingInteger(v.asString());
-    default:
-        return std::nullopt;
-    }
-}
-
-bool parse(std::string_view text, Json::Value& root, std::string& error)
-{
-    Json::CharReaderBuilder builder;
-    Json::CharReaderBuilder::strictMode(&builder.settings_);
-    builder["stackLimit"] = kMaxNesting;
-    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    std::string errors;
-    try {
-        if (reader->parse(text.data(), text.data() + text.size(), &root, &errors))
-            return true;
-    } catch (const std::exception& e) {
-        errors = e.what();  // nesting beyond the stack limit
-    }
-    error = "not JSON: " + errors;
-    return false;
-}
 
 bool normalisePeriod(const Json::Value& entry, Json::Value& out, std::string& error)
 {
@@ -83,8 +24,8 @@ bool normalisePeriod(const Json::Value& entry, Json::Value& out, std::string& er
     }
     const Json::Value* start = entry.find("S", "S" + 1);
     const Json::Value* end = entry.find("E", "E" + 1);
-    const std::optional<long long> s = start ? integerOf(*start) : std::nullopt;
-    const std::optional<long long> e = end ? integerOf(*end) : std::nullopt;
+    const std::optional<long long> s = start ? velk::proto::looseInteger(*start) : std::nullopt;
+    const std::optional<long long> e = end ? velk::proto::looseInteger(*end) : std::nullopt;
     if (!s || !e) {
         error = "a period needs \"S\" and \"E\" as numbers or numeric texts";
         return false;
@@ -97,7 +38,7 @@ bool normalisePeriod(const Json::Value& entry, Json::Value& out, std::string& er
     out["S"] = Json::Int64(*s);
     out["E"] = Json::Int64(*e);
     if (const Json::Value* type = entry.find("T", "T" + 1)) {
-        const std::optional<long long> t = integerOf(*type);
+        const std::optional<long long> t = velk::proto::looseInteger(*type);
         if (!t || (*t != 0 && *t != 1)) {
             error = "\"T\" must be 0 (normal) or 1 (alarm)";
             return false;
@@ -116,8 +57,10 @@ bool normaliseScheduleText(std::string_view text, std::string& canonical, std::s
         return false;
     }
     Json::Value root;
-    if (!parse(text, root, error))
+    if (!velk::proto::parseJsonValue(text, root, &error)) {
+        error = "not JSON: " + error;
         return false;
+    }
     if (!root.isArray() || root.size() != kDays) {
         error = "the schedule must be an array of 7 days";
         return false;

@@ -3,88 +3,24 @@
 
 #include "schedule/ScheduleStore.h"
 
-#include <json/reader.h>
+#include "proto/JsonText.h"
+
 #include <json/value.h>
 #include <json/writer.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cmath>
-#include <exception>
 #include <limits>
-#include <memory>
 #include <optional>
 
 namespace schedule {
 
 namespace {
 
-// Deeper nesting than the text's three levels is refused early.
-constexpr int kMaxNesting = 16;
-// Values beyond this are out of every range the text has; clamping to it
-// keeps the arithmetic free of overflow.
-constexpr long long kValueLimit = 1LL << 40;
-
-// The decimal integer conversion of a text: leading white space, an optional
-// sign, then the leading digits; no digits read as 0.
-long long leadingInteger(const std::string& text)
-{
-    std::size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
-        value = std::min(value * 10 + (text[i] - '0'), kValueLimit);
-    return negative ? -value : value;
-}
-
-// A value of the text as an integer: a number or a numeric string. Nothing
-// for any other JSON type.
-std::optional<long long> integerOf(const Json::Value& v)
-{
-    switch (v.type()) {
-    case Json::intValue:
-        return std::clamp<long long>(v.asLargestInt(), -kValueLimit, kValueLimit);
-    case Json::uintValue:
-        return static_cast<long long>(std::min<Json::LargestUInt>(v.asLargestUInt(), kValueLimit));
-    case Json::realValue: {
-        const double d = v.asDouble();
-        if (!std::isfinite(d))
-            return std::nullopt;
-        return static_cast<long long>(std::clamp(std::trunc(d), double(-kValueLimit), double(kValueLimit)));
-    }
-    case Json::stringValue:
-        return leadingInteger(v.asString());
-    default:
-        return std::nullopt;
-    }
-}
-
 bool fail(std::string* error, const std::string& reason)
 {
     if (error)
         *error = reason;
     return false;
-}
-
-bool parseJson(std::string_view text, Json::Value& root, std::string* error)
-{
-    Json::CharReaderBuilder builder;
-    Json::CharReaderBuilder::strictMode(&builder.settings_);
-    builder["stackLimit"] = kMaxNesting;
-    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    std::string errors;
-    try {
-        if (reader->parse(text.data(), text.data() + text.size(), &root, &errors))
-            return true;
-    } catch (const std::exception& e) {
-        // JsonCpp throws when nesting passes the stack limit.
-        errors = e.what();
-    }
-    return fail(error, "not JSON: " + errors);
 }
 
 bool readPeriod(const Json::Value& entry, int mode, SchedulePeriod& period, std::string* error)
@@ -95,8 +31,8 @@ bool readPeriod(const Json::Value& entry, int mode, SchedulePeriod& period, std:
     const Json::Value* end = entry.find("E", "E" + 1);
     if (!start || !end)
         return fail(error, "a period lacks \"S\" or \"E\"");
-    const std::optional<long long> s = integerOf(*start);
-    const std::optional<long long> e = integerOf(*end);
+    const std::optional<long long> s = velk::proto::looseInteger(*start);
+    const std::optional<long long> e = velk::proto::looseInteger(*end);
     if (!s || !e)
         return fail(error, "\"S\" and \"E\" must be numbers or numeric texts");
     if (*s < 0 || *e > kLastSecond || *s > *e)
@@ -105,7 +41,7 @@ bool readPeriod(const Json::Value& entry, int mode, SchedulePeriod& period, std:
     if (mode == kModeTyped) {
         long long t = 0;
         if (const Json::Value* typeValue = entry.find("T", "T" + 1)) {
-            const std::optional<long long> value = integerOf(*typeValue);
+            const std::optional<long long> value = velk::proto::looseInteger(*typeValue);
             if (!value || (*value != 0 && *value != 1))
                 return fail(error, "\"T\" must be 0 (normal) or 1 (alarm)");
             t = *value;
@@ -121,8 +57,9 @@ bool readPeriod(const Json::Value& entry, int mode, SchedulePeriod& period, std:
 bool parseScheduleText(std::string_view utf8Text, int mode, WeekPeriods& week, std::string* error)
 {
     Json::Value root;
-    if (!parseJson(utf8Text, root, error))
-        return false;
+    std::string reason;
+    if (!velk::proto::parseJsonValue(utf8Text, root, &reason))
+        return fail(error, "not JSON: " + reason);
     if (!root.isArray() || root.size() != kDays)
         return fail(error, "the schedule must be an array of 7 days");
     WeekPeriods read;

@@ -3,87 +3,23 @@
 // notification reaching the script as an event, and calls and input served
 // while a modal dialog of the control is open.
 #include "HostProcess.h"
-
-#include "device/DecodeHexDes.h"
+#include "RecorderProcess.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-// A velk-recorder on loopback ports of its own choosing.
-class Recorder {
-public:
-    bool start()
-    {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(VELK_RECORDER_PATH),
-                        {"--port", "0", "--http-port", "0", "--data", m_data.path(), "--user", "viewer:secret9"});
-        if (!m_process.waitForStarted(5000) || !m_process.waitForReadyRead(5000))
-            return false;
-        const QString line = QString::fromUtf8(m_process.readLine());
-        const QRegularExpressionMatch match =
-            QRegularExpression(QStringLiteral("device port (\\d+) http port (\\d+)")).match(line);
-        m_devicePort = match.captured(1).toUShort();
-        m_httpPort = match.captured(2).toUShort();
-        return m_devicePort != 0 && m_httpPort != 0;
-    }
-    ~Recorder()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000))
-            m_process.kill();
-    }
-    int devicePort() const { return m_devicePort; }
-
-    // POST on the simulator's HTTP API; true on a 200 answer.
-    bool post(const QByteArray& pathAndQuery)
-    {
-        QTcpSocket socket;
-        socket.connectToHost(QStringLiteral("127.0.0.1"), m_httpPort);
-        if (!socket.waitForConnected(3000))
-            return false;
-        socket.write("POST " + pathAndQuery + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-        QByteArray answer;
-        while (socket.waitForReadyRead(3000))
-            answer += socket.readAll();
-        return answer.startsWith("HTTP/1.1 200");
-    }
-
-private:
-    QProcess m_process;
-    QTemporaryDir m_data;
-    quint16 m_devicePort = 0;
-    quint16 m_httpPort = 0;
-};
-
-// The page's form of a password: DES under the shared key, zero-padded to
-// whole blocks, as hexadecimal text.
-QString passwordText(const QByteArray& password)
-{
-    const unsigned char key[8] = {'g', 'l', 'a', 'r', 'i', 'n', 'g', 'l'};
-    QByteArray padded = password;
-    padded.append(QByteArray((8 - padded.size() % 8) % 8, '\0'));
-    QByteArray cipher(padded.size(), '\0');
-    for (int i = 0; i < padded.size(); i += 8)
-        desEncryptBlock(key, reinterpret_cast<const unsigned char*>(padded.constData() + i),
-                        reinterpret_cast<unsigned char*>(cipher.data() + i));
-    return QString::fromLatin1(cipher.toHex());
-}
-
 class HostWithRecorder : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(recorder.start());
+        ASSERT_TRUE(recorder.start(QStringLiteral("viewer"), QStringLiteral("secret9")));
         ASSERT_TRUE(host.start());
     }
 
@@ -94,7 +30,7 @@ protected:
             .toString();
     }
 
-    Recorder recorder;
+    RecorderProcess recorder;
     HostProcess host;
 };
 
@@ -105,7 +41,7 @@ TEST_F(HostWithRecorder, LoginThenDeviceNotificationArrivesAsAnEvent)
     const int id = result.mid(9).toInt();
     ASSERT_GT(id, 0);
 
-    ASSERT_TRUE(recorder.post("/sim/notify?kind=8"));
+    ASSERT_TRUE(recorder.notify(8));
     QDeadlineTimer deadline(5000);
     bool seen = false;
     while (!seen && !deadline.hasExpired()) {
@@ -124,7 +60,7 @@ TEST_F(HostWithRecorder, LoginThenDeviceNotificationArrivesAsAnEvent)
 
     // A notification of another kind fires nothing.
     const auto before = host.notifications().size();
-    ASSERT_TRUE(recorder.post("/sim/notify?kind=3"));
+    ASSERT_TRUE(recorder.notify(3));
     resultOf(host.call(QStringLiteral("GetVolume"), QJsonArray{id}));
     EXPECT_EQ(host.notifications().size(), before);
 

@@ -150,3 +150,8 @@ QJsonValue resultOf(const QJsonObject& response)
     EXPECT_TRUE(response.contains(QLatin1String("result")));
     return response.value(QLatin1String("result"));
 }
+
+int errorCodeOf(const QJsonObject& response)
+{
+    return response.value(QLatin1String("error")).toObject().value(QLatin1String("code")).toInt();
+}

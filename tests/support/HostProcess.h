@@ -58,3 +58,5 @@ private:
 
 // The result of a successful response (fails the test on an error response).
 QJsonValue resultOf(const QJsonObject& response);
+// The error code of an error response, or 0.
+int errorCodeOf(const QJsonObject& response);

@@ -10,6 +10,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRegularExpression>
+#include <QTcpSocket>
 #include <QTimer>
 
 #include <csignal>
@@ -110,6 +111,32 @@ QJsonObject RecorderProcess::sim(const QString& action, const QString& query)
 bool RecorderProcess::notify(std::uint32_t kind)
 {
     return !sim(QStringLiteral("notify"), QStringLiteral("kind=%1").arg(kind)).isEmpty();
+}
+
+HttpAnswer RecorderProcess::http(const QByteArray& method, const QByteArray& target, const QByteArray& body,
+                                 const QList<QPair<QByteArray, QByteArray>>& headers)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), m_httpPort);
+    if (!socket.waitForConnected(3000))
+        return {};
+    QByteArray request = method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(m_httpPort) +
+                         "\r\nConnection: close\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n";
+    for (const auto& [name, value] : headers)
+        request += name + ": " + value + "\r\n";
+    request += "\r\n" + body;
+    socket.write(request);
+    QByteArray answer;
+    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(3000))
+        answer += socket.readAll();
+    answer += socket.readAll();
+    HttpAnswer result;
+    const qsizetype headerEnd = answer.indexOf("\r\n\r\n");
+    if (!answer.startsWith("HTTP/1.1 ") || headerEnd < 0)
+        return result;
+    result.status = answer.mid(9, 3).toInt();
+    result.body = answer.mid(headerEnd + 4);
+    return result;
 }
 
 QString passwordText(const QByteArray& password)

@@ -5,12 +5,19 @@
 
 #include <QByteArray>
 #include <QJsonObject>
+#include <QList>
+#include <QPair>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <cstdint>
+
+struct HttpAnswer {
+    int status = 0;  // 0: no answer
+    QByteArray body;
+};
 
 class RecorderProcess {
 public:
@@ -34,6 +41,11 @@ public:
 
     std::uint16_t devicePort() const { return m_devicePort; }
     std::uint16_t httpPort() const { return m_httpPort; }
+    QString dataPath() const { return m_data.path(); }
+
+    // One HTTP request on a fresh connection to the recorder's web port.
+    HttpAnswer http(const QByteArray& method, const QByteArray& target, const QByteArray& body = {},
+                    const QList<QPair<QByteArray, QByteArray>>& headers = {});
 
     // POST /sim/<action>?<query>: the recorder's JSON answer; an empty
     // object when the request failed.
