@@ -42,6 +42,8 @@ export interface DvrControlEvents {
   close: { code: number; reason: string };
   /** a picture was drawn */
   frame: { width: number; height: number };
+  /** host notification: a snapshot was saved (absolute JPEG path, 0-based channel) */
+  $snapshot: { path: string; channel: number };
 }
 
 export declare class DvrControl {
@@ -51,6 +53,7 @@ export declare class DvrControl {
   readonly methods: MethodDescription[];
   readonly controlSize: { width: number; height: number };
   on<K extends keyof DvrControlEvents>(name: K, fn: (params: DvrControlEvents[K]) => void): () => void;
+  /** any other notification the host sends, "$"-named ones included, by its method name */
   on(name: string, fn: (params: unknown) => void): () => void;
   off(name: string, fn: (params: any) => void): void;
   /** any method by name, the control's or the host's "$" methods */

@@ -7,6 +7,10 @@
 //   const ctrl = await DvrControl.connect({url, token, canvas});
 //   ctrl.on('ReTurnPreviewActiveChl', (p) => console.log(p));
 //   const result = await ctrl.Login('127.0.0.1', 9000, 'admin', hexPassword);
+//   ctrl.on('$snapshot', ({path}) => console.log('saved', path));
+//
+// Every notification from the host reaches the listeners of its method
+// name: the control's events and the host's own "$"-named ones alike.
 //
 // No dependencies; nothing is fetched but the host's WebSocket.
 
@@ -242,12 +246,12 @@ function attachInput(ctrl, canvas) {
   if (!canvas.hasAttribute('tabindex')) canvas.tabIndex = 0;
   const buttons = ['left', 'middle', 'right'];
   const point = (e) => {
-    const rect = canvas.getBoundingClientRect();
     const size = ctrl.controlSize;
     const w = size.width || canvas.width;
     const h = size.height || canvas.height;
-    const x = Math.floor((e.clientX - rect.left) * w / Math.max(rect.width, 1));
-    const y = Math.floor((e.clientY - rect.top) * h / Math.max(rect.height, 1));
+    const area = pictureArea(canvas, w, h);
+    const x = Math.floor((e.clientX - area.left) * w / Math.max(area.width, 1));
+    const y = Math.floor((e.clientY - area.top) * h / Math.max(area.height, 1));
     return {x: Math.max(0, Math.min(w - 1, x)), y: Math.max(0, Math.min(h - 1, y))};
   };
   const modifiers = (e) => ['shift', 'ctrl', 'alt', 'meta'].filter((m) => e[`${m}Key`]);
@@ -278,6 +282,20 @@ function attachInput(ctrl, canvas) {
   };
   for (const [name, fn] of Object.entries(handlers)) canvas.addEventListener(name, fn, {passive: false});
   return () => { for (const [name, fn] of Object.entries(handlers)) canvas.removeEventListener(name, fn); };
+}
+
+// Where the picture of w x h pixels lies on the page: the canvas's box, or
+// with object-fit contain or scale-down the centred part of it that keeps
+// the picture's proportions, so that a click maps to the pixel under it.
+function pictureArea(canvas, w, h) {
+  const rect = canvas.getBoundingClientRect();
+  const fit = getComputedStyle(canvas).objectFit;
+  if ((fit !== 'contain' && fit !== 'scale-down') || w <= 0 || h <= 0) return rect;
+  let scale = Math.min(rect.width / w, rect.height / h);
+  if (fit === 'scale-down') scale = Math.min(scale, 1);
+  const width = w * scale;
+  const height = h * scale;
+  return {left: rect.left + (rect.width - width) / 2, top: rect.top + (rect.height - height) / 2, width, height};
 }
 
 const NAMED_KEYS = new Set(['Escape', 'Left', 'Right', 'Up', 'Down', 'Enter', 'Tab', 'Backspace', 'Delete',

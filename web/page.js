@@ -1,17 +1,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The recorder's page: log in, the live view with the control's picture,
-// the local settings, the language switch and a status line of events.
-// Sections are tabs: a later section adds a tab button and a <section>
-// with the same data-section name, and registers itself in SECTIONS.
+// the schedule, the local settings, the language switch and a status line
+// of events. Sections are tabs: a section adds a tab button and a <section>
+// with the same data-section name, and registers itself in SECTIONS; one
+// that shows the control names the control's page (SwitchPage) it needs.
 import {DvrControl} from './dvr-control.js';
 import {encipherPassword} from './des.js';
 import {LANGUAGES} from './languages.js';
+import {applyPageTexts, pageText} from './page-texts.js';
+import {listenForRecording, resetRecording, wireRecording} from './record-section.js';
+import {formatCode} from './result-codes.js';
+import {createScheduleSection} from './schedule-section.js';
 
 const $ = (id) => document.getElementById(id);
 const params = new URLSearchParams(location.search);
 const MAX_STATUS_LINES = 200;
+const LIVE_PAGE = 0;       // the control's live preview page
+const UNKNOWN_PAGE = -1;   // the control's page is not known (before log-in)
+const OPEN_STATE = 0;      // ReTurnPreviewAllChannelState type: channels open
 
-const state = {ctrl: null, devId: 0, channels: 16, language: 'en'};
+const state = {
+  ctrl: null, devId: 0, channels: 16, language: 'en', section: 'live',
+  controlPage: UNKNOWN_PAGE,
+  openMask: 0,         // the live channels open, as the last ReTurnPreviewAllChannelState type 0 told
+  recordMask: 0,       // the channels recording (type 1)
+  liveOpen: false,     // the page opened the live channels and did not close them
+  reopenLive: false,   // the control closed them on leaving the live page: open again on return
+};
 window.velk = state;  // for the browser's console and for page tests
 
 function status(text) {
@@ -22,6 +37,30 @@ function status(text) {
   while (log.childElementCount > MAX_STATUS_LINES) log.firstElementChild.remove();
   log.scrollTop = log.scrollHeight;
 }
+
+// Calls a control method and reports its result on the status line.
+async function run(name, ...args) {
+  try {
+    const result = await state.ctrl.call(name, ...args);
+    status(`${name} ${result === null ? 'done' : typeof result === 'number' ? formatCode(result) : JSON.stringify(result)}`);
+    return result;
+  } catch (e) {
+    status(`${name} failed: ${e.message}`);
+    return undefined;
+  }
+}
+
+// Shows the control's page n. Leaving the live page closes the control's
+// live channels, so they are opened again when the live page returns.
+async function switchControlPage(n) {
+  if (state.controlPage === n) return;
+  if (state.controlPage === LIVE_PAGE) state.reopenLive = state.liveOpen;
+  const result = await state.ctrl.SwitchPage(n);
+  status(`SwitchPage(${n}) ${formatCode(result)}`);
+  state.controlPage = n;
+}
+
+const page = {state, $, status, run, switchControlPage, text: (key, ...args) => pageText(state.language, key, ...args)};
 
 async function recorderInfo() {
   try {
@@ -45,9 +84,20 @@ async function connectHost() {
   });
   for (const name of ['ReTurnPreviewActiveChl', 'ReTurnPreviewAllChannelState', 'UploadAlarm', 'UploadBackupProcess'])
     ctrl.on(name, (p) => status(`${name} ${JSON.stringify(p)}`));
+  ctrl.on('ReTurnPreviewAllChannelState', ({ulType, ulOpen}) => {
+    if (ulType !== OPEN_STATE) return;
+    state.openMask = ulOpen;
+    if (state.controlPage === LIVE_PAGE) state.liveOpen = ulOpen !== 0;
+  });
+  listenForRecording(page, ctrl);
   await ctrl.open();
   state.ctrl = ctrl;
   return ctrl;
+}
+
+async function openAll() {
+  const result = await run('StartViewAll', state.devId, state.channels, Number($('stream-type').value));
+  if (result === 0) state.liveOpen = true;
 }
 
 async function login(event) {
@@ -65,14 +115,22 @@ async function login(event) {
       $('login-error').textContent = `Login failed (${result})`;
       return;
     }
-    state.devId = Number(match[1]);
+    const devId = Number(match[1]);
+    SECTIONS.schedule.reset();
     $('login').hidden = true;
     $('sections').hidden = false;
     followViewSize();
-    await ctrl.SetChannelCnt(state.devId, state.channels);
+    await ctrl.SetChannelCnt(devId, state.channels);
     if (state.language !== 'en') await applyLanguage(state.language);
+    // The host's control outlives pages: it may still show another page.
+    state.controlPage = UNKNOWN_PAGE;
+    state.reopenLive = false;
+    await switchControlPage(LIVE_PAGE);
+    // Tabs chosen until here only showed; from here on they drive the control.
+    state.devId = devId;
+    await openAll();
     await loadSettings();
-    status(`StartViewAll ${await ctrl.StartViewAll(state.devId, state.channels, Number($('stream-type').value))}`);
+    await showSection(state.section);
   } catch (e) {
     $('login-error').textContent = e.message;
   } finally {
@@ -82,9 +140,13 @@ async function login(event) {
 
 // The control takes the size of the element that shows it.
 let resizeTimer = 0;
+let followingViewSize = false;
 function followViewSize() {
+  if (followingViewSize) return;
+  followingViewSize = true;
   const view = $('view');
   const apply = () => {
+    if (view.hidden) return;
     const width = Math.max(320, Math.min(1920, Math.floor(view.clientWidth)));
     const height = Math.max(180, Math.floor(width * 9 / 16));
     const size = state.ctrl?.controlSize;
@@ -92,17 +154,6 @@ function followViewSize() {
       state.ctrl.resize(width, height).catch((e) => status(`resize: ${e.message}`));
   };
   new ResizeObserver(() => { clearTimeout(resizeTimer); resizeTimer = setTimeout(apply, 200); }).observe(view);
-}
-
-async function run(name, ...args) {
-  try {
-    const result = await state.ctrl.call(name, ...args);
-    status(`${name} ${result === null ? 'done' : JSON.stringify(result)}`);
-    return result;
-  } catch (e) {
-    status(`${name} failed: ${e.message}`);
-    return undefined;
-  }
 }
 
 function wireLive() {
@@ -114,11 +165,16 @@ function wireLive() {
   $('stream-type').addEventListener('change', (e) => run('SwitchPreviewStreamType', state.devId, Number(e.target.value)));
   $('sound').addEventListener('change', (e) => run('SetPreviewSoundState', state.devId, e.target.checked ? 1 : 0));
   $('volume').addEventListener('change', (e) => run('SetVolume', state.devId, 0, Number(e.target.value)));
-  $('open-all').addEventListener('click', () => run('StartViewAll', state.devId, state.channels, Number($('stream-type').value)));
-  $('close-all').addEventListener('click', () => run('StopPreviewAll', state.devId));
+  $('open-all').addEventListener('click', () => openAll());
+  $('close-all').addEventListener('click', async () => {
+    if (await run('StopPreviewAll', state.devId) === 0) state.liveOpen = false;
+  });
+  wireRecording(page);
   $('logout').addEventListener('click', async () => {
     await run('Logout', state.devId);
     state.devId = 0;
+    state.liveOpen = false;
+    resetRecording(page);
     $('sections').hidden = true;
     $('login').hidden = false;
   });
@@ -158,6 +214,7 @@ async function applyLanguage(language) {
   if (!table) return;
   state.language = language;
   document.documentElement.lang = language;
+  applyPageTexts(document, language);
   if (!state.ctrl) return;
   let replaced = 0;
   for (const [key, value] of Object.entries(table)) {
@@ -167,16 +224,34 @@ async function applyLanguage(language) {
 }
 
 const SECTIONS = {
-  live: {},
+  live: {
+    controlPage: LIVE_PAGE,
+    async show() {
+      if (!state.reopenLive) return;
+      state.reopenLive = false;
+      await openAll();
+    },
+  },
+  schedule: createScheduleSection(page),
   settings: {show: () => loadSettings()},
 };
 
-function showSection(name) {
+async function showSection(name) {
+  const section = SECTIONS[name];
+  if (!section) return;
+  state.section = name;
   for (const tab of document.querySelectorAll('#tabs [data-section]'))
     tab.setAttribute('aria-selected', String(tab.dataset.section === name));
-  for (const section of document.querySelectorAll('#sections > .section'))
-    section.hidden = section.dataset.section !== name;
-  if (state.devId && SECTIONS[name]?.show) SECTIONS[name].show().catch((e) => status(e.message));
+  for (const element of document.querySelectorAll('#sections > .section'))
+    element.hidden = element.dataset.section !== name;
+  $('view').hidden = section.controlPage === undefined;
+  if (!state.devId) return;
+  try {
+    if (section.controlPage !== undefined) await switchControlPage(section.controlPage);
+    if (section.show) await section.show();
+  } catch (e) {
+    status(e.message);
+  }
 }
 
 async function start() {

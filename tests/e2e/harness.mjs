@@ -45,6 +45,8 @@ function firstLine(child, timeoutMs = 15000) {
 }
 
 export class Stack {
+  pages = new Set();  // pages made by loggedInPage and livePage
+
   async start({extraOrigins = [], browser = true} = {}) {
     this.home = mkdtempSync(join(tmpdir(), 'velk-e2e-'));
     this.token = 'e2e' + Math.random().toString(16).slice(2, 14);
@@ -87,9 +89,17 @@ export class Stack {
     if (this.home) rmSync(this.home, {recursive: true, force: true});
   }
 
+  // Closes the pages of the test that ended (a failed test leaves its own open).
+  async closePages() {
+    const pages = [...this.pages];
+    this.pages.clear();
+    await Promise.all(pages.map((page) => page.close().catch(() => {})));
+  }
+
   // A fresh page on the recorder's page, logged in as admin.
-  async loggedInPage() {
-    const page = await this.browser.newPage({viewport: {width: 1200, height: 900}});
+  async loggedInPage({viewport = {width: 1200, height: 900}} = {}) {
+    const page = await this.browser.newPage({viewport});
+    this.pages.add(page);
     await page.goto(this.pageUrl);
     await page.waitForFunction(() => document.getElementById('connection').textContent === 'connected');
     await page.fill('#login-password', 'admin');
@@ -97,6 +107,70 @@ export class Stack {
     await page.waitForSelector('#sections:not([hidden])');
     return page;
   }
+
+  // Logged in, the live channels opened, the control resized to the page's
+  // view and its picture drawn at that size, every event of the control
+  // kept in window.__events ({name, params}), in order.
+  async livePage(options = {}) {
+    const page = await this.loggedInPage(options);
+    await page.evaluate(() => {
+      window.__events = [];
+      for (const name of ['ReTurnPreviewActiveChl', 'ReTurnPreviewAllChannelState', '$snapshot'])
+        window.velk.ctrl.on(name, (params) => window.__events.push({name, params}));
+    });
+    await waitForStatus(page, /StartViewAll \d/);
+    await page.waitForFunction(() => {
+      const view = document.getElementById('view');
+      const canvas = document.getElementById('control');
+      const width = Math.max(320, Math.min(1920, Math.floor(view.clientWidth)));
+      return window.velk.ctrl.controlSize.width === width && canvas.width === width;
+    });
+    return page;
+  }
+}
+
+// Calls probe (which may be async) until it gives a truthy value, and
+// returns that value; throws after timeoutMs. Page predicates that must
+// await something (a picture from the host) poll this way: page.waitForFunction
+// takes a returned promise itself for success.
+export async function pollUntil(probe, what, {timeoutMs = 15000, intervalMs = 200} = {}) {
+  const deadline = Date.now() + timeoutMs;
+  for (;;) {
+    const value = await probe();
+    if (value) return value;
+    if (Date.now() > deadline) throw new Error(`timed out after ${timeoutMs} ms waiting for ${what}`);
+    await new Promise((done) => setTimeout(done, intervalMs));
+  }
+}
+
+// Waits until a line of the page's status log matches.
+export async function waitForStatus(page, pattern, timeoutMs = 15000) {
+  await page.waitForFunction(([source, flags]) => new RegExp(source, flags).test(document.getElementById('status').textContent),
+    [pattern.source, pattern.flags], {timeout: timeoutMs});
+}
+
+// The page point over control coordinates (x, y) of the canvas's picture.
+export async function pagePoint(page, x, y) {
+  return page.evaluate(([cx, cy]) => {
+    const canvas = document.getElementById('control');
+    const rect = canvas.getBoundingClientRect();
+    const {width, height} = window.velk.ctrl.controlSize;
+    const scale = Math.min(rect.width / width, rect.height / height);
+    const left = rect.left + (rect.width - width * scale) / 2;
+    const top = rect.top + (rect.height - height * scale) / 2;
+    return {x: left + (cx + 0.5) * scale, y: top + (cy + 0.5) * scale};
+  }, [x, y]);
+}
+
+// Clicks the page over control coordinates {x, y} (options as page.mouse.click's).
+export async function clickAt(page, at, options = {}) {
+  const point = await pagePoint(page, at.x, at.y);
+  await page.mouse.click(point.x, point.y, options);
+}
+
+// The control's size in its own pixels.
+export function controlSize(page) {
+  return page.evaluate(() => window.velk.ctrl.controlSize);
 }
 
 // Pixels of the page's canvas at control coordinates (RGBA).

@@ -2,7 +2,7 @@
 // The recorder's page in headless Chromium against a real recorder and host.
 import assert from 'node:assert/strict';
 import {createServer} from 'node:http';
-import {after, before, describe, test} from 'node:test';
+import {after, afterEach, before, describe, test} from 'node:test';
 
 import {Stack, canvasPixel, skipReason} from './harness.mjs';
 
@@ -12,6 +12,7 @@ if (skip) console.log(`# e2e skipped: ${skip}`);
 describe('the recorder page', {skip: skip || false}, () => {
   let stack;
   before(async () => { stack = await new Stack().start(); });
+  afterEach(async () => { await stack?.closePages(); });
   after(async () => { await stack?.stop(); });
 
   test('log in and see the grid of windows in the canvas', async () => {
@@ -73,14 +74,6 @@ describe('the recorder page', {skip: skip || false}, () => {
     const readBack = await page.evaluate(
       () => window.velk.ctrl.SetLocalParameter(window.velk.devId, 'record_pack_time', '', 'get'));
     assert.equal(readBack, '15');
-    await page.close();
-  });
-
-  test('a click on a window reaches the control', {skip: 'needs live preview: the grid reports the active window once windows take clicks'}, async () => {
-    const page = await stack.loggedInPage();
-    const box = await page.locator('#control').boundingBox();
-    await page.mouse.click(box.x + box.width * 0.75, box.y + box.height * 0.25);
-    await page.waitForFunction(() => /ReTurnPreviewActiveChl/.test(document.getElementById('status').textContent));
     await page.close();
   });
 

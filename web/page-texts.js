@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The page's own texts (its tabs, buttons and result lines) in English and
+// Simplified Chinese. The control's interface texts are in languages.js.
+// Elements name their text with data-text (the element's text) or
+// data-title (its tooltip); applyPageTexts fills them in.
+
+export const PAGE_TEXTS = {
+  en: {
+    tabLive: 'Live', tabSchedule: 'Schedule', tabSettings: 'Settings', language: 'Language',
+    previousPage: 'Previous page', nextPage: 'Next page', fullScreen: 'Full screen',
+    stream: 'Stream', streamMain: 'Main', streamSub: 'Sub', sound: 'Sound', volume: 'Volume',
+    openAll: 'Open all', closeAll: 'Close all', logout: 'Log out',
+    record: 'Record', stopRecording: 'Stop recording', snapshot: 'Snapshot',
+    recording: 'Recording: {0}',
+    snapshotSaved: 'Snapshot saved: {0}',
+    channel: 'Channel', scheduleMode: 'Mode', modeAlarmOnly: 'Alarm only', modeTyped: 'Normal and alarm',
+    brushNone: 'No recording', brushNormal: 'Normal', brushAlarm: 'Alarm', load: 'Load', save: 'Save',
+    scheduleLoading: 'Loading the schedule of channel {0}…',
+    scheduleLoaded: 'Schedule of channel {0} loaded',
+    scheduleSaving: 'Saving the schedule of channel {0}…',
+    scheduleSaved: 'Schedule of channel {0} saved',
+    scheduleLoadFailed: 'Loading failed: {0}',
+    scheduleSaveFailed: 'Saving failed: {0}',
+    scheduleNothingLoaded: 'Load a channel\'s schedule before saving',
+    scheduleNoText: 'the control gave no schedule text',
+    scheduleDiscard: 'The schedule of channel {0} has changes that are not saved. Discard them?',
+    localSettings: 'Local settings',
+  },
+  'zh-CN': {
+    tabLive: '预览', tabSchedule: '录像计划', tabSettings: '设置', language: '语言',
+    previousPage: '上一页', nextPage: '下一页', fullScreen: '全屏',
+    stream: '码流', streamMain: '主码流', streamSub: '子码流', sound: '声音', volume: '音量',
+    openAll: '打开全部', closeAll: '关闭全部', logout: '退出登录',
+    record: '录像', stopRecording: '停止录像', snapshot: '抓图',
+    recording: '正在录像：{0}',
+    snapshotSaved: '抓图已保存：{0}',
+    channel: '通道', scheduleMode: '模式', modeAlarmOnly: '仅报警', modeTyped: '普通和报警',
+    brushNone: '不录像', brushNormal: '普通', brushAlarm: '报警', load: '读取', save: '保存',
+    scheduleLoading: '正在读取通道 {0} 的录像计划…',
+    scheduleLoaded: '通道 {0} 的录像计划已读取',
+    scheduleSaving: '正在保存通道 {0} 的录像计划…',
+    scheduleSaved: '通道 {0} 的录像计划已保存',
+    scheduleLoadFailed: '读取失败：{0}',
+    scheduleSaveFailed: '保存失败：{0}',
+    scheduleNothingLoaded: '请先读取一个通道的录像计划再保存',
+    scheduleNoText: '控件没有返回录像计划',
+    scheduleDiscard: '通道 {0} 的录像计划有未保存的修改。要放弃这些修改吗？',
+    localSettings: '本地设置',
+  },
+};
+
+// The text of key in language, with {0}, {1}… replaced by the arguments;
+// English when the language lacks the key.
+export function pageText(language, key, ...args) {
+  const text = PAGE_TEXTS[language]?.[key] ?? PAGE_TEXTS.en[key] ?? key;
+  return text.replace(/\{(\d+)\}/g, (whole, i) => (args[Number(i)] === undefined ? whole : String(args[Number(i)])));
+}
+
+export function applyPageTexts(root, language) {
+  for (const element of root.querySelectorAll('[data-text]'))
+    element.textContent = pageText(language, element.dataset.text);
+  for (const element of root.querySelectorAll('[data-title]'))
+    element.title = pageText(language, element.dataset.title);
+}
