@@ -93,7 +93,13 @@ std::uint32_t CVELK_DVRCtrl::SetLanguageString(std::uint32_t /*devId*/, const QS
 {
     if (!m_language)
         return 3;
-    return m_language->replace(key, value) ? 0 : 2;
+    if (!m_language->replace(key, value))
+        return 2;
+    // Texts looked up when drawn follow on the next paint; the schedule
+    // page's buttons hold theirs, so they are set again.
+    if (m_schedule.isCreated())
+        m_schedule.refreshTexts();
+    return 0;
 }
 
 QString CVELK_DVRCtrl::SetLocalParameter(std::uint32_t devId, const QString& key, const QString& value,

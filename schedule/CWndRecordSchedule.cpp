@@ -150,6 +150,13 @@ void CWndRecordSchedule::applyCaptions()
     m_buttons[2]->setText(m_language->lookup(QStringLiteral("STR_ALARM")));
 }
 
+void CWndRecordSchedule::refreshTexts()
+{
+    applyCaptions();
+    update();
+    m_grid.update();
+}
+
 void CWndRecordSchedule::resizeEvent(QResizeEvent* event)
 {
     CWnd::resizeEvent(event);

@@ -64,6 +64,10 @@ public:
     // The button of a brush type (0, 1 or 2).
     QRadioButton* brushButton(int type) const { return m_buttons[static_cast<std::size_t>(type)]; }
 
+    // Looks the brush captions and the day names up again and repaints:
+    // after a text of the language table was replaced.
+    void refreshTexts();
+
 protected:
     bool onCreate() override;
     void onDestroy() override;

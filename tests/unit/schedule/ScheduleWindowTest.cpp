@@ -119,6 +119,10 @@ TEST_F(SchedulePage, ModesLayTheBrushButtonsOutWithTheirCaptions)
     QApplication::processEvents();
     EXPECT_EQ(page.brushButton(2)->text(), QStringLiteral("Alarme"));
     EXPECT_EQ(grid().geometry(), QRect(10, 50, 580, 235));
+    // Or at once when the texts are refreshed, as a language switch does.
+    language.replace(QStringLiteral("STR_NORMAL"), QStringLiteral("Normale"));
+    page.refreshTexts();
+    EXPECT_EQ(page.brushButton(1)->text(), QStringLiteral("Normale"));
 }
 
 TEST_F(SchedulePage, SelectingABrushChecksOneButton)
