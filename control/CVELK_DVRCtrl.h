@@ -11,6 +11,7 @@
 #include "schedule/CWndRecordSchedule.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -33,6 +34,9 @@ public:
 
     // Where fired events go (the host). UI thread only.
     void setEventSink(EventSink sink);
+    // Where the paths of saved snapshots go (the host tells the page). UI thread only.
+    using SnapshotSink = std::function<void(const QString& jpegPath, int channel)>;
+    void setSnapshotSink(SnapshotSink sink) { m_snapshotSink = std::move(sink); }
 
     // The automation methods are reached through the dispatch table
     // (control/Automation.h); the members they call are declared below, all
@@ -161,6 +165,7 @@ private:
     std::uint32_t m_clientId = 0;
     std::uint32_t m_webPort = 80;
     EventSink m_eventSink;
+    SnapshotSink m_snapshotSink;
     // Sessions this control logged in; their links to our panels are dropped
     // before the panels go.
     std::vector<std::uint32_t> m_loggedInSessionIds;

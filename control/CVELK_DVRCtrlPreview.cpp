@@ -146,6 +146,13 @@ std::uint32_t CVELK_DVRCtrl::CaptureImage(std::uint32_t devId)
     DeviceSession* session = listedSession(devId);
     if (!session)
         return 1;
-    session->capture();
+    CPreviewPanel* preview = previewOf(*session);
+    if (!preview)
+        return 0;
+    int channel = -1;
+    const QString saved = preview->captureImage(session->settings().snapPath(), session->address(), &channel);
+    // The page is told where the file went, so that it can offer it.
+    if (!saved.isEmpty() && m_snapshotSink)
+        m_snapshotSink(saved, channel);
     return 0;
 }

@@ -49,6 +49,16 @@ int HostApplication::run()
     m_control->setWindowTitle(QStringLiteral("VELK DVR"));
     m_control->setEventSink(
         [this](const EventInfo& event, const std::vector<Variant>& args) { broadcastEvent(event, args); });
+    // A saved snapshot goes to every client beside the events, so that the
+    // page can offer the file.
+    m_control->setSnapshotSink([this](const QString& jpegPath, int channel) {
+        const QByteArray text = rpc::notificationText(QStringLiteral("$snapshot"),
+                                                      QJsonObject{{"path", jpegPath}, {"channel", channel}});
+        if (m_stdio)
+            m_stdio->sendNotification(text);
+        if (m_webSocket)
+            m_webSocket->broadcast(text);
+    });
 
     m_windowStack = std::make_unique<WindowStack>();
     m_grabber = std::make_unique<ScreenGrabber>(*m_control, *m_windowStack);
@@ -141,6 +151,7 @@ void HostApplication::shutDown()
     if (m_control != nullptr) {
         m_control->destroyWindow();
         m_control->setEventSink(EventSink());
+        m_control->setSnapshotSink({});
         delete m_control;
         m_control = nullptr;
         CVELK_DVRApp::exitInstance();

@@ -15,6 +15,7 @@
 #include "platform/Sync.h"
 #include "platform/Window.h"
 #include "preview/CVideoLogView.h"
+#include "preview/LocalRecording.h"
 
 #include <QPoint>
 #include <QRect>
@@ -81,13 +82,19 @@ public:
     // Places the view for the shape mode and the picture size. UI thread.
     void LayoutVideoView();
 
-    // Local recording of the stream into a record file. The record file
-    // itself comes with the recording work: until then a start is refused
-    // with kRecordFileNotCreated, so the window never claims to record.
-    // Runs on the UI thread or a record worker.
+    // Starts writing the stream to a new record file under the record root:
+    // 0 (also when already recording), kNoPlayHandleToRecord without a
+    // stream, kRecordFileNotCreated when the file could not be created (the
+    // window is not recording then). Runs on the UI thread, a record worker
+    // or the network library's callback thread (after a reconnect).
     std::int32_t StartLocalRecord(const QString& recordRoot, const QString& deviceAddress);
-    // 0; -1 when the file was too short and was deleted. Any thread.
+    // Finishes the record file: 0; -1 when the file was too short and was
+    // deleted. Any thread.
     std::int32_t StopLocalRecord();
+    // Saves the picture shown as a JPEG file in the channel's snapshot
+    // folder; returns its path, or an empty text when nothing was saved.
+    // UI thread.
+    QString CaptureLocalImage(const QString& snapRoot, const QString& deviceAddress);
 
     // Setters used by the panels. Any thread unless marked.
     void setDeviceHandle(std::uint32_t handle) { m_deviceHandle.store(handle); }
@@ -174,6 +181,19 @@ private:
     void postToParent(std::uint32_t msg, platform::WPARAM wParam, platform::LPARAM lParam) const;
     // Draws the red recording mark on a picture. Runs on a decoder thread.
     void drawRecordingMark(QPainter& painter, int pictureWidth, int pictureHeight);
+    // Record side (CChannelEXRecord.cpp).
+    // Appends one data block to the record file. Runs on the network library's threads.
+    void writeRecordBlock(const std::uint8_t* data, std::uint32_t length);
+    // Finishes the file of a lost stream but keeps the recording flag. Runs on the network library's threads.
+    void suspendRecordingForReconnect();
+    // Restarts a recording that a lost connection suspended. Runs on the network library's threads.
+    void resumeSuspendedRecording();
+    // The pack time of the device's settings, in minutes. Any thread.
+    int packMinutesSetting() const;
+    // Asks the recorder for a key frame, so that a new file starts with one. Any thread.
+    void requestKeyFrame();
+    // Ends the recording after a write error and tells the grid. Runs on the network library's threads.
+    void onRecordWriteFailed();
 
     // Gestures and menu (CChannelEX.cpp). UI thread.
     void onClick();
@@ -204,6 +224,10 @@ private:
     mutable platform::CriticalSection m_recordLock;
     QString m_recordRoot;      // guarded by m_recordLock
     QString m_deviceAddress;   // guarded by m_recordLock
+    preview::LocalRecording m_localRecording;  // guarded by m_recordLock
+    // A lost connection finished the file but left the recording flag set:
+    // the next first frame starts a new file.
+    std::atomic<bool> m_recordResumePending{false};
     std::atomic<int> m_devicePort{80};
     std::atomic<std::uint32_t> m_decoderHandle{0};
     std::atomic<bool> m_firstFramePending{false};

@@ -1,7 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Local recording of a video window: the record operations and the mark
-// drawn on the picture while a recording runs.
+// Local recording of a video window: starting and stopping it, the write
+// step of the stream callback, suspending it while the stream reconnects,
+// and the mark drawn on the picture while a recording runs.
 #include "preview/CChannelEX.h"
+
+#include "device/CommandEnvelope.h"
+#include "device/SessionSettings.h"
+#include "platform/Debug.h"
+#include "platform/Profile.h"
+#include "platform/Text.h"
+#include "preview/PreviewMessages.h"
+
+#include "MIVU.h"
 
 #include <QFont>
 #include <QPainter>
@@ -9,6 +19,7 @@
 #include <algorithm>
 
 using namespace platform;
+using preview::LocalRecording;
 
 namespace {
 
@@ -42,17 +53,117 @@ std::int32_t CChannelEX::StartLocalRecord(const QString& recordRoot, const QStri
     setRecordTarget(recordRoot, deviceAddress);
     if (m_playHandle.load() == 0)
         return kNoPlayHandleToRecord;
-    if (m_recording.load())
-        return 0;
-    // No record file is written yet, so no recording is started.
-    return kRecordFileNotCreated;
+    {
+        CAtomLock recordGuard(m_recordLock);
+        if (m_recording.load())
+            return 0;
+        const bool created = m_localRecording.start(recordRoot, deviceAddress, m_devicePort.load(), m_channel.load(),
+                                                    [this] { return packMinutesSetting(); });
+        if (!created)
+            return kRecordFileNotCreated;
+        m_recording.store(true);
+    }
+    // The red mark shows on the picture while the recording runs.
+    if (m_decoderHandle.load() != 0 || QueryDecoder())
+        MIVU_RegisterOSDCallBack(m_decoderHandle.load(), &CChannelEX::OsdCallback, this);
+    requestKeyFrame();
+    return 0;
 }
 
 std::int32_t CChannelEX::StopLocalRecord()
 {
+    std::int32_t result = 0;
+    {
+        CAtomLock recordGuard(m_recordLock);
+        m_recordResumePending.store(false);
+        if (!m_recording.exchange(false))
+            return 0;
+        result = m_localRecording.stop();
+    }
+    if (const std::uint32_t decoder = m_decoderHandle.load(); decoder != 0)
+        MIVU_RegisterOSDCallBack(decoder, nullptr, nullptr);
+    return result;
+}
+
+void CChannelEX::writeRecordBlock(const std::uint8_t* data, std::uint32_t length)
+{
+    LocalRecording::WriteOutcome outcome = LocalRecording::WriteOutcome::NoFile;
+    {
+        CAtomLock recordGuard(m_recordLock);
+        if (!m_recording.load() || !m_localRecording.isOpen())
+            return;
+        outcome = m_localRecording.write(data, length);
+    }
+    if (outcome == LocalRecording::WriteOutcome::Split)
+        requestKeyFrame();
+    else if (outcome == LocalRecording::WriteOutcome::Stopped)
+        onRecordWriteFailed();
+}
+
+void CChannelEX::onRecordWriteFailed()
+{
+    {
+        CAtomLock recordGuard(m_recordLock);
+        m_recordResumePending.store(false);
+        if (!m_recording.exchange(false))
+            return;
+    }
+    if (const std::uint32_t decoder = m_decoderHandle.load(); decoder != 0)
+        MIVU_RegisterOSDCallBack(decoder, nullptr, nullptr);
+    const int channel = m_channel.load();
+    debugPrintf("Preview, Channel %d, local record stopped: the file could not be written \n", channel);
+    postToParent(WM_CHANNEL_RECORD_STATE, static_cast<WPARAM>(channel), 0);
+}
+
+void CChannelEX::suspendRecordingForReconnect()
+{
     CAtomLock recordGuard(m_recordLock);
-    m_recording.store(false);
-    return 0;
+    if (!m_recording.load())
+        return;
+    // The file ends where the stream broke; the flag stays set so that the
+    // next first frame starts a new file.
+    StopLocalRecord();
+    m_recording.store(true);
+    m_recordResumePending.store(true);
+}
+
+void CChannelEX::resumeSuspendedRecording()
+{
+    QString root;
+    QString address;
+    {
+        CAtomLock recordGuard(m_recordLock);
+        if (!m_recordResumePending.exchange(false) || !m_recording.exchange(false))
+            return;
+        root = m_recordRoot;
+        address = m_deviceAddress;
+    }
+    if (StartLocalRecord(root, address) != 0) {
+        // The new file could not be created: the recording is over.
+        postToParent(WM_CHANNEL_RECORD_STATE, static_cast<WPARAM>(m_channel.load()), 0);
+    }
+}
+
+int CChannelEX::packMinutesSetting() const
+{
+    QString address;
+    {
+        CAtomLock recordGuard(m_recordLock);
+        address = m_deviceAddress;
+    }
+    const QString iniPath = SessionSettings::filePathFor(address, static_cast<std::uint32_t>(m_devicePort.load()));
+    const std::string text = readProfileString(toUtf8(iniPath), SessionSettings::kSection, "record_pack_time", {},
+                                               SessionSettings::kPackTimeChars - 1);
+    return LocalRecording::packMinutesFrom(fromUtf8(text));
+}
+
+void CChannelEX::requestKeyFrame()
+{
+    CommandEnvelope command("REQUESTIFRAME");
+    command.uint("HPLAY", m_deviceHandle.load())
+        .uint("STREAMTYPE", static_cast<std::uint32_t>(m_streamType.load()))
+        .uint("CHANNEL", 1u << (static_cast<unsigned>(m_channel.load()) & 31u));
+    sendCommand(command);
 }
 
 void CChannelEX::drawRecordingMark(QPainter& painter, int pictureWidth, int pictureHeight)

@@ -266,7 +266,7 @@ std::int32_t CChannelEX::StreamCallback(std::uint32_t type, void* userData, cons
     return 0;
 }
 
-void CChannelEX::onStreamData(const std::uint8_t* /*data*/, std::uint32_t /*length*/)
+void CChannelEX::onStreamData(const std::uint8_t* data, std::uint32_t length)
 {
     if (m_firstFramePending.exchange(false)) {
         m_view.setStatus(kStatusShowing);
@@ -275,8 +275,11 @@ void CChannelEX::onStreamData(const std::uint8_t* /*data*/, std::uint32_t /*leng
         debugPrintf("Preview, Channel %d, Startview Or Re-startview Succeed \n", m_channel.load());
         // Sound follows on the UI thread, where clicks change the selection.
         postMessage(m_postHandle.load(), WM_STREAM_FIRST_FRAME, m_streamGeneration.load(), 0);
+        // A recording that the lost connection suspended goes on in a new file.
+        resumeSuspendedRecording();
     }
-    // Blocks go to the record file once local recording writes one.
+    if (m_recording.load() && data != nullptr && length > 0)
+        writeRecordBlock(data, length);
 }
 
 void CChannelEX::onVideoProperty(const std::uint8_t* data, std::uint32_t length)
@@ -309,8 +312,7 @@ void CChannelEX::onVideoProperty(const std::uint8_t* data, std::uint32_t length)
 void CChannelEX::onConnectionLost()
 {
     m_firstFramePending.store(true);
-    // A running local recording is finished here and started again with the
-    // next first frame, once local recording writes files.
+    suspendRecordingForReconnect();
     debugPrintf("Preview, Channel %d, disconnected, and begin to restart \n", m_channel.load());
 }
 

@@ -14,8 +14,28 @@
 #include <QPainter>
 #include <QScreen>
 
+#include <system_error>
+#include <thread>
+#include <vector>
+
 using namespace platform;
 using namespace preview;
+
+namespace {
+
+// Starts a thread for one window's record work; when no thread can be
+// started the work runs here instead.
+template <typename Work>
+void runOnThread(std::vector<std::thread>& threads, Work work)
+{
+    try {
+        threads.emplace_back(work);
+    } catch (const std::system_error&) {
+        work();
+    }
+}
+
+}  // namespace
 
 CPreviewPanel::CPreviewPanel()
     : m_supervisor(PreviewSupervisor::Actions{[this] { supervisedStop(); }, [this] { supervisedRestart(); },
@@ -119,27 +139,54 @@ QString CPreviewPanel::deviceAddress() const
     return m_deviceAddress;
 }
 
-void CPreviewPanel::capture(const QString& /*snapFolder*/, const QString& /*address*/)
+void CPreviewPanel::capture(const QString& snapFolder, const QString& address)
 {
-    // Snapshots come with local recording.
+    captureImage(snapFolder, address);
+}
+
+QString CPreviewPanel::captureImage(const QString& snapFolder, const QString& address, int* channel)
+{
+    for (int slot = 0; slot < kMaxChannels; ++slot) {
+        CChannelEX* window = slotWindow(slot);
+        if (!window || !window->isActive())
+            continue;
+        if (channel)
+            *channel = window->channel();
+        return window->CaptureLocalImage(snapFolder, address);
+    }
+    return {};
 }
 
 void CPreviewPanel::startLocalRecord(const QString& recordFolder, const QString& address)
 {
-    // Local record files come with local recording; the folder and address
-    // the windows will record under are kept.
-    std::lock_guard<std::mutex> guard(m_deviceTextLock);
-    if (!recordFolder.isEmpty())
+    {
+        std::lock_guard<std::mutex> guard(m_deviceTextLock);
         m_recordRoot = recordFolder;
-    if (!address.isEmpty())
         m_deviceAddress = address;
+    }
+    // One thread per playing window, as files are created and key frames
+    // asked for in parallel; they only post, so this thread may wait.
+    std::vector<std::thread> starters;
+    for (int slot = 0; slot < kMaxChannels; ++slot) {
+        CChannelEX* window = slotWindow(slot);
+        if (!window || !window->isPlaying())
+            continue;
+        runOnThread(starters, [window, recordFolder, address] { window->StartLocalRecord(recordFolder, address); });
+    }
+    for (std::thread& starter : starters)
+        starter.join();
+    postRecordState();
 }
 
 void CPreviewPanel::stopLocalRecord()
 {
+    std::vector<std::thread> stoppers;
     for (int slot = 0; slot < kMaxChannels; ++slot)
         if (CChannelEX* window = slotWindow(slot); window && window->isRecording())
-            window->StopLocalRecord();
+            runOnThread(stoppers, [window] { window->StopLocalRecord(); });
+    for (std::thread& stopper : stoppers)
+        stopper.join();
+    postRecordState();
 }
 
 int CPreviewPanel::activeChannel() const

@@ -53,6 +53,13 @@ public:
     // requests); at logout (reason 1) the windows also forget the device.
     void closeAllChannels(int reasonFlag) override;
     void capture(const QString& snapFolder, const QString& address) override;
+    // Snapshot of the selected window (the first active slot): the JPEG
+    // file's path and the window's channel, or an empty text when none was
+    // saved. UI thread.
+    QString captureImage(const QString& snapFolder, const QString& address, int* channel = nullptr);
+    // Record files for every playing window under the folder; stopping
+    // finishes every recording. One thread per window, joined; the new
+    // recording mask goes to the control. UI thread.
     void startLocalRecord(const QString& recordFolder, const QString& address) override;
     void stopLocalRecord() override;
     int activeChannel() const override;

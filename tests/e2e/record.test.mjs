@@ -13,12 +13,6 @@ import {fourWindowPage, menuLine, movingWindows, waitForMenu, waitForNoMenu, win
 const skip = skipReason();
 if (skip) console.log(`# e2e skipped: ${skip}`);
 
-// Local record files and the host's $snapshot notification are being built
-// alongside these tests. While this is true a test whose feature is absent
-// (no file, no notification) skips itself with the reason; set it to false
-// once both are in, so that their absence fails.
-const SKIP_WHEN_ABSENT = true;
-const ABSENT = 'local recording and snapshots are not in this build yet';
 
 function filesUnder(folder, suffix) {
   if (!existsSync(folder)) return [];
@@ -47,7 +41,7 @@ describe('recording and snapshots', {skip: skip || false}, () => {
   afterEach(async () => { await stack?.closePages(); });
   after(async () => { await stack?.stop(); });
 
-  test('Record, then Stop recording, writes record files', async (t) => {
+  test('Record, then Stop recording, writes record files', async () => {
     const {page, size} = await fourWindowPage(stack);
     const folder = join(stack.home, 'records') + '/';
     await setFolder(page, 'record_path', folder);
@@ -63,17 +57,13 @@ describe('recording and snapshots', {skip: skip || false}, () => {
       return list.length > 0 && list.every((path) => statSync(path).size > 10240) ? list : null;
     }, 'record files', 10000);
     await page.close();
-    if (!files && SKIP_WHEN_ABSENT) {
-      t.skip(`no record file under ${folder}: ${ABSENT}`);
-      return;
-    }
     assert.ok(files, `record files under ${folder}`);
     // The data begins after the 1024-byte header area with the recorder's frames.
     const data = readFileSync(files[0]);
     assert.equal(data.subarray(1025, 1028).toString('latin1'), '2dc');
   });
 
-  test('Snapshot saves a JPEG of the active window and the status line names it', async (t) => {
+  test('Snapshot saves a JPEG of the active window and the status line names it', async () => {
     const {page, size} = await fourWindowPage(stack);
     const folder = join(stack.home, 'snapshots') + '/';
     await setFolder(page, 'snap_path', folder);
@@ -88,17 +78,13 @@ describe('recording and snapshots', {skip: skip || false}, () => {
     const line = await eventually(async () => /Snapshot saved: (.+\.jpe?g)/.exec(await page.textContent('#status')),
       'the $snapshot notification', 10000);
     await page.close();
-    if (!line && SKIP_WHEN_ABSENT) {
-      t.skip(`no $snapshot notification: ${ABSENT}`);
-      return;
-    }
     assert.ok(line, 'the status line names the snapshot');
     const path = line[1];
     assert.ok(path.startsWith(folder), `${path} lies in ${folder}`);
     assert.deepEqual([...readFileSync(path).subarray(0, 2)], [0xff, 0xd8], 'a JPEG file');
   });
 
-  test('the REC indicator follows a recording started and stopped from the context menu', async (t) => {
+  test('the REC indicator follows a recording started and stopped from the context menu', async () => {
     const {page, size} = await fourWindowPage(stack);
     await setFolder(page, 'record_path', join(stack.home, 'menu-records') + '/');
     assert.equal((await movingWindows(page, size))[0], true, 'the first window plays');
@@ -111,11 +97,6 @@ describe('recording and snapshots', {skip: skip || false}, () => {
     };
     await chooseRecordItem();  // "Start record"
     const shown = await eventually(() => page.isVisible('#rec-indicator'), 'the REC indicator', 8000);
-    if (!shown && SKIP_WHEN_ABSENT) {
-      await page.close();
-      t.skip(`the REC indicator did not show: ${ABSENT}`);
-      return;
-    }
     assert.ok(shown, 'the REC indicator shows');
     assert.match(await page.getAttribute('#rec-indicator', 'title'), /CH01/);
     await chooseRecordItem();  // "Stop record"
