@@ -69,8 +69,17 @@ void FrameStreamer::subscribe(QWebSocket* page, int fps)
 
 void FrameStreamer::acknowledge(QWebSocket* page)
 {
-    if (Subscriber* subscriber = find(page))
-        subscriber->inFlightSinceMs = -1;
+    Subscriber* subscriber = find(page);
+    if (subscriber == nullptr)
+        return;
+    subscriber->inFlightSinceMs = -1;
+    // A page whose ack came after its tick would otherwise wait a whole
+    // further interval: its next frame goes as soon as its interval allows.
+    if (subscriber->missedTick) {
+        subscriber->missedTick = false;
+        const qint64 waitMs = std::max<qint64>(0, subscriber->lastSentMs + subscriber->intervalMs - 2 - nowMs());
+        QTimer::singleShot(static_cast<int>(waitMs), Qt::PreciseTimer, this, [this] { onTick(); });
+    }
 }
 
 void FrameStreamer::invalidate()
@@ -108,8 +117,10 @@ void FrameStreamer::onTick()
     const qint64 now = nowMs();
     std::vector<Subscriber*> ready;
     for (Subscriber& subscriber : m_subscribers) {
-        if (subscriber.inFlightSinceMs >= 0 && now - subscriber.inFlightSinceMs < kAckTimeoutMs)
+        if (subscriber.inFlightSinceMs >= 0 && now - subscriber.inFlightSinceMs < kAckTimeoutMs) {
+            subscriber.missedTick = true;
             continue;
+        }
         if (now - subscriber.lastSentMs < subscriber.intervalMs - 2)
             continue;
         if (subscriber.page->bytesToWrite() > kMaxQueuedBytes)

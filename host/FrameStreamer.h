@@ -54,6 +54,7 @@ private:
         qint64 inFlightSinceMs = -1;  // -1: nothing in flight
         quint64 lastFingerprint = 0;
         bool sentAny = false;
+        bool missedTick = false;  // a tick passed while a frame was in flight
     };
 
     void onTick();
