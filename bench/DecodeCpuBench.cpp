@@ -29,7 +29,6 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
-#include <QApplication>
 #include <QCoreApplication>
 
 #include <chrono>
@@ -159,63 +158,55 @@ int main(int argc, char** argv)
 {
     bench::BenchOptions options({{"frames", {1000, "container frames decoded per round (main stream, 25 fps)"}},
                                  {"rounds", {5, "rounds of each decoder, alternating"}}});
-    if (!options.parse(argc, argv))
-        return 2;
-    if (options.helpShown())
-        return 0;
-    PreviewRig::Platform platform;
-    if (!platform.ok())
-        return 1;
-    QApplication app(argc, argv);
-    platform.release();
+    return PreviewRig::runProgram(argc, argv, options, [&]() -> int {
+        bench::BenchReport report("bench-decode-cpu");
+        const auto frameCount = static_cast<std::size_t>(std::max<long long>(options.get("frames"), 1));
+        const std::vector<ContainerFrame> frames = bench::makeRecorderStream(0, frameCount, bench::wallClockMs());
+        if (frames.empty()) {
+            std::fprintf(stderr, "bench-decode-cpu: the recorder's encoder is not available\n");
+            return 1;
+        }
+        // A window of a 4-window grid's size at 960x540, for the live-like pass.
+        platform::CRenderTargetWnd window;
+        window.createWindow(nullptr, QRect(0, 0, 480, 270), 0, true);
 
-    bench::BenchReport report("bench-decode-cpu");
-    const auto frameCount = static_cast<std::size_t>(std::max<long long>(options.get("frames"), 1));
-    const std::vector<ContainerFrame> frames = bench::makeRecorderStream(0, frameCount, bench::wallClockMs());
-    if (frames.empty()) {
-        std::fprintf(stderr, "bench-decode-cpu: the recorder's encoder is not available\n");
-        return 1;
-    }
-    // A window of a 4-window grid's size at 960x540, for the live-like pass.
-    platform::CRenderTargetWnd window;
-    window.createWindow(nullptr, QRect(0, 0, 480, 270), 0, true);
-
-    bench::Samples alone, aloneConverting, ours, rest, oursLive, restLive, ui;
-    Measured last{};
-    Measured lastAlone{};
-    for (long long round = 0; round < std::max<long long>(options.get("rounds"), 1); ++round) {
-        lastAlone = decodeAlone(frames, false);
-        alone.add(lastAlone.decodeMs);
-        aloneConverting.add(decodeAlone(frames, true).decodeMs);
-        last = decodeOurs(frames, 0, false);
-        ours.add(last.decodeMs);
-        rest.add(last.restMs);
-        const Measured live = decodeOurs(frames, window.handle(), true);
-        oursLive.add(live.decodeMs);
-        restLive.add(live.restMs);
-        ui.add(live.uiMs);
-    }
-    const double perFrame = 1000.0 / double(frames.size());  // ms per round -> us per frame
-    report.section("Decode CPU of one main stream (704x576, 25 fps), " + std::to_string(frames.size()) +
-                   " frames, median of " + std::to_string(alone.count()) + " rounds");
-    report.figure("our decoder, frames back to back: CPU inside libavcodec", ours.median() * perFrame, "us/frame");
-    report.reference("libavcodec alone, same packets, 1 thread, low delay", alone.median() * perFrame, "us/frame");
-    const double ratio = alone.median() > 0 ? ours.median() / alone.median() : 0;
-    report.figure("ratio (ours / libavcodec alone)", ratio, "x");
-    report.reference("libavcodec converting each picture to RGB between", aloneConverting.median() * perFrame,
-                     "us/frame");
-    report.figure("ratio (ours / libavcodec converting between)",
-                  aloneConverting.median() > 0 ? ours.median() / aloneConverting.median() : 0, "x");
-    report.figure("extra: our conversion to RGB + hand-off", rest.median() * perFrame, "us/frame");
-    report.section("The same, one frame at a time into a 480x270 window (as live: the thread wakes per frame)");
-    report.figure("our decoder: CPU inside libavcodec", oursLive.median() * perFrame, "us/frame");
-    report.figure("our conversion to RGB + drawing + hand-off", restLive.median() * perFrame, "us/frame");
-    report.figure("UI thread painting the window", ui.median() * perFrame, "us/frame");
-    report.figure("one stream at 25 fps, all of the above", (oursLive.median() + restLive.median() + ui.median()) *
-                                                               perFrame * 25 / 10000.0, "% core");
-    report.note("pictures: ours " + std::to_string(last.pictures) + ", libavcodec alone " +
-                std::to_string(lastAlone.pictures) + "; dropped " + std::to_string(last.dropped) + ", errors " +
-                std::to_string(last.errors + lastAlone.errors));
-    report.target("decode CPU within 1.15x of libavcodec alone", ratio > 0 && ratio <= kTargetRatio);
-    return report.finish();
+        bench::Samples alone, aloneConverting, ours, rest, oursLive, restLive, ui;
+        Measured last{};
+        Measured lastAlone{};
+        for (long long round = 0; round < std::max<long long>(options.get("rounds"), 1); ++round) {
+            lastAlone = decodeAlone(frames, false);
+            alone.add(lastAlone.decodeMs);
+            aloneConverting.add(decodeAlone(frames, true).decodeMs);
+            last = decodeOurs(frames, 0, false);
+            ours.add(last.decodeMs);
+            rest.add(last.restMs);
+            const Measured live = decodeOurs(frames, window.handle(), true);
+            oursLive.add(live.decodeMs);
+            restLive.add(live.restMs);
+            ui.add(live.uiMs);
+        }
+        const double perFrame = 1000.0 / double(frames.size());  // ms per round -> us per frame
+        report.section("Decode CPU of one main stream (704x576, 25 fps), " + std::to_string(frames.size()) +
+                       " frames, median of " + std::to_string(alone.count()) + " rounds");
+        report.figure("our decoder, frames back to back: CPU inside libavcodec", ours.median() * perFrame, "us/frame");
+        report.reference("libavcodec alone, same packets, 1 thread, low delay", alone.median() * perFrame, "us/frame");
+        const double ratio = alone.median() > 0 ? ours.median() / alone.median() : 0;
+        report.figure("ratio (ours / libavcodec alone)", ratio, "x");
+        report.reference("libavcodec converting each picture to RGB between", aloneConverting.median() * perFrame,
+                         "us/frame");
+        report.figure("ratio (ours / libavcodec converting between)",
+                      aloneConverting.median() > 0 ? ours.median() / aloneConverting.median() : 0, "x");
+        report.figure("extra: our conversion to RGB + hand-off", rest.median() * perFrame, "us/frame");
+        report.section("The same, one frame at a time into a 480x270 window (as live: the thread wakes per frame)");
+        report.figure("our decoder: CPU inside libavcodec", oursLive.median() * perFrame, "us/frame");
+        report.figure("our conversion to RGB + drawing + hand-off", restLive.median() * perFrame, "us/frame");
+        report.figure("UI thread painting the window", ui.median() * perFrame, "us/frame");
+        report.figure("one stream at 25 fps, all of the above", (oursLive.median() + restLive.median() + ui.median()) *
+                                                                   perFrame * 25 / 10000.0, "% core");
+        report.note("pictures: ours " + std::to_string(last.pictures) + ", libavcodec alone " +
+                    std::to_string(lastAlone.pictures) + "; dropped " + std::to_string(last.dropped) + ", errors " +
+                    std::to_string(last.errors + lastAlone.errors));
+        report.target("decode CPU within 1.15x of libavcodec alone", ratio > 0 && ratio <= kTargetRatio);
+        return report.finish();
+    });
 }

@@ -17,7 +17,6 @@
 #include "host/ScreenGrabber.h"
 #include "host/WindowStack.h"
 
-#include <QApplication>
 
 #include <cstdio>
 #include <string>
@@ -56,43 +55,35 @@ GrabFigures measure(const host::ScreenGrabber& grabber, int seconds)
 int main(int argc, char** argv)
 {
     bench::BenchOptions options({{"seconds", {5, "seconds measured per grid"}}});
-    if (!options.parse(argc, argv))
-        return 2;
-    if (options.helpShown())
-        return 0;
-    PreviewRig::Platform platform;
-    if (!platform.ok())
-        return 1;
-    QApplication app(argc, argv);
-    platform.release();
-
-    bench::BenchReport report("bench-grab-encode");
-    PreviewRig rig;
-    if (!rig.start({QStringLiteral("--encode-ahead")}) || !rig.waitForEncodedLoops(120000))
-        return 1;
-    host::WindowStack stack;
-    host::ScreenGrabber grabber(rig.control(), stack);
-    const int seconds = static_cast<int>(std::max<long long>(options.get("seconds"), 1));
-
-    for (const int grid : {4, 16}) {
-        if (!rig.openAll(grid, 0, 20000))
+    return PreviewRig::runProgram(argc, argv, options, [&]() -> int {
+        bench::BenchReport report("bench-grab-encode");
+        PreviewRig rig;
+        if (!rig.start({QStringLiteral("--encode-ahead")}) || !rig.waitForEncodedLoops(120000))
             return 1;
-        PreviewRig::pump(500);
-        const GrabFigures f = measure(grabber, seconds);
-        rig.control().StopPreviewAll(rig.deviceId());
-        PreviewRig::pump(500);
+        host::WindowStack stack;
+        host::ScreenGrabber grabber(rig.control(), stack);
+        const int seconds = static_cast<int>(std::max<long long>(options.get("seconds"), 1));
 
-        report.section("Host grab + JPEG encode of the 960x540 control, " + std::to_string(grid) +
-                       "-window grid of live main streams, " + std::to_string(f.totalMs.count()) + " frames");
-        report.figure("grab (ScreenGrabber::grab): median", f.grabMs.median(), "ms");
-        report.figure("JPEG encode (quality 75): median", f.encodeMs.median(), "ms");
-        report.figure("grab + encode: median", f.totalMs.median(), "ms");
-        report.figure("grab + encode: p95", f.totalMs.percentile(95), "ms");
-        report.figure("JPEG size: mean", f.jpegKB.mean(), "KB");
-        std::printf("GRAB_ENCODE grid=%d grabMs=%.2f encodeMs=%.2f totalMs=%.2f totalP95Ms=%.2f jpegKB=%.1f\n", grid,
-                    f.grabMs.median(), f.encodeMs.median(), f.totalMs.median(), f.totalMs.percentile(95),
-                    f.jpegKB.mean());
-        std::fflush(stdout);
-    }
-    return report.finish();
+        for (const int grid : {4, 16}) {
+            if (!rig.openAll(grid, 0, 20000))
+                return 1;
+            PreviewRig::pump(500);
+            const GrabFigures f = measure(grabber, seconds);
+            rig.control().StopPreviewAll(rig.deviceId());
+            PreviewRig::pump(500);
+
+            report.section("Host grab + JPEG encode of the 960x540 control, " + std::to_string(grid) +
+                           "-window grid of live main streams, " + std::to_string(f.totalMs.count()) + " frames");
+            report.figure("grab (ScreenGrabber::grab): median", f.grabMs.median(), "ms");
+            report.figure("JPEG encode (quality 75): median", f.encodeMs.median(), "ms");
+            report.figure("grab + encode: median", f.totalMs.median(), "ms");
+            report.figure("grab + encode: p95", f.totalMs.percentile(95), "ms");
+            report.figure("JPEG size: mean", f.jpegKB.mean(), "KB");
+            std::printf("GRAB_ENCODE grid=%d grabMs=%.2f encodeMs=%.2f totalMs=%.2f totalP95Ms=%.2f jpegKB=%.1f\n", grid,
+                        f.grabMs.median(), f.encodeMs.median(), f.totalMs.median(), f.totalMs.percentile(95),
+                        f.jpegKB.mean());
+            std::fflush(stdout);
+        }
+        return report.finish();
+    });
 }

@@ -22,7 +22,6 @@
 
 #include "TOVR.h"
 
-#include <QApplication>
 
 #include <array>
 #include <atomic>
@@ -180,51 +179,43 @@ double referenceRound(std::uint32_t deviceHandle)
 int main(int argc, char** argv)
 {
     bench::BenchOptions options({{"rounds", {6, "warm rounds of each (after one on a fresh recorder)"}}});
-    if (!options.parse(argc, argv))
-        return 2;
-    if (options.helpShown())
-        return 0;
-    PreviewRig::Platform platform;
-    if (!platform.ok())
-        return 1;
-    QApplication app(argc, argv);
-    platform.release();
+    return PreviewRig::runProgram(argc, argv, options, [&]() -> int {
+        bench::BenchReport report("bench-preview-open");
+        PreviewRig rig;
+        if (!rig.start())
+            return 1;
+        report.note("control 960x540 in this process (offscreen platform), 16 main streams 704x576 at 25 fps, loopback");
 
-    bench::BenchReport report("bench-preview-open");
-    PreviewRig rig;
-    if (!rig.start())
-        return 1;
-    report.note("control 960x540 in this process (offscreen platform), 16 main streams 704x576 at 25 fps, loopback");
+        // The 16-window grid, so that every window is seen.
+        rig.control().ShowChannels(kChannels);
+        PreviewRig::pump(200);
+        const double coldMs = controlRound(rig);
+        bench::Samples control;
+        bench::Samples reference;
+        int timeouts = 0;
+        const auto rounds = options.get("rounds");
+        for (long long i = 0; i < rounds; ++i) {
+            const double ref = referenceRound(rig.panel().deviceHandle());
+            const double ours = controlRound(rig);
+            if (ref < 0 || ours < 0)
+                ++timeouts;
+            if (ref >= 0)
+                reference.add(ref);
+            if (ours >= 0)
+                control.add(ours);
+        }
 
-    // The 16-window grid, so that every window is seen.
-    rig.control().ShowChannels(kChannels);
-    PreviewRig::pump(200);
-    const double coldMs = controlRound(rig);
-    bench::Samples control;
-    bench::Samples reference;
-    int timeouts = 0;
-    const auto rounds = options.get("rounds");
-    for (long long i = 0; i < rounds; ++i) {
-        const double ref = referenceRound(rig.panel().deviceHandle());
-        const double ours = controlRound(rig);
-        if (ref < 0 || ours < 0)
-            ++timeouts;
-        if (ref >= 0)
-            reference.add(ref);
-        if (ours >= 0)
-            control.add(ours);
-    }
-
-    report.section("StartViewAll of 16 channels to a picture in all 16 windows");
-    report.figure("fresh recorder, first viewing (loops encoded now)", coldMs, "ms");
-    report.figure("warm: median of " + std::to_string(control.count()) + " rounds", control.median(), "ms");
-    report.figure("warm: slowest round", control.max(), "ms");
-    report.figure("last warm round: first window shown", g_windowFirstMs.percentile(0), "ms");
-    report.figure("last warm round: eighth window shown", g_windowFirstMs.median(), "ms");
-    report.reference("network library alone, first data on all 16 (median)", reference.median(), "ms");
-    report.note("the control pauses 135 ms between closing and opening all (its supervisor's restart)");
-    if (timeouts > 0)
-        report.note(std::to_string(timeouts) + " round(s) timed out after " + std::to_string(kOpenTimeoutMs) + " ms");
-    report.target("all 16 shown within 400 ms (warm median)", !control.empty() && control.median() <= kTargetMs);
-    return report.finish();
+        report.section("StartViewAll of 16 channels to a picture in all 16 windows");
+        report.figure("fresh recorder, first viewing (loops encoded now)", coldMs, "ms");
+        report.figure("warm: median of " + std::to_string(control.count()) + " rounds", control.median(), "ms");
+        report.figure("warm: slowest round", control.max(), "ms");
+        report.figure("last warm round: first window shown", g_windowFirstMs.percentile(0), "ms");
+        report.figure("last warm round: eighth window shown", g_windowFirstMs.median(), "ms");
+        report.reference("network library alone, first data on all 16 (median)", reference.median(), "ms");
+        report.note("the control pauses 135 ms between closing and opening all (its supervisor's restart)");
+        if (timeouts > 0)
+            report.note(std::to_string(timeouts) + " round(s) timed out after " + std::to_string(kOpenTimeoutMs) + " ms");
+        report.target("all 16 shown within 400 ms (warm median)", !control.empty() && control.median() <= kTargetMs);
+        return report.finish();
+    });
 }

@@ -10,6 +10,7 @@
 #include "preview/CPreviewPanel.h"
 #include "preview/VideoStatus.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -30,6 +31,20 @@ PreviewRig::Platform::Platform()
     m_ok = host::choosePlatform(true, kControlSize, m_choice, error);
     if (!m_ok)
         std::fprintf(stderr, "bench: %s\n", qPrintable(error));
+}
+
+int PreviewRig::runProgram(int argc, char** argv, BenchOptions& options, const std::function<int()>& benchmark)
+{
+    if (!options.parse(argc, argv))
+        return 2;
+    if (options.helpShown())
+        return 0;
+    Platform platform;
+    if (!platform.ok())
+        return 1;
+    QApplication app(argc, argv);
+    platform.release();
+    return benchmark();
 }
 
 PreviewRig::PreviewRig()

@@ -7,6 +7,7 @@
 // profile folder), then a PreviewRig once the application exists.
 #pragma once
 
+#include "bench/BenchOptions.h"
 #include "bench/BenchRecorder.h"
 
 #include "host/HeadlessPlatform.h"
@@ -44,6 +45,11 @@ public:
         host::PlatformChoice m_choice;
         bool m_ok = false;
     };
+
+    // The common start of a benchmark program: parses the options (2 on a
+    // bad one, 0 after --help), sets up the platform and the application
+    // object, then runs the benchmark and returns its exit code.
+    static int runProgram(int argc, char** argv, BenchOptions& options, const std::function<int()>& benchmark);
 
     PreviewRig();
     ~PreviewRig();
