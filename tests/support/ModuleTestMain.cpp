@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Local recording and snapshots with the control and the real libraries
-// against a recorder simulator, under Qt's offscreen platform, with the
-// profile folder in a temporary directory.
+// The main of tests of the whole control: as the window tests' main, with
+// the module started (the network library initialised) around the tests.
 #include "control/CVELK_DVRApp.h"
 
 #include <QApplication>

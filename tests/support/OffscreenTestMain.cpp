@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The control tests run under Qt's offscreen platform with the profile
-// folder in a temporary directory, so settings files never touch the user's.
+// The main of window tests: Qt's offscreen platform and the profile folder
+// in a temporary directory, so settings files never touch the user's.
 #include <QApplication>
 #include <QTemporaryDir>
 
