@@ -2,10 +2,13 @@
 #include "mivu/PictureConverter.h"
 
 extern "C" {
+#include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
 
 #include <atomic>
+#include <cstddef>
+#include <limits>
 
 namespace mivu {
 
@@ -34,6 +37,36 @@ AVPixelFormat plainFormat(AVPixelFormat format, bool& fullRange)
     default:
         return format;
     }
+}
+
+// libswscale's vector code writes whole blocks of pixels: on some widths it
+// writes past the end of a row and past the last row (up to 24 bytes seen).
+// Rows are therefore aligned to 64 bytes and the buffer ends with a slack of
+// one more row's alignment plus a cache line.
+constexpr std::size_t kRowAlignment = 64;
+constexpr std::size_t kTailSlack = 2 * kRowAlignment;
+// Larger than any picture a recorder sends; keeps the size maths in range.
+constexpr int kMaxSide = 16384;
+
+void freeAligned(void* buffer)
+{
+    av_free(buffer);
+}
+
+// An RGB32 image over a buffer that libswscale may overrun as it likes.
+QImage paddedImage(int width, int height)
+{
+    const std::size_t rowBytes = (static_cast<std::size_t>(width) * 4 + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
+    const std::size_t bytes = rowBytes * static_cast<std::size_t>(height) + kTailSlack;
+    if (rowBytes > static_cast<std::size_t>(std::numeric_limits<qsizetype>::max()))
+        return {};
+    auto* buffer = static_cast<uchar*>(av_mallocz(bytes));
+    if (buffer == nullptr)
+        return {};
+    QImage image(buffer, width, height, static_cast<qsizetype>(rowBytes), QImage::Format_RGB32, freeAligned, buffer);
+    if (image.isNull())
+        av_free(buffer);
+    return image;
 }
 
 }  // namespace
@@ -92,18 +125,20 @@ QImage* PictureConverter::freeImage(int width, int height)
         victim = &m_pool[m_nextVictim];
         m_nextVictim = (m_nextVictim + 1) % m_pool.size();
     }
-    *victim = QImage(width, height, QImage::Format_RGB32);
+    *victim = paddedImage(width, height);
     return victim->isNull() ? nullptr : victim;
 }
 
 QImage* PictureConverter::convert(const AVFrame* picture)
 {
-    if (picture == nullptr || picture->width <= 0 || picture->height <= 0 || !prepareScaler(picture))
+    if (picture == nullptr || picture->width <= 0 || picture->height <= 0 || picture->width > kMaxSide ||
+        picture->height > kMaxSide || !prepareScaler(picture))
         return nullptr;
     QImage* image = freeImage(picture->width, picture->height);
     if (image == nullptr)
         return nullptr;
-    // The pool is the only holder, so bits() does not copy.
+    // The pool is the only holder, so bits() does not copy (a copy would
+    // lose the padding libswscale needs).
     std::uint8_t* const target[4] = {image->bits(), nullptr, nullptr, nullptr};
     const int targetStride[4] = {static_cast<int>(image->bytesPerLine()), 0, 0, 0};
     const int rows = sws_scale(m_scaler, picture->data, picture->linesize, 0, picture->height, target, targetStride);

@@ -2,6 +2,8 @@
 // Converts decoded pictures to RGB32 QImages with libswscale, writing
 // straight into the image's pixels. Images come from a small pool: an image
 // is written again only once nobody else (the window) holds it any more.
+// The images' rows are padded and aligned as libswscale expects, with slack
+// after the last row: its vector code writes past the exact picture size.
 #pragma once
 
 #include "mivu/Packet.h"
