@@ -58,6 +58,14 @@ void PreviewSupervisor::shutdown()
         m_thread.join();
 }
 
+void PreviewSupervisor::resetWakeUnlessDueLocked()
+{
+    // A request or a shutdown that came in meanwhile set the event: clearing
+    // it now would lose that wake-up and leave the thread asleep for ever.
+    if (m_requests.empty() && !m_quit.load())
+        m_wake.reset();
+}
+
 void PreviewSupervisor::run()
 {
     while (m_wake.wait(Event::kInfinite) && !m_quit.load()) {
@@ -66,7 +74,7 @@ void PreviewSupervisor::run()
         {
             std::lock_guard<std::mutex> guard(m_requestLock);
             if (m_requests.empty()) {
-                m_wake.reset();
+                resetWakeUnlessDueLocked();
                 continue;
             }
             debugOutput(" PreviewCtrolProc While check 2\n");
@@ -80,8 +88,7 @@ void PreviewSupervisor::run()
         if (request == kStop) {
             if (!m_actions.isRunning()) {
                 std::lock_guard<std::mutex> guard(m_requestLock);
-                if (m_requests.empty())
-                    m_wake.reset();
+                resetWakeUnlessDueLocked();
                 debugOutput(" PreviewCtrolProc While check 5\n");
             }
             m_actions.stopAll();
@@ -96,8 +103,7 @@ void PreviewSupervisor::run()
 
         // New requests meanwhile: go round at once; else sleep until woken.
         std::lock_guard<std::mutex> guard(m_requestLock);
-        if (m_requests.empty() && !m_quit.load())
-            m_wake.reset();
+        resetWakeUnlessDueLocked();
     }
     debugOutput(" PreviewCtrolProc While check 10 \n");
 }

@@ -54,6 +54,9 @@ private:
     void enqueue(Request request);
     // The thread's loop. Runs on the supervisor thread.
     void run();
+    // Clears the wake event unless a request or the quit flag is waiting.
+    // Supervisor thread, with m_requestLock held.
+    void resetWakeUnlessDueLocked();
 
     const Actions m_actions;
     platform::Event m_wake{true, false};  // manual reset
