@@ -312,6 +312,10 @@ void CChannelEX::onVideoProperty(const std::uint8_t* data, std::uint32_t length)
 void CChannelEX::onConnectionLost()
 {
     m_firstFramePending.store(true);
+    // The last picture would look live while nothing arrives: say that the
+    // stream is being reconnected until data (the picture) or the offline
+    // report replaces it.
+    m_view.setStatus(kStatusReconnecting);
     suspendRecordingForReconnect();
     debugPrintf("Preview, Channel %d, disconnected, and begin to restart \n", m_channel.load());
 }

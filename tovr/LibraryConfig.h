@@ -20,7 +20,9 @@ struct LibraryConfig {
     std::chrono::milliseconds heartbeatInterval{1000};
     std::chrono::milliseconds heartbeatTimeout{4000};
     std::chrono::milliseconds reconnectDelay{500};
-    std::chrono::milliseconds reconnectDelayMax{4000};
+    // Kept short: a recorder back from a restart should see its streams back
+    // before they count as offline.
+    std::chrono::milliseconds reconnectDelayMax{2000};
     std::chrono::milliseconds streamOfflineTimeout{5000};
     // A lost stream tries again after this, then twice as long each time.
     std::chrono::milliseconds streamReconnectDelay{100};

@@ -315,9 +315,10 @@ void LiveStream::onDeviceLost()
         dropConnections();
         enterReconnecting();
     } else if (m_state == State::Reconnecting) {
-        // Its login is gone: wait until the device is back.
-        m_retryTimer.cancel();
-        dropConnections();
+        // Its login is gone: wait until the device is back. The offline
+        // clock of the loss goes on: a recorder that stays away must still
+        // be reported offline in time.
+        dropConnections(KeepOfflineTimer::Yes);
     }
 }
 
@@ -354,10 +355,11 @@ void LiveStream::endStream(std::uint32_t type, std::uint32_t kind)
     notify(type, nullptr, kind);
 }
 
-void LiveStream::dropConnections()
+void LiveStream::dropConnections(KeepOfflineTimer keepOfflineTimer)
 {
     m_retryTimer.cancel();
-    m_offlineTimer.cancel();
+    if (keepOfflineTimer == KeepOfflineTimer::No)
+        m_offlineTimer.cancel();
     if (m_attempt) {
         auto attempt = std::move(m_attempt);
         attempt->close();

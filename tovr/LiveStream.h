@@ -104,7 +104,8 @@ private:
     void scheduleRetry(std::chrono::milliseconds delay);
     // The stream is over: callback type (3 or 4) with kind.
     void endStream(std::uint32_t type, std::uint32_t kind);
-    void dropConnections();
+    enum class KeepOfflineTimer { No, Yes };
+    void dropConnections(KeepOfflineTimer keepOfflineTimer = KeepOfflineTimer::No);
     void closeOnIo();
     void switchOnIo(std::uint32_t streamType, const std::shared_ptr<Completion<CommandOutcome>>& done);
     // Queues a callback; data (may be null) stays alive until it ran.

@@ -5,6 +5,8 @@
 
 #include "proto/FrameCodec.h"
 
+#include <algorithm>
+
 namespace velk::tovr {
 
 namespace {
@@ -72,6 +74,7 @@ void MessageConnection::finishConnect(int result)
         m_socket.set_option(asio::ip::tcp::no_delay(true), ignored);
         m_open = true;
         m_lastReceived = Clock::now();
+        m_lastHeartbeatSent = m_lastReceived;
         startRead();
         startHeartbeat();
     } else if (result == TOVR_OK) {
@@ -237,8 +240,13 @@ void MessageConnection::writeNext()
 
 void MessageConnection::startHeartbeat()
 {
+    // The silence is checked four times within the loss timeout, so that a
+    // loss is noticed close to the timeout and not up to a whole heartbeat
+    // interval later; heartbeats still go out at their own interval.
+    const auto checkPeriod =
+        std::max(std::chrono::milliseconds(10), std::min(m_config.heartbeatInterval, m_heartbeatTimeout / 4));
     std::weak_ptr<MessageConnection> weak = weak_from_this();
-    m_heartbeatTimer.expires_after(m_config.heartbeatInterval);
+    m_heartbeatTimer.expires_after(checkPeriod);
     m_heartbeatTimer.async_wait([weak](const asio::error_code& error) {
         auto self = weak.lock();
         if (error || !self || self->m_closed)
@@ -249,11 +257,15 @@ void MessageConnection::startHeartbeat()
 
 void MessageConnection::onHeartbeatTick()
 {
-    if (Clock::now() - m_lastReceived > m_heartbeatTimeout) {
+    const auto now = Clock::now();
+    if (now - m_lastReceived > m_heartbeatTimeout) {
         fail(TOVR_ERR_TIMEOUT, true);
         return;
     }
-    send(proto::encodeHeartbeat());
+    if (now - m_lastHeartbeatSent >= m_config.heartbeatInterval) {
+        m_lastHeartbeatSent = now;
+        send(proto::encodeHeartbeat());
+    }
     if (!m_closed)
         startHeartbeat();
 }

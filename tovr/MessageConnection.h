@@ -105,6 +105,7 @@ private:
     std::map<std::uint32_t, Pending> m_pending;
     std::uint32_t m_nextRequestId = 1;
     Clock::time_point m_lastReceived;
+    Clock::time_point m_lastHeartbeatSent;
     std::chrono::milliseconds m_heartbeatTimeout;
     NotifyHandler m_onNotify;
     LostHandler m_onLost;

@@ -57,11 +57,30 @@ bool RecorderProcess::start(const QString& user, const QString& password, const 
     return false;
 }
 
+void RecorderProcess::killHard()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.kill();
+    m_process.waitForFinished(5000);
+}
+
+bool RecorderProcess::suspend()
+{
+    return isRunning() && ::kill(static_cast<pid_t>(m_process.processId()), SIGSTOP) == 0;
+}
+
+bool RecorderProcess::resume()
+{
+    return isRunning() && ::kill(static_cast<pid_t>(m_process.processId()), SIGCONT) == 0;
+}
+
 void RecorderProcess::stop()
 {
     if (m_process.state() == QProcess::NotRunning)
         return;
     m_process.terminate();
+    resume();  // a suspended recorder must run to end
     if (!m_process.waitForFinished(3000)) {
         m_process.kill();
         m_process.waitForFinished(3000);

@@ -35,6 +35,11 @@ public:
                std::uint16_t devicePort = 0, std::uint16_t httpPort = 0);
     // Ends the recorder (as a recorder that loses power) and waits for it.
     void stop();
+    // SIGKILL: the recorder dies at once, as in a crash.
+    void killHard();
+    // SIGSTOP / SIGCONT: the recorder hangs with its connections open.
+    bool suspend();
+    bool resume();
     // Starts it again on the ports it had, with the same user and arguments.
     bool restart();
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }

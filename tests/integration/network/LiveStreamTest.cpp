@@ -555,6 +555,53 @@ TEST_F(LiveFaults, DroppedStreamsReconnectByThemselves)
     EXPECT_EQ(statistics(play)["RECONNECTS"].asUInt64(), 1u);
 }
 
+// Every loss is recovered, not only the first: the reconnect state starts
+// afresh each time the stream is back.
+TEST_F(LiveFaults, StreamsComeBackAfterEachOfSeveralDrops)
+{
+    Device device(m_recorder->devicePort());
+    const std::uintptr_t user = 0x9011;
+    const std::uint32_t play = device.open(5, 0, user);
+    ASSERT_NE(play, 0u);
+    ASSERT_TRUE(waitForData(user, 5, 5000));
+    for (unsigned drop = 1; drop <= 3; ++drop) {
+        SCOPED_TRACE(drop);
+        const std::size_t seen = nettest::streamCalls(user).size();
+        EXPECT_GE(httpPost(m_recorder->httpPort(), "/sim/drop").json["dropped"].asUInt(), 2u);
+        ASSERT_TRUE(nettest::waitForStreamCallType(user, TOVR_STREAM_CONNECTION_LOST, 3000, seen));
+        ASSERT_TRUE(waitForKeyFrame(user, 4000, seen));
+        ASSERT_TRUE(waitForData(user, 3, 4000, seen));
+        EXPECT_EQ(statistics(play)["RECONNECTS"].asUInt64(), drop);
+    }
+    EXPECT_EQ(ofType(nettest::streamCalls(user), TOVR_STREAM_DEVICE_OFFLINE).size(), 0u);
+    EXPECT_EQ(device.stop(play), 0);
+}
+
+// A recorder that dies (kill -9, a power cut) closes every connection at
+// once, media and control. The stream is reported lost at once and offline
+// when it is not back within the offline time, even though the device's
+// own loss arrives while the stream already reconnects.
+TEST_F(LiveFaults, AKilledRecorderIsReportedOfflineInTime)
+{
+    Device device(m_recorder->devicePort());
+    const std::uintptr_t user = 0x9051;
+    const std::uint32_t play = device.open(3, 0, user);
+    ASSERT_NE(play, 0u);
+    ASSERT_TRUE(waitForData(user, 3, 5000));
+    const std::size_t seen = nettest::streamCalls(user).size();
+    const auto killed = Clock::now();
+    m_recorder->killHard();
+    ASSERT_TRUE(nettest::waitForStreamCallType(user, TOVR_STREAM_CONNECTION_LOST, 3000, seen));
+    // Offline time 1.5 s here; a stream that waits for its device for ever
+    // would never say so.
+    ASSERT_TRUE(nettest::waitForStreamCallType(user, TOVR_STREAM_DEVICE_OFFLINE, 8000, seen));
+    EXPECT_LT(Clock::now() - killed, std::chrono::seconds(5));
+    const auto calls = nettest::streamCalls(user);
+    EXPECT_EQ(ofType(calls, TOVR_STREAM_DEVICE_OFFLINE).size(), 1u);
+    EXPECT_EQ(calls.back().type, unsigned(TOVR_STREAM_DEVICE_OFFLINE));
+    EXPECT_EQ(device.stop(play), 0);
+}
+
 TEST_F(LiveFaults, AHungRecorderIsReportedOffline)
 {
     Device device(m_recorder->devicePort());

@@ -117,6 +117,7 @@ int RecorderProcess::stop()
     if (m_pid < 0)
         return -1;
     ::kill(m_pid, SIGTERM);
+    ::kill(m_pid, SIGCONT);  // a suspended recorder must run to end
     int status = waitForExit(m_pid, 5000);
     if (status < 0) {
         ::kill(m_pid, SIGKILL);
@@ -124,6 +125,26 @@ int RecorderProcess::stop()
     }
     m_pid = -1;
     return status;
+}
+
+int RecorderProcess::killHard()
+{
+    if (m_pid < 0)
+        return -1;
+    ::kill(m_pid, SIGKILL);
+    const int status = waitForExit(m_pid, 5000);
+    m_pid = -1;
+    return status;
+}
+
+bool RecorderProcess::suspend()
+{
+    return m_pid >= 0 && ::kill(m_pid, SIGSTOP) == 0;
+}
+
+bool RecorderProcess::resume()
+{
+    return m_pid >= 0 && ::kill(m_pid, SIGCONT) == 0;
 }
 
 int runRecorderForExitCode(const std::vector<std::string>& args, int timeoutMs)

@@ -28,6 +28,12 @@ public:
 
     // SIGTERM, then waits; returns the exit status (or -1).
     int stop();
+    // SIGKILL, as a crash or a power cut: nothing is closed in order.
+    int killHard();
+    // SIGSTOP / SIGCONT: the recorder hangs with its connections open.
+    bool suspend();
+    bool resume();
+    pid_t pid() const { return m_pid; }
 
 private:
     pid_t m_pid = -1;

@@ -14,8 +14,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
 #include <sstream>
 #include <thread>
 
@@ -382,4 +386,76 @@ TEST_F(Tovr, TraceHasOneLinePerCall)
     EXPECT_NE(text.find(loginText(port(), "admin", "admin", 115) + "\t0\n"), std::string::npos);
     EXPECT_NE(text.find(logoutText(handle) + "\t0\n"), std::string::npos);
     EXPECT_NE(text.find("{\"KEY\":\"INIT\"}\t0\n"), std::string::npos);
+}
+
+namespace {
+
+// Library timeouts for one test: the library reads them when it starts, so
+// it is ended before and after, and the suite's own values come back.
+class LibraryTimeouts {
+public:
+    explicit LibraryTimeouts(std::vector<std::pair<std::string, std::string>> values)
+    {
+        for (auto& [name, value] : values) {
+            const char* old = std::getenv(name.c_str());
+            m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+            ::setenv(name.c_str(), value.c_str(), 1);
+        }
+        call(R"({"KEY":"UNINIT"})");
+    }
+    ~LibraryTimeouts()
+    {
+        call(R"({"KEY":"UNINIT"})");
+        for (const auto& [name, old] : m_saved) {
+            if (old)
+                ::setenv(name.c_str(), old->c_str(), 1);
+            else
+                ::unsetenv(name.c_str());
+        }
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
+}  // namespace
+
+// The exchange's own timer ends a request that gets no answer: here the
+// heartbeat loss would come only after 20 s, so an answer of 8 within a few
+// seconds can only come from the request timeout (1 s).
+TEST_F(Tovr, ARequestTimesOutByItsOwnTimer)
+{
+    LibraryTimeouts timeouts({{"TOVR_REQUEST_TIMEOUT_MS", "1000"}, {"TOVR_HEARTBEAT_TIMEOUT_MS", "20000"}});
+    ASSERT_TRUE(httpPost(httpPort(), "/sim/freeze").json["frozen"].asBool());
+    const auto start = Clock::now();
+    std::uint32_t handle = 0;
+    EXPECT_EQ(call(loginText(port(), "admin", "admin", 120), &handle), 8);
+    EXPECT_EQ(handle, 0u);
+    EXPECT_LT(secondsSince(start), 10.0);
+    httpPost(httpPort(), "/sim/resume");
+}
+
+// A recorder with a slow heartbeat is not taken for lost between two of its
+// heartbeats: the library waits at least three of the recorder's intervals,
+// whatever its own (short) loss timeout says. The recorder's interval here
+// is 1.2 s against a library loss timeout of 0.3 s.
+TEST_F(Tovr, ALossNeedsThreeOfTheRecordersHeartbeatIntervals)
+{
+    LibraryTimeouts timeouts({{"TOVR_HEARTBEAT_INTERVAL_MS", "100"}, {"TOVR_HEARTBEAT_TIMEOUT_MS", "300"}});
+    RecorderProcess slow({"--heartbeat-ms", "1200"});
+    ASSERT_TRUE(slow.started()) << slow.firstLine();
+    const std::uint32_t userData = 121;
+    std::uint32_t handle = 0;
+    ASSERT_EQ(call(loginText(slow.devicePort(), "admin", "admin", userData), &handle), 0);
+    // Three of the recorder's heartbeats go by: the connection must hold
+    // all that time, which no event could show sooner.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3 * 1200 + 300));
+    EXPECT_TRUE(nettest::deviceCallbackCalls(userData).empty()) << "the device was taken for lost";
+    EXPECT_EQ(httpGet(slow.httpPort(), "/sim/status").json["loginsTotal"].asUInt(), 1u);
+    // A recorder that really goes silent is still noticed.
+    ASSERT_TRUE(slow.suspend());
+    EXPECT_TRUE(nettest::waitForDeviceCallbacks(userData, 1, 8000));
+    ASSERT_TRUE(slow.resume());
+    EXPECT_TRUE(nettest::waitForDeviceCallbacks(userData, 2, 8000));  // logged in again
+    EXPECT_EQ(call(logoutText(handle)), 0);
 }
