@@ -5,7 +5,8 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
+  clang libclang-rt-14-dev
   qt6-base-dev qt6-base-private-dev qt6-websockets-dev libqt6opengl6-dev
   qt6-multimedia-dev libgl-dev
   libjsoncpp-dev
