@@ -2,6 +2,8 @@
 // The host over stdin/stdout, as scripts use it.
 #include "HostProcess.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -289,8 +293,40 @@ TEST_F(StdioHost, GrabWritesAPngOfTheControl)
         QByteArray::fromBase64(inline_.value(QLatin1String("png")).toString().toLatin1()), "PNG");
     EXPECT_EQ(fromAnswer.size(), QSize(960, 540));
 
-    EXPECT_EQ(errorCodeOf(host().call("$grab", QJsonArray{host().homePath() + "/no/such/dir/x.png"})), -32000);
     EXPECT_EQ(errorCodeOf(host().call("$grab", QJsonArray{42})), -32602);
+}
+
+TEST_F(StdioHost, GrabIntoAFileThatCannotBeWrittenIsAnError)
+{
+    // A full device, a missing folder, a folder itself.
+    const QString paths[] = {QStringLiteral("/dev/full"), host().homePath() + QStringLiteral("/no/such/dir/x.png"),
+                             host().homePath()};
+    for (const QString& path : paths) {
+        const QJsonObject response = host().call("$grab", QJsonArray{path});
+        EXPECT_EQ(errorCodeOf(response), -32000) << qPrintable(path);
+        EXPECT_TRUE(response.value(QLatin1String("error")).toObject().value(QLatin1String("message")).toString()
+                        .contains(path));
+    }
+    EXPECT_FALSE(QFileInfo::exists(host().homePath() + QStringLiteral("/no")));
+
+    // A picture that fails to replace an older one leaves the older one whole.
+    const QString path = host().homePath() + QStringLiteral("/kept.png");
+    resultOf(host().call("$grab", QJsonArray{path}));
+    const QByteArray before = [&] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    ASSERT_FALSE(before.isEmpty());
+    QFile::setPermissions(host().homePath(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const QJsonObject refused = host().call("$grab", QJsonArray{path});
+    QFile::setPermissions(host().homePath(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (::geteuid() != 0) {  // root writes anywhere
+        EXPECT_EQ(errorCodeOf(refused), -32000);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), before);
+    }
 }
 
 TEST_F(StdioHost, InputIsDeliveredAndAnswered)
