@@ -6,7 +6,6 @@
 #include <QRegularExpression>
 #include <QVariant>
 
-#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -48,15 +47,23 @@ bool integerRange(VarType type, IntegerRange& range)
     return false;
 }
 
-// A short rendering of the offending value for error messages.
-QString describe(const QJsonValue& value)
+// A short rendering of the offending value for error messages; numbers as
+// the client wrote them.
+QString describe(const JsonNode& value)
 {
     QString text;
-    if (value.isString()) {
-        text = QStringLiteral("the text \"%1\"").arg(value.toString());
-    } else {
-        const QByteArray json = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    switch (value.kind) {
+    case JsonNode::Kind::String:
+        text = QStringLiteral("the text \"%1\"").arg(value.text);
+        break;
+    case JsonNode::Kind::Number:
+        text = QString::fromLatin1(value.numberText);
+        break;
+    default: {
+        const QByteArray json = QJsonDocument(QJsonArray{value.toValue()}).toJson(QJsonDocument::Compact);
         text = QString::fromUtf8(json.mid(1, json.size() - 2));  // without the brackets
+        break;
+    }
     }
     constexpr int kMaxChars = 60;
     if (text.size() > kMaxChars)
@@ -66,34 +73,21 @@ QString describe(const QJsonValue& value)
 
 // Splits an integer into sign and magnitude. Fails for a value that is not
 // an integer at all; `tooLarge` is set when it is one but beyond 64 bits.
-bool signAndMagnitude(const QJsonValue& value, bool& negative, std::uint64_t& magnitude, bool& tooLarge)
+bool signAndMagnitude(const JsonNode& value, bool& negative, std::uint64_t& magnitude, bool& tooLarge)
 {
     tooLarge = false;
-    if (value.isDouble()) {
-        const QVariant number = value.toVariant();
-        if (number.typeId() == QMetaType::LongLong) {
-            const qint64 v = number.toLongLong();
-            negative = v < 0;
-            magnitude = negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-            return true;
-        }
-        const double d = value.toDouble();
-        if (!std::isfinite(d) || std::trunc(d) != d)
+    if (value.kind == JsonNode::Kind::Number) {
+        quint64 exact = 0;
+        if (!integerFromLiteral(value.numberText, negative, exact, tooLarge))
             return false;
-        negative = d < 0;
-        const double abs = std::fabs(d);
-        if (abs >= 18446744073709551616.0) {  // 2^64
-            tooLarge = true;
-            return true;
-        }
-        magnitude = static_cast<std::uint64_t>(abs);
+        magnitude = exact;
         return true;
     }
-    if (value.isString()) {
+    if (value.kind == JsonNode::Kind::String) {
         // A decimal text, as automation accepts numeric strings: optional white
         // space around an optional sign and digits. No fractions, no hex.
         static const QRegularExpression decimal(QStringLiteral("^\\s*([+-]?)([0-9]+)\\s*$"));
-        const QRegularExpressionMatch m = decimal.match(value.toString());
+        const QRegularExpressionMatch m = decimal.match(value.text);
         if (!m.hasMatch())
             return false;
         negative = m.captured(1) == QLatin1String("-");
@@ -128,13 +122,13 @@ Variant makeInteger(VarType type, bool negative, std::uint64_t magnitude)
     return Variant::empty();
 }
 
-bool coerceInteger(const QJsonValue& value, VarType type, Variant& out, QString& why)
+bool coerceInteger(const JsonNode& value, VarType type, Variant& out, QString& why)
 {
     IntegerRange range{};
     integerRange(type, range);
     const QString expected = QStringLiteral("expects %1").arg(QLatin1String(range.text));
 
-    if (value.isBool()) {
+    if (value.kind == JsonNode::Kind::Bool) {
         // Automation's true is VARIANT_TRUE, -1: it fits the signed types
         // (true = -1, false = 0) but no unsigned one. Rather than accept false
         // and refuse true, booleans are refused for unsigned arguments.
@@ -142,7 +136,7 @@ bool coerceInteger(const QJsonValue& value, VarType type, Variant& out, QString&
             why = QStringLiteral("%1, got a boolean (automation's true is -1)").arg(expected);
             return false;
         }
-        out = makeInteger(type, value.toBool(), value.toBool() ? 1 : 0);
+        out = makeInteger(type, value.boolean, value.boolean ? 1 : 0);
         return true;
     }
 
@@ -163,30 +157,35 @@ bool coerceInteger(const QJsonValue& value, VarType type, Variant& out, QString&
     return true;
 }
 
-bool coerceText(const QJsonValue& value, Variant& out, QString& why)
+bool coerceText(const JsonNode& value, Variant& out, QString& why)
 {
-    switch (value.type()) {
-    case QJsonValue::String:
-        out = Variant::bstr(value.toString());
+    switch (value.kind) {
+    case JsonNode::Kind::String:
+        out = Variant::bstr(value.text);
         return true;
-    case QJsonValue::Null:
-    case QJsonValue::Undefined:
+    case JsonNode::Kind::Null:
         out = Variant::bstr(QString());
         return true;
-    case QJsonValue::Bool:
+    case JsonNode::Kind::Bool:
         // Automation converts VARIANT_TRUE to its number, -1.
-        out = Variant::bstr(value.toBool() ? QStringLiteral("-1") : QStringLiteral("0"));
+        out = Variant::bstr(value.boolean ? QStringLiteral("-1") : QStringLiteral("0"));
         return true;
-    case QJsonValue::Double: {
-        const QVariant number = value.toVariant();
-        if (number.typeId() == QMetaType::LongLong)
-            out = Variant::bstr(QString::number(number.toLongLong()));
-        else
-            out = Variant::bstr(QString::number(value.toDouble(), 'g', 15));  // automation's 15 digits
+    case JsonNode::Kind::Number: {
+        // An integer that fits 64 bits keeps all its digits; any other number
+        // is a double, shown with automation's 15 significant digits.
+        bool negative = false;
+        quint64 magnitude = 0;
+        bool tooLarge = false;
+        if (integerFromLiteral(value.numberText, negative, magnitude, tooLarge) && !tooLarge
+            && magnitude <= (negative ? quint64(1) << 63 : std::numeric_limits<quint64>::max() >> 1)) {
+            out = Variant::bstr((negative ? QStringLiteral("-") : QString()) + QString::number(magnitude));
+        } else {
+            out = Variant::bstr(QString::number(value.toValue().toDouble(), 'g', 15));
+        }
         return true;
     }
-    case QJsonValue::Array:
-    case QJsonValue::Object:
+    case JsonNode::Kind::Array:
+    case JsonNode::Kind::Object:
         break;
     }
     why = QStringLiteral("expects a text (BSTR), got %1").arg(describe(value));
@@ -196,6 +195,11 @@ bool coerceText(const QJsonValue& value, Variant& out, QString& why)
 }  // namespace
 
 bool coerceArgument(const QJsonValue& value, VarType type, Variant& out, QString& why)
+{
+    return coerceArgument(nodeFromValue(value), type, out, why);
+}
+
+bool coerceArgument(const JsonNode& value, VarType type, Variant& out, QString& why)
 {
     if (type == VarType::BSTR)
         return coerceText(value, out, why);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "control/Automation.h"
+#include "host/JsonText.h"
 
 #include <QJsonValue>
 #include <QString>
@@ -15,7 +16,10 @@ namespace host {
 
 // Converts one JSON argument to an automation value of the given type. On
 // failure returns false and says why in `why` (without naming the argument;
-// the caller adds which argument it was).
+// the caller adds which argument it was). Numbers are read from their text
+// as the client wrote it, exactly, and quoted so in `why`.
+bool coerceArgument(const JsonNode& value, VarType type, Variant& out, QString& why);
+// The same for a value in Qt's types.
 bool coerceArgument(const QJsonValue& value, VarType type, Variant& out, QString& why);
 
 // The JSON form of a result or event argument: UI4/UI2/UI8 as unsigned

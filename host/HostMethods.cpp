@@ -9,6 +9,9 @@
 #include "platform/Debug.h"
 
 #include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -49,6 +52,48 @@ void debugLines(const QJsonValue&, const CallerContext&, const RpcResponder& res
     responder.result(lines);
 }
 
+QByteArray encodePng(const QImage& image)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG"))
+        return QByteArray();
+    return png;
+}
+
+// Writes the whole file or reports why not. A regular file is written
+// beside its place and renamed over it only once complete, so a full disk
+// leaves no truncated picture behind; a device or pipe (/dev/stdout, a
+// FIFO) is written in place, and every write is checked.
+bool writeFile(const QString& path, const QByteArray& data, QString& why)
+{
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile() && !info.isDir()) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+            why = file.errorString();
+            return false;
+        }
+        if (file.write(data) != data.size()) {
+            why = file.errorString();
+            return false;
+        }
+        return true;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        why = file.errorString();
+        return false;
+    }
+    if (file.write(data) != data.size() || !file.commit()) {
+        why = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
 void grab(const ScreenGrabber& grabber, const QJsonValue& params, const CallerContext& caller,
           const RpcResponder& responder)
 {
@@ -75,17 +120,20 @@ void grab(const ScreenGrabber& grabber, const QJsonValue& params, const CallerCo
         return;
     }
     QJsonObject answer{{"width", image.width()}, {"height", image.height()}};
+    const QByteArray png = encodePng(image);
+    if (png.isEmpty()) {
+        responder.error(rpc::kHostFailure, QStringLiteral("$grab: the picture could not be encoded"));
+        return;
+    }
     if (toFile) {
-        if (!image.save(path.toString(), "PNG")) {
-            responder.error(rpc::kHostFailure, QStringLiteral("$grab: could not write %1").arg(path.toString()));
+        QString why;
+        if (!writeFile(path.toString(), png, why)) {
+            responder.error(rpc::kHostFailure,
+                            QStringLiteral("$grab: could not write %1: %2").arg(path.toString(), why));
             return;
         }
         answer.insert(QStringLiteral("path"), path.toString());
     } else {
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
         answer.insert(QStringLiteral("png"), QString::fromLatin1(png.toBase64()));
     }
     responder.result(answer);

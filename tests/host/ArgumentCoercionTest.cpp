@@ -8,11 +8,15 @@
 
 namespace {
 
-// The value as a JSON document would carry it (so that numbers go through
-// the same parser as on the wire).
-QJsonValue wire(const char* json)
+// The value as a request would carry it (so that numbers go through the
+// same reader as on the wire, their texts kept).
+host::JsonNode wire(const char* json)
 {
-    return QJsonDocument::fromJson(QByteArray("[") + json + "]").array().first();
+    host::JsonNode node;
+    QString error;
+    qsizetype offset = 0;
+    EXPECT_TRUE(host::parseJsonText(json, node, error, offset)) << json << ": " << qPrintable(error);
+    return node;
 }
 
 struct Case {
@@ -57,6 +61,72 @@ TEST(Coercion, IntegersAreAcceptedInRangeAndRefusedOutside)
     }
 }
 
+// Every digit counts: a coercion through float (24-bit mantissa), double
+// (53 bits) or "%g" (six significant digits) changes these values.
+TEST(Coercion, ManyDigitIntegersAreExactWhetherNumberOrText)
+{
+    const Case cases[] = {
+        {"1234567", VarType::UI4, true, 1234567},        {"\"1234567\"", VarType::UI4, true, 1234567},
+        {"16777217", VarType::UI4, true, 16777217},      {"\"16777217\"", VarType::I4, true, 16777217},
+        {"4294967295", VarType::UI4, true, 4294967295LL}, {"\"4294967295\"", VarType::UI4, true, 4294967295LL},
+        {"2147483647", VarType::I4, true, 2147483647},   {"\"2147483647\"", VarType::I4, true, 2147483647},
+        {"\"-2147483648\"", VarType::I4, true, -2147483648LL}, {"-2147483647", VarType::I4, true, -2147483647},
+        {"4294967295.000", VarType::UI4, true, 4294967295LL}, {"42949672.95e2", VarType::UI4, true, 4294967295LL},
+        {"4294967294.9999999", VarType::UI4, false, 0},  {"2147483647.5", VarType::I4, false, 0},
+        {"\"999999\"", VarType::UI2, false, 0},           {"-32767", VarType::I2, true, -32767},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.json) + " as " + varTypeName(c.type));
+        Variant out;
+        QString why;
+        ASSERT_EQ(host::coerceArgument(wire(c.json), c.type, out, why), c.accepted) << qPrintable(why);
+        if (c.accepted) {
+            EXPECT_EQ(out.integer, c.integer);
+        }
+    }
+    // The same through Qt's own types (values made by the host itself).
+    Variant out;
+    QString why;
+    ASSERT_TRUE(host::coerceArgument(QJsonValue(qint64(4294967295LL)), VarType::UI4, out, why));
+    EXPECT_EQ(out.integer, 4294967295LL);
+    ASSERT_TRUE(host::coerceArgument(QJsonValue(QStringLiteral("1234567")), VarType::UI4, out, why));
+    EXPECT_EQ(out.integer, 1234567);
+}
+
+TEST(Coercion, NumbersBeyondADoubleAreRefusedAsOutOfRangeNotAsBadJson)
+{
+    for (const char* json : {"1e400", "-1e400", "1E+400", "123456789012345678901234567890"}) {
+        Variant out;
+        QString why;
+        EXPECT_FALSE(host::coerceArgument(wire(json), VarType::UI4, out, why)) << json;
+        EXPECT_TRUE(why.contains(QLatin1String(json))) << qPrintable(why);
+        EXPECT_TRUE(why.contains(QLatin1String("out of range"))) << qPrintable(why);
+    }
+    // Tiny is not an integer; zero written with a huge exponent is.
+    Variant out;
+    QString why;
+    EXPECT_FALSE(host::coerceArgument(wire("1e-400"), VarType::UI4, out, why));
+    EXPECT_TRUE(why.contains(QLatin1String("1e-400"))) << qPrintable(why);
+    ASSERT_TRUE(host::coerceArgument(wire("0e999999999999"), VarType::UI4, out, why)) << qPrintable(why);
+    EXPECT_EQ(out.integer, 0);
+}
+
+TEST(Coercion, RefusalsQuoteTheNumberAsWritten)
+{
+    const struct {
+        const char* json;
+        VarType type;
+    } cases[] = {{"18446744073709551615", VarType::UI4}, {"18446744073709551616", VarType::UI8},
+                 {"9007199254740993", VarType::I4},      {"4294967296", VarType::UI4},
+                 {"-9223372036854775809", VarType::I4},  {"1.00000000000000000001", VarType::UI2}};
+    for (const auto& c : cases) {
+        Variant out;
+        QString why;
+        ASSERT_FALSE(host::coerceArgument(wire(c.json), c.type, out, why)) << c.json;
+        EXPECT_TRUE(why.contains(QString::fromLatin1(c.json))) << c.json << ": " << qPrintable(why);
+    }
+}
+
 TEST(Coercion, Ui8TakesTheFull64Bits)
 {
     Variant out;
@@ -65,6 +135,12 @@ TEST(Coercion, Ui8TakesTheFull64Bits)
     EXPECT_EQ(out.uint64, 18446744073709551615ULL);
     EXPECT_FALSE(host::coerceArgument(wire("\"18446744073709551616\""), VarType::UI8, out, why));
     EXPECT_FALSE(host::coerceArgument(wire("-1"), VarType::UI8, out, why));
+    // As a number too, without passing through a double.
+    ASSERT_TRUE(host::coerceArgument(wire("18446744073709551615"), VarType::UI8, out, why));
+    EXPECT_EQ(out.uint64, 18446744073709551615ULL);
+    ASSERT_TRUE(host::coerceArgument(wire("9007199254740993"), VarType::UI8, out, why));
+    EXPECT_EQ(out.uint64, 9007199254740993ULL);
+    EXPECT_FALSE(host::coerceArgument(wire("18446744073709551616"), VarType::UI8, out, why));
 }
 
 TEST(Coercion, TextsTakeAnyScalarAsAutomationWould)
@@ -73,7 +149,10 @@ TEST(Coercion, TextsTakeAnyScalarAsAutomationWould)
         const char* json;
         const char* text;
     } cases[] = {{"\"x\"", "x"}, {"null", ""}, {"5", "5"}, {"-12", "-12"}, {"1.5", "1.5"}, {"true", "-1"},
-                 {"false", "0"}, {"4294967296", "4294967296"}};
+                 {"false", "0"}, {"4294967296", "4294967296"},
+                 // every digit of an integer, not "%g"'s six or a double's 15-17
+                 {"1234567", "1234567"}, {"16777217", "16777217"}, {"9007199254740993", "9007199254740993"},
+                 {"-9223372036854775808", "-9223372036854775808"}, {"1e3", "1000"}, {"-0", "0"}};
     for (const auto& c : cases) {
         Variant out;
         QString why;

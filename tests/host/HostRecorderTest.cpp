@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QThread>
 #include <QTemporaryDir>
 
@@ -140,6 +141,32 @@ TEST_F(HostWithRecorder, FolderDialogKeepsTheHostServing)
     while (!dialogGone && !repaint.hasExpired())
         dialogGone = grab() == withoutDialog;
     EXPECT_TRUE(dialogGone);
+
+    // A batch whose first member opens the dialog answers once the dialog
+    // has closed and its second member has run; calls on their own are
+    // served meanwhile.
+    host.sendLine(QByteArray(R"([{"jsonrpc":"2.0","id":9101,"method":"GetFolderPath","params":[)") +
+                  QByteArray::number(id) + R"(]},{"jsonrpc":"2.0","id":9102,"method":"GetVolume","params":[)" +
+                  QByteArray::number(id) + "]}]");
+    QDeadlineTimer opened(5000);
+    bool batchDialogShown = false;
+    while (!batchDialogShown && !opened.hasExpired())
+        batchDialogShown = grab() != withoutDialog;  // each answer read here is a lone call's, not the batch's
+    EXPECT_TRUE(batchDialogShown);
+    host.sendLine(R"({"jsonrpc":"2.0","id":9103,"method":"$input","params":[{"type":"key","key":"Escape"}]})");
+    QJsonArray batch;
+    for (QDeadlineTimer answered(5000); batch.isEmpty() && !answered.hasExpired();) {
+        const std::optional<QByteArray> line = host.readLine(3000);
+        if (!line)
+            break;
+        const QJsonDocument document = QJsonDocument::fromJson(*line);
+        if (document.isArray())
+            batch = document.array();
+    }
+    ASSERT_EQ(batch.size(), 2);
+    EXPECT_EQ(batch.at(0).toObject().value(QLatin1String("result")), QJsonValue(QString()));
+    EXPECT_EQ(batch.at(1).toObject().value(QLatin1String("id")).toInt(), 9102);
+    EXPECT_EQ(batch.at(1).toObject().value(QLatin1String("result")).toInteger(), 50);
 }
 
 }  // namespace

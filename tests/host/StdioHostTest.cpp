@@ -2,6 +2,8 @@
 // The host over stdin/stdout, as scripts use it.
 #include "HostProcess.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -105,7 +109,6 @@ TEST_F(StdioHost, MalformedRequestsGetStandardErrors)
         {R"({"id":1,"method":"GetVolume","params":[1]})", -32600},           // no "jsonrpc"
         {R"({"jsonrpc":"2.0","id":2,"method":7})", -32600},                    // method not a text
         {R"({"jsonrpc":"2.0","id":3,"method":"GetVolume","params":5})", -32600},
-        {R"([{"jsonrpc":"2.0","id":4,"method":"GetVolume","params":[1]}])", -32600},  // batch
         {R"(42)", -32600},
     };
     for (const auto& [line, code] : cases) {
@@ -114,6 +117,118 @@ TEST_F(StdioHost, MalformedRequestsGetStandardErrors)
         ASSERT_TRUE(response.has_value()) << line;
         EXPECT_EQ(errorCodeOf(*response), code) << line;
     }
+}
+
+// The answer line as JSON (an object or a batch's array) to a request
+// written over several lines here and sent as one.
+QJsonDocument answerTo(HostProcess& host, const QByteArray& request)
+{
+    const QByteArray line = QByteArray(request).replace('\n', ' ');
+    host.sendLine(line);
+    const std::optional<QByteArray> answer = host.readLine();
+    EXPECT_TRUE(answer.has_value()) << line.constData();
+    return QJsonDocument::fromJson(answer.value_or(QByteArray()));
+}
+
+TEST_F(StdioHost, InvalidRequestsAreAnsweredWithIdNullEvenWithoutAnId)
+{
+    const QByteArray invalid[] = {
+        R"({"jsonrpc":"2.0","method":1,"params":"bar"})",
+        R"({"jsonrpc":"2.0","method":"GetVolume","params":5})",
+        R"({"jsonrpc":"1.0","method":"GetVolume","params":[1]})",
+        R"({"method":"GetVolume","params":[1]})",
+        R"({"jsonrpc":"2.0","id":[1],"method":"GetVolume","params":[1]})",
+        R"({"jsonrpc":"2.0","id":{},"method":"GetVolume","params":[1]})",
+        R"("GetVolume")",
+    };
+    for (const QByteArray& line : invalid) {
+        const QJsonObject answer = answerTo(host(), line).object();
+        EXPECT_EQ(errorCodeOf(answer), -32600) << line.constData();
+        EXPECT_TRUE(answer.contains(QLatin1String("id")) && answer.value(QLatin1String("id")).isNull()) << line.constData();
+    }
+    // A parse error is -32700 with id null.
+    const QJsonObject parse = answerTo(host(), R"({"jsonrpc":"2.0","method":"GetVolume","params":[1],)").object();
+    EXPECT_EQ(errorCodeOf(parse), -32700);
+    EXPECT_TRUE(parse.value(QLatin1String("id")).isNull());
+}
+
+TEST_F(StdioHost, NumbersAreJudgedAsWrittenNotAsADoubleHoldsThem)
+{
+    // Valid JSON beyond a double's range is a wrong argument, not a parse error.
+    for (const QByteArray number : {"1e400", "-1e400", "1e-400"}) {
+        const QJsonObject answer =
+            answerTo(host(), R"({"jsonrpc":"2.0","id":1,"method":"GetVolume","params":[)" + number + "]}").object();
+        EXPECT_EQ(errorCodeOf(answer), -32602) << number.constData();
+        EXPECT_TRUE(answer.value(QLatin1String("error")).toObject().value(QLatin1String("message")).toString().contains(
+            QLatin1String(number)));
+    }
+    // The message quotes 2^64-1 as written, not as the double 1.8446744073709552e+19.
+    const QJsonObject huge =
+        answerTo(host(), R"({"jsonrpc":"2.0","id":2,"method":"GetVolume","params":[18446744073709551615]})").object();
+    const QString message = huge.value(QLatin1String("error")).toObject().value(QLatin1String("message")).toString();
+    EXPECT_EQ(errorCodeOf(huge), -32602);
+    EXPECT_TRUE(message.contains(QLatin1String("got 18446744073709551615,"))) << qPrintable(message);
+    // Integral numbers written with a fraction or exponent are integers.
+    EXPECT_EQ(resultOf(answerTo(host(), R"({"jsonrpc":"2.0","id":3,"method":"GetVolume","params":[4294967295.0]})")
+                           .object()),
+              QJsonValue(1000));
+    EXPECT_EQ(resultOf(answerTo(host(), R"({"jsonrpc":"2.0","id":4,"method":"SwitchPage","params":[2e0]})").object()),
+              QJsonValue(0));
+    resultOf(host().call("SwitchPage", QJsonArray{0}));
+}
+
+TEST_F(StdioHost, BatchesAnswerWithAnArrayOfTheirMembersAnswers)
+{
+    const QJsonArray answers = answerTo(host(), R"([
+        {"jsonrpc":"2.0","id":"a","method":"GetVolume","params":[1]},
+        {"jsonrpc":"2.0","method":"SetClientID","params":[3]},
+        {"foo":"boo"},
+        {"jsonrpc":"2.0","id":"c","method":"NoSuchMethod"},
+        {"jsonrpc":"2.0","id":"d","method":"StartView","params":[0,0,0]},
+        {"jsonrpc":"2.0","method":"NoSuchMethod"}
+    ])").array();
+    ASSERT_EQ(answers.size(), 4);  // the two notifications get none
+    EXPECT_EQ(answers.at(0).toObject().value(QLatin1String("id")), QJsonValue("a"));
+    EXPECT_EQ(resultOf(answers.at(0).toObject()), QJsonValue(1000));
+    EXPECT_EQ(errorCodeOf(answers.at(1).toObject()), -32600);
+    EXPECT_TRUE(answers.at(1).toObject().value(QLatin1String("id")).isNull());
+    EXPECT_EQ(errorCodeOf(answers.at(2).toObject()), -32601);
+    EXPECT_EQ(answers.at(3).toObject().value(QLatin1String("id")), QJsonValue("d"));
+    EXPECT_EQ(resultOf(answers.at(3).toObject()), QJsonValue(qint64(4294967295LL)));
+
+    // Members that are not requests are each answered as invalid.
+    const QJsonArray scalars = answerTo(host(), "[1,2]").array();
+    ASSERT_EQ(scalars.size(), 2);
+    for (const QJsonValue& answer : scalars) {
+        EXPECT_EQ(errorCodeOf(answer.toObject()), -32600);
+        EXPECT_TRUE(answer.toObject().value(QLatin1String("id")).isNull());
+    }
+    // An empty batch is one invalid request.
+    const QJsonDocument empty = answerTo(host(), "[]");
+    ASSERT_TRUE(empty.isObject());
+    EXPECT_EQ(errorCodeOf(empty.object()), -32600);
+    EXPECT_TRUE(empty.object().value(QLatin1String("id")).isNull());
+    // A batch beyond the limit is refused as a whole.
+    QByteArray tooMany = "[";
+    for (int i = 0; i < 101; ++i)
+        tooMany += QByteArray(i ? "," : "") + R"({"jsonrpc":"2.0","id":1,"method":"GetVolume","params":[1]})";
+    const QJsonDocument refused = answerTo(host(), tooMany + "]");
+    ASSERT_TRUE(refused.isObject());
+    EXPECT_EQ(errorCodeOf(refused.object()), -32600);
+    // Input members answer when delivered; the batch waits for them.
+    const QJsonArray inputs = answerTo(host(), R"([
+        {"jsonrpc":"2.0","id":1,"method":"$input","params":{"type":"click","x":5,"y":5}},
+        {"jsonrpc":"2.0","id":2,"method":"GetVolume","params":[1]}
+    ])").array();
+    ASSERT_EQ(inputs.size(), 2);
+    EXPECT_TRUE(resultOf(inputs.at(0).toObject()).isNull());
+}
+
+TEST_F(StdioHost, ABatchOfNotificationsGetsNoAnswer)
+{
+    host().sendLine(R"([{"jsonrpc":"2.0","method":"SetClientID","params":[5]},{"jsonrpc":"2.0","method":"x"}])");
+    // The next line is the answer to this call, not to the batch.
+    EXPECT_EQ(resultOf(host().call("GetVolume", QJsonArray{1})), QJsonValue(1000));
 }
 
 TEST_F(StdioHost, NotificationsAreRunButNotAnswered)
@@ -178,8 +293,40 @@ TEST_F(StdioHost, GrabWritesAPngOfTheControl)
         QByteArray::fromBase64(inline_.value(QLatin1String("png")).toString().toLatin1()), "PNG");
     EXPECT_EQ(fromAnswer.size(), QSize(960, 540));
 
-    EXPECT_EQ(errorCodeOf(host().call("$grab", QJsonArray{host().homePath() + "/no/such/dir/x.png"})), -32000);
     EXPECT_EQ(errorCodeOf(host().call("$grab", QJsonArray{42})), -32602);
+}
+
+TEST_F(StdioHost, GrabIntoAFileThatCannotBeWrittenIsAnError)
+{
+    // A full device, a missing folder, a folder itself.
+    const QString paths[] = {QStringLiteral("/dev/full"), host().homePath() + QStringLiteral("/no/such/dir/x.png"),
+                             host().homePath()};
+    for (const QString& path : paths) {
+        const QJsonObject response = host().call("$grab", QJsonArray{path});
+        EXPECT_EQ(errorCodeOf(response), -32000) << qPrintable(path);
+        EXPECT_TRUE(response.value(QLatin1String("error")).toObject().value(QLatin1String("message")).toString()
+                        .contains(path));
+    }
+    EXPECT_FALSE(QFileInfo::exists(host().homePath() + QStringLiteral("/no")));
+
+    // A picture that fails to replace an older one leaves the older one whole.
+    const QString path = host().homePath() + QStringLiteral("/kept.png");
+    resultOf(host().call("$grab", QJsonArray{path}));
+    const QByteArray before = [&] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    ASSERT_FALSE(before.isEmpty());
+    QFile::setPermissions(host().homePath(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const QJsonObject refused = host().call("$grab", QJsonArray{path});
+    QFile::setPermissions(host().homePath(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (::geteuid() != 0) {  // root writes anywhere
+        EXPECT_EQ(errorCodeOf(refused), -32000);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), before);
+    }
 }
 
 TEST_F(StdioHost, InputIsDeliveredAndAnswered)

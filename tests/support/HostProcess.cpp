@@ -35,6 +35,8 @@ HostProcess::~HostProcess()
 {
     if (m_process.state() != QProcess::NotRunning) {
         m_process.closeWriteChannel();
+        if (!m_arguments.contains(QStringLiteral("--stdio")))
+            m_process.terminate();  // it does not read stdin
         if (!m_process.waitForFinished(10000)) {
             m_process.kill();
             m_process.waitForFinished(2000);
@@ -61,7 +63,7 @@ void HostProcess::sendLine(const QByteArray& line)
     m_process.waitForBytesWritten(1000);
 }
 
-std::optional<QJsonObject> HostProcess::readMessage(int timeoutMs)
+std::optional<QByteArray> HostProcess::readLine(int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
     while (!m_process.canReadLine()) {
@@ -69,10 +71,17 @@ std::optional<QJsonObject> HostProcess::readMessage(int timeoutMs)
             return std::nullopt;
         m_process.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
     }
-    const QByteArray line = m_process.readLine().trimmed();
+    return m_process.readLine().trimmed();
+}
+
+std::optional<QJsonObject> HostProcess::readMessage(int timeoutMs)
+{
+    const std::optional<QByteArray> line = readLine(timeoutMs);
+    if (!line)
+        return std::nullopt;
     QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(line, &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << "not JSON on stdout: " << line.constData();
+    const QJsonDocument document = QJsonDocument::fromJson(*line, &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << "not JSON on stdout: " << line->constData();
     return document.object();
 }
 
@@ -138,6 +147,14 @@ std::optional<QJsonObject> HostProcess::takeNotification(const QString& event,
 int HostProcess::closeInputAndWait(int timeoutMs)
 {
     m_process.closeWriteChannel();
+    if (!m_process.waitForFinished(timeoutMs))
+        return -1;
+    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+}
+
+int HostProcess::terminateAndWait(int timeoutMs)
+{
+    m_process.terminate();
     if (!m_process.waitForFinished(timeoutMs))
         return -1;
     return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real velk-dvr-host as a subprocess over stdio, in a fresh home folder
-// and with no display (so it chooses the offscreen platform itself).
+// and with no display (so it chooses the offscreen platform itself). A host
+// still running at the end is asked to end (end of input for a --stdio host,
+// SIGTERM for one without) and killed only if it does not.
 #pragma once
 
 #include <QJsonObject>
@@ -29,6 +31,9 @@ public:
     QString homePath() const { return m_home.path(); }
 
     void sendLine(const QByteArray& line);
+    // The next line on stdout without its line break, or nothing within the
+    // timeout (a batch's answer is an array, not an object).
+    std::optional<QByteArray> readLine(int timeoutMs = 10000);
     // The next JSON line on stdout, or nothing within the timeout.
     std::optional<QJsonObject> readMessage(int timeoutMs = 10000);
     // Sends a request with a fresh id and returns its response; notifications
@@ -47,6 +52,9 @@ public:
 
     // Closes stdin and waits for the host to end; its exit code, or -1.
     int closeInputAndWait(int timeoutMs = 10000);
+    // Sends SIGTERM and waits for the host to end by itself; its exit code,
+    // or -1 when it did not end in time or died of a signal.
+    int terminateAndWait(int timeoutMs = 10000);
 
 private:
     QProcess m_process;
