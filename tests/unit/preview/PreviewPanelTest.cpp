@@ -12,7 +12,9 @@
 #include "preview/VideoStatus.h"
 #include "widgets/LanguageTable.h"
 
+#include <QFile>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -245,6 +247,45 @@ TEST_F(PreviewPanel, PagingSelectsTheFirstWindowOfThePage)
     EXPECT_EQ(panel->grid().selected(), panel->slotWindow(4)->windowIndex());
     panel->previousGroup();
     EXPECT_EQ(panel->activeChannel(), 0);
+}
+
+TEST_F(PreviewPanel, RecordingAndSnapshotsReportAFolderThatCannotBeUsed)
+{
+    startAndWait(2);
+    for (int i = 0; i < 2; ++i)
+        ASSERT_TRUE(waitUntil([&] { return panel->slotWindow(i)->isPlaying(); }));
+    QTemporaryDir dir;
+    QFile blocker(dir.path() + QStringLiteral("/a-file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    // Refused before any window tries: relative, a drive letter, a network share.
+    for (const QString& unusable : {QStringLiteral("rec/"), QStringLiteral("D:\\rec\\"),
+                                    QStringLiteral("\\\\server\\share\\rec")}) {
+        SCOPED_TRACE(unusable.toStdString());
+        EXPECT_EQ(panel->startLocalRecord(unusable, QStringLiteral("10.0.0.5")), CChannelEX::kRecordFileNotCreated);
+        EXPECT_EQ(panel->recordFolder(), unusable) << "the menu's recording uses it too, and fails the same way";
+        QString saved;
+        int channel = -1;
+        EXPECT_EQ(panel->captureImage(unusable, QStringLiteral("10.0.0.5"), &saved, &channel),
+                  CChannelEX::kRecordFileNotCreated);
+        EXPECT_TRUE(saved.isEmpty());
+    }
+    // Usable as text, but the windows cannot create their files.
+    EXPECT_EQ(panel->startLocalRecord(blocker.fileName() + QStringLiteral("/rec/"), QStringLiteral("10.0.0.5")),
+              CChannelEX::kRecordFileNotCreated);
+    EXPECT_EQ(fake_stream::count("REQUESTIFRAME"), 0u);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_FALSE(panel->slotWindow(i)->isRecording()) << i;
+
+    // A folder that works records every playing window; a snapshot of a
+    // window without a picture saves nothing and says so.
+    EXPECT_EQ(panel->startLocalRecord(dir.path() + QStringLiteral("/rec/"), QStringLiteral("10.0.0.5")), 0);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_TRUE(panel->slotWindow(i)->isRecording()) << i;
+    panel->stopLocalRecord();
+    EXPECT_EQ(panel->captureImage(dir.path() + QStringLiteral("/snaps/"), QStringLiteral("10.0.0.5")),
+              CChannelEX::kNoStream);
 }
 
 TEST_F(PreviewPanel, StreamTypeChangesReachTheControl)
