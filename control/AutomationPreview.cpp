@@ -19,7 +19,8 @@ void addPreviewMethods(std::vector<MethodInfo>& t)
                  [](CVELK_DVRCtrl& c, const Args& a) {
                      return Variant::ui4(c.StartRecord(a[0].asUI4(), a[1].asUI4(), a[2].text));
                  },
-                 false, {}, "Unlisted id: 1. Else starts local recording of the live channels; 0."});
+                 false, {}, "Unlisted id: 1. Else starts local recording of the live channels; 0, or 0x8002001f when the record "
+                 "folder cannot be used (nothing starts) or a playing channel could not create its file."});
     t.push_back({9, "StopRecord", {{"devId", UI4}, {"unused", UI4}}, UI4,
                  [](CVELK_DVRCtrl& c, const Args& a) {
                      return Variant::ui4(c.StopRecord(a[0].asUI4(), a[1].asUI4()));
@@ -27,7 +28,9 @@ void addPreviewMethods(std::vector<MethodInfo>& t)
                  false, {}, "Unlisted id: 1. Else stops local recording; 0."});
     t.push_back({12, "CaptureImage", {{"devId", UI4}}, UI4,
                  [](CVELK_DVRCtrl& c, const Args& a) { return Variant::ui4(c.CaptureImage(a[0].asUI4())); }, false,
-                 {}, "Unlisted id: 1. Else takes a snapshot of the active live channel; 0."});
+                 {}, "Unlisted id: 1. Else takes a snapshot of the active live channel: 0 when saved; 0x8002001f when "
+                 "the snapshot folder cannot be used or the file could not be written; 0x80020002 when no "
+                 "window is selected or it has no picture yet."});
     t.push_back({13, "SetPreviewSoundState", {{"devId", UI4}, {"on", UI4}}, UI4,
                  [](CVELK_DVRCtrl& c, const Args& a) {
                      return Variant::ui4(c.SetPreviewSoundState(a[0].asUI4(), a[1].asUI4()));

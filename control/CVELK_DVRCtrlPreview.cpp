@@ -129,8 +129,11 @@ std::uint32_t CVELK_DVRCtrl::StartRecord(std::uint32_t devId, std::uint32_t /*un
     DeviceSession* session = listedSession(devId);
     if (!session)
         return 1;
-    session->startLocalRecord();
-    return 0;
+    // A record folder that cannot be used, or a window that could not
+    // create its file, is reported (0x8002001f); without a preview panel
+    // there is nothing to record.
+    const std::int32_t started = session->startLocalRecord();
+    return started == 1 ? 0u : static_cast<std::uint32_t>(started);
 }
 
 std::uint32_t CVELK_DVRCtrl::StopRecord(std::uint32_t devId, std::uint32_t /*unused*/)
@@ -150,9 +153,11 @@ std::uint32_t CVELK_DVRCtrl::CaptureImage(std::uint32_t devId)
     if (!preview)
         return 0;
     int channel = -1;
-    const QString saved = preview->captureImage(session->settings().snapPath(), session->address(), &channel);
+    QString saved;
+    const std::int32_t result =
+        preview->captureImage(session->settings().snapPath(), session->address(), &saved, &channel);
     // The page is told where the file went, so that it can offer it.
-    if (!saved.isEmpty() && m_snapshotSink)
+    if (result == 0 && m_snapshotSink)
         m_snapshotSink(saved, channel);
-    return 0;
+    return static_cast<std::uint32_t>(result);
 }

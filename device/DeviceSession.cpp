@@ -189,13 +189,12 @@ int DeviceSession::capture()
     return 0;
 }
 
-int DeviceSession::startLocalRecord()
+std::int32_t DeviceSession::startLocalRecord()
 {
     if (!m_preview) {
         return 1;
     }
-    m_preview->startLocalRecord(m_settings.recordPath(), m_address);
-    return 0;
+    return m_preview->startLocalRecord(m_settings.recordPath(), m_address);
 }
 
 int DeviceSession::activeChannel() const

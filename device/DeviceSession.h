@@ -38,7 +38,9 @@ public:
 
     int closeAllLiveChannels(int reasonFlag);
     int capture();
-    int startLocalRecord();
+    // 1 without a preview panel, else the panel's result: 0, or 0x8002001f
+    // when the record folder cannot be used or a file could not be created.
+    std::int32_t startLocalRecord();
     int activeChannel() const;
     std::uint32_t switchStreamType(std::uint32_t type);
     bool allChannelsOpen() const;

@@ -24,7 +24,8 @@ public:
 
     virtual void closeAllChannels(int reasonFlag) = 0;
     virtual void capture(const QString& snapFolder, const QString& address) = 0;
-    virtual void startLocalRecord(const QString& recordFolder, const QString& address) = 0;
+    // 0, or 0x8002001f when the folder cannot be used or a file could not be created.
+    virtual std::int32_t startLocalRecord(const QString& recordFolder, const QString& address) = 0;
     virtual void stopLocalRecord() = 0;
     virtual int activeChannel() const = 0;                 // -1 when none
     virtual std::uint32_t streamType() const = 0;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/SessionSettings.h"
 
+#include "platform/LocalFolder.h"
 #include "platform/Profile.h"
 #include "platform/Text.h"
 
@@ -89,14 +90,24 @@ bool fitsOnOneLine(const QString& value)
     return true;
 }
 
-// Creates the folders of an absolute path. A relative path (or one with a
-// drive letter, which this platform reads as relative) has no fixed base
-// here, and creating it would put folders wherever the process happens to run.
-void createFolders(const QString& path)
+bool isFolderKey(const QString& key)
 {
-    const std::string forward = platform::toForwardSlashes(platform::toUtf8(path));
-    if (!forward.empty() && forward.front() == '/') {
-        platform::createFoldersOf(forward);
+    return fieldCharsFor(key) == SessionSettings::kPathChars;
+}
+
+bool fitsField(const QString& value, std::size_t fieldChars)
+{
+    return static_cast<std::size_t>(value.size()) < fieldChars;
+}
+
+// Creates the folders of a folder setting that can be used here. Any other
+// (relative, a drive letter, a network share, "..") has no fixed place on
+// this platform: creating it would put folders where the user never chose.
+void createFolders(const QString& folder)
+{
+    const platform::LocalFolder local = platform::localFolderOf(folder);
+    if (local.usable()) {
+        platform::createFoldersOf(platform::toUtf8(local.path));
     }
 }
 
@@ -134,19 +145,32 @@ void SessionSettings::load(const QString& address, std::uint32_t webPort)
             platform::readProfileString(iniPath, kSection, key, std::string_view(), fieldChars - 1);
         return cutToField(platform::fromUtf8(value), fieldChars);
     };
-    m_snapPath = readField(kSnapPathKey);
-    m_recordPath = readField(kRecordPathKey);
-    m_backupPath = readField(kBackupPathKey);
+    // A folder that does not fit its field is not used at all: cut, it
+    // would name a folder the user never chose, and the default would put
+    // files somewhere else too. The field stays empty (no folder: recordings
+    // and snapshots fail) until a folder that fits is written.
+    const auto readFolder = [&iniPath](const char* key, bool& unusable) {
+        const QString value =
+            platform::fromUtf8(platform::readProfileString(iniPath, kSection, key, std::string_view()));
+        unusable = !fitsField(value, kPathChars);
+        return unusable ? QString() : value;
+    };
+    bool unusable[4] = {};
+    m_snapPath = readFolder(kSnapPathKey, unusable[0]);
+    m_recordPath = readFolder(kRecordPathKey, unusable[1]);
+    m_backupPath = readFolder(kBackupPathKey, unusable[2]);
     m_recordPackTime = readField(kRecordPackTimeKey);
-    m_alarmPath = readField(kAlarmPathKey);
+    m_alarmPath = readFolder(kAlarmPathKey, unusable[3]);
     m_saveAlarm = readField(kSaveAlarmKey);
 
     // Empty folders default to the folder that holds the file, with a final "/".
     const QString base = m_iniPath.left(m_iniPath.lastIndexOf(QLatin1Char('/')) + 1);
+    int index = 0;
     for (QString* folder : {&m_snapPath, &m_recordPath, &m_backupPath, &m_alarmPath}) {
-        if (folder->isEmpty()) {
+        if (folder->isEmpty() && !unusable[index]) {
             *folder = base;
         }
+        ++index;
     }
     if (m_recordPackTime.isEmpty()) {
         m_recordPackTime = QLatin1String(kDefaultPackTime);
@@ -177,6 +201,10 @@ bool SessionSettings::write(const QString& key, const QString& value)
 {
     QString* field = fieldFor(key);
     if (!field || !fitsOnOneLine(value)) {
+        return false;
+    }
+    // A folder is never cut: the cut text would name another folder.
+    if (isFolderKey(key) && !fitsField(value, kPathChars)) {
         return false;
     }
     *field = cutToField(value, fieldCharsFor(key));

@@ -27,14 +27,17 @@ public:
     // VELK_Dvr folder.
     static QString filePathFor(const QString& address, std::uint32_t webPort);
 
-    // Reads the six keys, applies the defaults and creates the folders.
+    // Reads the six keys, applies the defaults and creates the folders that
+    // can be used here (platform::localFolderOf). A folder longer than its
+    // field is not used: its field stays empty, without the default.
     void load(const QString& address, std::uint32_t webPort);
     // A key's value from the file when nonempty, else the in-memory value of a
     // known key, else an empty text.
     QString read(const QString& key) const;
     // For a known key: stores the value in memory (cut to its field) and in the file.
-    // False for an unknown key, a value with a line break or zero character
-    // (refused, nothing changes), before load(), or when the file cannot be written.
+    // False for an unknown key, a value with a line break or zero character,
+    // a folder longer than its field (refused, nothing changes: a cut folder
+    // would be another folder), before load(), or when the file cannot be written.
     bool write(const QString& key, const QString& value);
 
     const QString& snapPath() const { return m_snapPath; }

@@ -125,6 +125,9 @@ bool IniDocument::setValue(std::string_view section, std::string_view key, std::
         key.find('=') != std::string_view::npos || key.front() == '[' || isComment(key))
         return false;
 
+    // Blanks around a value are dropped when it is read, so they are not
+    // written either: a value of blanks is stored as an empty value.
+    value = trim(value);
     const std::string lineEnd = m_crlf ? "\r" : "";
     enum class First { NotSeen, Inside, Passed };
     First first = First::NotSeen;
@@ -146,10 +149,15 @@ bool IniDocument::setValue(std::string_view section, std::string_view key, std::
         if (!inSection)
             continue;
         if (auto entry = keyOf(line); entry && sameName(entry->key, key)) {
-            // Keep everything up to the '=' and the blanks after it.
+            // Keep everything up to the '=', and the blanks after it when they
+            // stand between the '=' and a value ("key = value" keeps its
+            // look). Blanks that were the whole old value are dropped: kept,
+            // they would sit in front of every later value.
             auto valueStart = raw.find('=') + 1;
-            while (valueStart < raw.size() && (raw[valueStart] == ' ' || raw[valueStart] == '\t'))
-                ++valueStart;
+            if (!entry->value.empty()) {
+                while (valueStart < raw.size() && (raw[valueStart] == ' ' || raw[valueStart] == '\t'))
+                    ++valueStart;
+            }
             const bool hadCr = !raw.empty() && raw.back() == '\r';
             raw = raw.substr(0, valueStart) + std::string(value) + (hadCr ? "\r" : "");
             return true;

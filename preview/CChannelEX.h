@@ -41,6 +41,7 @@ public:
     static constexpr std::int32_t kNoSound = static_cast<std::int32_t>(0x80050003u);
     static constexpr std::int32_t kNoStream = static_cast<std::int32_t>(0x80020002u);
     static constexpr std::int32_t kNoPlayHandleToRecord = static_cast<std::int32_t>(0x8003001bu);
+    // A record file or a snapshot could not be created.
     static constexpr std::int32_t kRecordFileNotCreated = static_cast<std::int32_t>(0x8002001fu);
 
     // Context menu command identifiers.
@@ -92,9 +93,11 @@ public:
     // deleted. Any thread.
     std::int32_t StopLocalRecord();
     // Saves the picture shown as a JPEG file in the channel's snapshot
-    // folder; returns its path, or an empty text when nothing was saved.
-    // UI thread.
-    QString CaptureLocalImage(const QString& snapRoot, const QString& deviceAddress);
+    // folder and gives its path: 0; kRecordFileNotCreated when the folder
+    // cannot be used or the file could not be written (nothing is saved
+    // then); kNoStream when there is no picture to take. UI thread.
+    std::int32_t CaptureLocalImage(const QString& snapRoot, const QString& deviceAddress,
+                                   QString* savedPath = nullptr);
 
     // Setters used by the panels. Any thread unless marked.
     void setDeviceHandle(std::uint32_t handle) { m_deviceHandle.store(handle); }

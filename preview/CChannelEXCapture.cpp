@@ -5,6 +5,7 @@
 #include "preview/CChannelEX.h"
 
 #include "platform/Debug.h"
+#include "platform/LocalFolder.h"
 #include "platform/Profile.h"
 #include "platform/Shell.h"
 #include "platform/Text.h"
@@ -14,37 +15,44 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 
 using namespace platform;
 
-namespace {
-
-// The narrow path handed to the library fits a buffer of this many bytes,
-// terminator included.
-constexpr std::size_t kNarrowPathBytes = 260;
-
-}  // namespace
-
-QString CChannelEX::CaptureLocalImage(const QString& snapRoot, const QString& deviceAddress)
+std::int32_t CChannelEX::CaptureLocalImage(const QString& snapRoot, const QString& deviceAddress,
+                                          QString* savedPath)
 {
-    if (m_playHandle.load() == 0 || !m_playing.load())
-        return {};
+    // The folder first: a folder that cannot be used fails the same way
+    // whether or not a picture is shown, and nothing is saved elsewhere.
     const QString folder =
         preview::snapshotFolder(snapRoot, deviceAddress, m_devicePort.load(), m_channel.load());
-    if (folder.isEmpty())
-        return {};
+    if (folder.isEmpty()) {
+        debugPrintf("Preview, Channel %d, snapshot folder unusable: %s \n", m_channel.load(),
+                    describe(localFolderOf(snapRoot).problem));
+        return kRecordFileNotCreated;
+    }
+    if (m_playHandle.load() == 0 || !m_playing.load())
+        return kNoStream;
     const QString bmpPath = folder + preview::snapshotFileName(QDateTime::currentDateTime());
-    // A longer path would name another file once cut to the buffer.
-    const std::string narrow = toUtf8Fitting(bmpPath, kNarrowPathBytes);
+    // The library takes a C string: the whole UTF-8 path, never a cut one
+    // (a cut path would name another file).
+    const std::string narrow = toUtf8Fitting(bmpPath, kMaxPathBytes);
     if (narrow.empty())
-        return {};
+        return kRecordFileNotCreated;
     createFoldersOf(narrow);
+    // A folder that could not be made (a file in its way) or written is
+    // reported as such, whether or not there is a picture yet.
+    if (const QFileInfo created(folder); !created.isDir() || !created.isWritable())
+        return kRecordFileNotCreated;
     if (!QueryDecoder())
-        return {};
-    if (MIVU_CapturePicture(m_decoderHandle.load(), 0, narrow.c_str()) != 0) {
+        return kNoStream;
+    if (const std::int32_t captured = MIVU_CapturePicture(m_decoderHandle.load(), 0, narrow.c_str());
+        captured != MIVU_OK) {
         QFile::remove(bmpPath);
-        return {};
+        // A picture that could not be written is the folder's fault; any
+        // other refusal means there is no picture to take yet.
+        return captured == MIVU_ERR_WRITE ? kRecordFileNotCreated : kNoStream;
     }
     const QString jpegPath = preview::jpegPathFor(bmpPath);
     const QImage picture(bmpPath, "BMP");
@@ -53,8 +61,10 @@ QString CChannelEX::CaptureLocalImage(const QString& snapRoot, const QString& de
     if (!saved) {
         QFile::remove(jpegPath);
         debugPrintf("Preview, Channel %d, snapshot not saved \n", m_channel.load());
-        return {};
+        return kRecordFileNotCreated;
     }
     showInFileManager(jpegPath);
-    return jpegPath;
+    if (savedPath)
+        *savedPath = jpegPath;
+    return 0;
 }

@@ -8,6 +8,7 @@
 #include "platform/Messages.h"
 #include "preview/GridLayout.h"
 #include "preview/PreviewMessages.h"
+#include "preview/RecordFileName.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -144,38 +145,49 @@ void CPreviewPanel::capture(const QString& snapFolder, const QString& address)
     captureImage(snapFolder, address);
 }
 
-QString CPreviewPanel::captureImage(const QString& snapFolder, const QString& address, int* channel)
+std::int32_t CPreviewPanel::captureImage(const QString& snapFolder, const QString& address, QString* savedPath,
+                                         int* channel)
 {
+    if (preview::normalisedRoot(snapFolder).isEmpty())
+        return CChannelEX::kRecordFileNotCreated;
     for (int slot = 0; slot < kMaxChannels; ++slot) {
         CChannelEX* window = slotWindow(slot);
         if (!window || !window->isActive())
             continue;
         if (channel)
             *channel = window->channel();
-        return window->CaptureLocalImage(snapFolder, address);
+        return window->CaptureLocalImage(snapFolder, address, savedPath);
     }
-    return {};
+    return CChannelEX::kNoStream;
 }
 
-void CPreviewPanel::startLocalRecord(const QString& recordFolder, const QString& address)
+std::int32_t CPreviewPanel::startLocalRecord(const QString& recordFolder, const QString& address)
 {
     {
         std::lock_guard<std::mutex> guard(m_deviceTextLock);
         m_recordRoot = recordFolder;
         m_deviceAddress = address;
     }
+    // A folder that cannot be used records nothing: no window tries it.
+    if (preview::normalisedRoot(recordFolder).isEmpty())
+        return CChannelEX::kRecordFileNotCreated;
     // One thread per playing window, as files are created and key frames
     // asked for in parallel; they only post, so this thread may wait.
     std::vector<std::thread> starters;
+    std::atomic<bool> notCreated{false};
     for (int slot = 0; slot < kMaxChannels; ++slot) {
         CChannelEX* window = slotWindow(slot);
         if (!window || !window->isPlaying())
             continue;
-        runOnThread(starters, [window, recordFolder, address] { window->StartLocalRecord(recordFolder, address); });
+        runOnThread(starters, [window, recordFolder, address, &notCreated] {
+            if (window->StartLocalRecord(recordFolder, address) == CChannelEX::kRecordFileNotCreated)
+                notCreated.store(true);
+        });
     }
     for (std::thread& starter : starters)
         starter.join();
     postRecordState();
+    return notCreated.load() ? CChannelEX::kRecordFileNotCreated : 0;
 }
 
 void CPreviewPanel::stopLocalRecord()

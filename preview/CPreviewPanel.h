@@ -53,14 +53,19 @@ public:
     // requests); at logout (reason 1) the windows also forget the device.
     void closeAllChannels(int reasonFlag) override;
     void capture(const QString& snapFolder, const QString& address) override;
-    // Snapshot of the selected window (the first active slot): the JPEG
-    // file's path and the window's channel, or an empty text when none was
-    // saved. UI thread.
-    QString captureImage(const QString& snapFolder, const QString& address, int* channel = nullptr);
+    // Snapshot of the selected window (the first active slot): 0 with the
+    // JPEG file's path and the window's channel; CChannelEX::kRecordFileNotCreated
+    // when the folder cannot be used (checked first, whatever the windows
+    // show) or the file could not be written; CChannelEX::kNoStream when no
+    // window is selected or it has no picture. UI thread.
+    std::int32_t captureImage(const QString& snapFolder, const QString& address, QString* savedPath = nullptr,
+                              int* channel = nullptr);
     // Record files for every playing window under the folder; stopping
     // finishes every recording. One thread per window, joined; the new
-    // recording mask goes to the control. UI thread.
-    void startLocalRecord(const QString& recordFolder, const QString& address) override;
+    // recording mask goes to the control. 0, or CChannelEX::kRecordFileNotCreated
+    // when the folder cannot be used (no window starts) or a playing window
+    // could not create its file (the others record). UI thread.
+    std::int32_t startLocalRecord(const QString& recordFolder, const QString& address) override;
     void stopLocalRecord() override;
     int activeChannel() const override;
     std::uint32_t streamType() const override { return m_streamType.load(); }

@@ -2,6 +2,7 @@
 #include "preview/LocalRecording.h"
 
 #include "platform/Debug.h"
+#include "platform/LocalFolder.h"
 #include "platform/Profile.h"
 #include "platform/Sync.h"
 #include "platform/Text.h"
@@ -81,8 +82,11 @@ bool LocalRecording::openFile()
     m_packMinutes = m_packSource ? std::clamp(m_packSource(), 1, kMaxPackMinutes) : kDefaultPackMinutes;
     m_startTickMs = m_clock.tickMs();
     m_path = unusedPath(recordFilePath(m_root, m_address, m_port, m_channel, m_clock.localNow()));
-    if (m_path.isEmpty())
+    if (m_path.isEmpty()) {
+        platform::debugPrintf("Record, folder unusable: %s \n",
+                              platform::describe(platform::localFolderOf(m_root).problem));
         return false;
+    }
     const std::string narrow = platform::toUtf8(m_path);
     platform::createFoldersOf(narrow);
     m_headerPending = true;

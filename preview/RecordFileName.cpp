@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "preview/RecordFileName.h"
 
+#include "platform/LocalFolder.h"
 #include "platform/Profile.h"
 #include "platform/Text.h"
 
@@ -26,15 +27,7 @@ QString stamp(const QDateTime& localTime)
 
 QString normalisedRoot(const QString& root)
 {
-    QString text = root;
-    while (!text.isEmpty() && text.back().isSpace())
-        text.chop(1);
-    text.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    if (text.isEmpty() || !text.startsWith(QLatin1Char('/')))
-        return {};
-    if (!text.endsWith(QLatin1Char('/')))
-        text += QLatin1Char('/');
-    return text;
+    return platform::localFolderOf(root).path;
 }
 
 QString deviceFolderName(const QString& address, int port)

@@ -11,10 +11,12 @@
 
 namespace preview {
 
-// A root as the settings give it: trailing white space removed, "\" turned
-// into "/", and a final "/" added when missing, so that the address always
-// names a folder inside the root. Empty when the root is empty or not an
-// absolute path (a relative root would put files wherever the process runs).
+// A root as the settings give it, in local form (platform::localFolderOf:
+// blanks around it removed, "\" turned into "/", a final "/"), so that the
+// address always names a folder inside the root. Empty when the root cannot
+// be used as given (empty, relative, a network share, a ".." component, a
+// zero character, a name or path too long): nothing is recorded or saved
+// then, and nothing is written anywhere else.
 QString normalisedRoot(const QString& root);
 
 // The device's folder name inside a root: the address made safe for a file

@@ -164,6 +164,8 @@ void CXGrid::paintEvent(QPaintEvent* /*event*/)
         if (g.hasCells())
             drawCells(offscreen, g);
         drawLabelsAndLines(offscreen, g);
+        if (g.hasCells())
+            drawNarrowRuns(offscreen, g);
     }
     QPainter painter(this);
     painter.drawImage(0, 0, buffer);
@@ -186,6 +188,26 @@ void CXGrid::drawCells(QPainter& painter, const GridGeometry& g)
     const CellSpan& span = m_drag.span();
     if (!span.isEmpty())
         painter.fillRect(g.cellsRect(span), colourOfValue(m_paintType));
+}
+
+void CXGrid::drawNarrowRuns(QPainter& painter, const GridGeometry& g)
+{
+    // A run of a pixel's width (a period of a few seconds) lying on an hour
+    // line would vanish under it: such runs are drawn once more on top of
+    // the lines, never wider than they are.
+    // The cells being dragged over show the brush instead.
+    const QRect dragged = m_drag.span().isEmpty() ? QRect() : g.cellsRect(m_drag.span());
+    const int days = std::min(m_rows, kDays);
+    for (int day = 0; day < days; ++day) {
+        const int top = g.yOfRow(day);
+        for (const SchedulePeriod& run : m_store.valueRuns(day)) {
+            if (run.type == kTypeNone)
+                continue;
+            const int left = g.xOfSecond(run.startSecond);
+            if (g.xOfSecond(run.endSecond) == left && !dragged.contains(left, top))
+                painter.fillRect(QRect(left, top, 1, g.rowHeight()), colourOfValue(static_cast<std::uint8_t>(run.type)));
+        }
+    }
 }
 
 void CXGrid::drawLabelsAndLines(QPainter& painter, const GridGeometry& g)

@@ -76,6 +76,7 @@ private:
     void finishDrag();
     void drawCells(QPainter& painter, const schedule::GridGeometry& geometry);
     void drawLabelsAndLines(QPainter& painter, const schedule::GridGeometry& geometry);
+    void drawNarrowRuns(QPainter& painter, const schedule::GridGeometry& geometry);
 
     schedule::ScheduleStore m_store;
     schedule::GridDrag m_drag;

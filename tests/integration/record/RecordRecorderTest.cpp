@@ -230,7 +230,7 @@ TEST_F(LocalRecord, ARecordFolderThatCannotBeCreatedRecordsNothing)
     control->StartViewAll(id, 2, 0);
     ASSERT_TRUE(showing(2));
 
-    EXPECT_EQ(control->StartRecord(id, 0, QString()), 0u);
+    EXPECT_EQ(control->StartRecord(id, 0, QString()), 0x8002001fu);
     EXPECT_FALSE(slot(0)->isRecording());
     EXPECT_FALSE(slot(1)->isRecording());
     EXPECT_TRUE(recordStateFired(0x0));

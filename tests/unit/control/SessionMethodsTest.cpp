@@ -133,6 +133,49 @@ TEST_F(SessionMethods, SetLocalParameterCodesAndTheFileItWrites)
               QStringLiteral("D:\\pics\\"));
 }
 
+TEST_F(SessionMethods, FoldersThatCannotBeUsedAreRefusedOrFailVisibly)
+{
+    const std::uint32_t id = login(QStringLiteral("192.168.1.20"));
+    ASSERT_NE(id, 0u);
+    const auto set = [&](const char* key, const QString& value) {
+        return control->SetLocalParameter(id, QString::fromLatin1(key), value, QStringLiteral("set"));
+    };
+    const auto get = [&](const char* key) {
+        return control->SetLocalParameter(id, QString::fromLatin1(key), QString(), QStringLiteral("get"));
+    };
+    constexpr std::uint32_t kNotCreated = 0x8002001fu;
+    constexpr std::uint32_t kNoPicture = 0x80020002u;
+    QTemporaryDir dir;
+    const QString good = dir.path() + QStringLiteral("/rec/");
+    ASSERT_EQ(set("record_path", good), QStringLiteral("succeed"));
+
+    // Longer than the setting holds: refused, as a cut folder would be another one.
+    const QString tooLong = dir.path() + QLatin1Char('/') + QString(318 - dir.path().size() - 1, QLatin1Char('r'));
+    ASSERT_EQ(tooLong.size(), 318);
+    EXPECT_EQ(set("record_path", tooLong), QStringLiteral("faile 3"));
+    EXPECT_EQ(set("snap_path", tooLong), QStringLiteral("faile 3"));
+    EXPECT_EQ(get("record_path"), good);
+    EXPECT_EQ(control->previewPanel().recordFolder(), good);
+    EXPECT_EQ(control->StartRecord(id, 0, QString()), 0u) << "the folder set before still records";
+
+    // Stored as the page gave them, but nothing is recorded or saved.
+    for (const QString& unusable : {QStringLiteral("D:\\rec\\"), QStringLiteral("rec/"),
+                                    QStringLiteral("\\\\server\\share\\x"), good + QStringLiteral("../x/")}) {
+        SCOPED_TRACE(unusable.toStdString());
+        ASSERT_EQ(set("record_path", unusable), QStringLiteral("succeed"));
+        ASSERT_EQ(set("snap_path", unusable), QStringLiteral("succeed"));
+        EXPECT_EQ(control->StartRecord(id, 0, QString()), kNotCreated);
+        EXPECT_EQ(control->CaptureImage(id), kNotCreated);
+    }
+
+    // A folder that works, with nothing playing: no snapshot, said so.
+    ASSERT_EQ(set("snap_path", dir.path() + QStringLiteral("/snaps/")), QStringLiteral("succeed"));
+    EXPECT_EQ(control->CaptureImage(id), kNoPicture);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{})
+        << "nothing was created for any of them";
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/server/share")));
+}
+
 TEST_F(SessionMethods, GetFolderPathReturnsThePickedFolderOrNothing)
 {
 #if defined(__SANITIZE_THREAD__)

@@ -209,11 +209,14 @@ TEST_F(DeviceSessionTest, PanelOperations)
     preview.log.clear();
     EXPECT_EQ(session.capture(), 0);
     EXPECT_EQ(session.startLocalRecord(), 0);
+    preview.recordResult = static_cast<std::int32_t>(0x8002001fu);  // the panel's failure reaches the control
+    EXPECT_EQ(session.startLocalRecord(), static_cast<std::int32_t>(0x8002001fu));
     preview.currentStreamType = 1;
     EXPECT_EQ(session.switchStreamType(1), 0u);  // already that type: no window is asked
     preview.switchResult = 0x80060000u;
     EXPECT_EQ(session.switchStreamType(0), 0x80060000u);
     EXPECT_EQ(preview.log, (QStringList{"capture " + profile.velkFolder() + " cam",
+                                        "startLocalRecord " + profile.velkFolder() + " cam",
                                         "startLocalRecord " + profile.velkFolder() + " cam", "switchStreamType 0"}));
 }
 

@@ -21,9 +21,10 @@ public:
     void setControlWindow(platform::WindowHandle) override {}
     void closeAllChannels(int reasonFlag) override { log << QString("closeAllChannels %1").arg(reasonFlag); }
     void capture(const QString& folder, const QString& address) override { log << "capture " + folder + " " + address; }
-    void startLocalRecord(const QString& folder, const QString& address) override
+    std::int32_t startLocalRecord(const QString& folder, const QString& address) override
     {
         log << "startLocalRecord " + folder + " " + address;
+        return recordResult;
     }
     void stopLocalRecord() override {}
     int activeChannel() const override { return active; }
@@ -41,6 +42,7 @@ public:
     int active = -1;
     std::uint32_t currentStreamType = 0;
     std::uint32_t switchResult = 0;
+    std::int32_t recordResult = 0;
     std::uint32_t openMask = 0;
 };
 

@@ -2,6 +2,8 @@
 #include "ProfileSandbox.h"
 
 #include "device/SessionSettings.h"
+#include "platform/Profile.h"
+#include "platform/Text.h"
 
 #include <QDir>
 #include <QFile>
@@ -88,7 +90,7 @@ TEST(SessionSettings, WrittenValuesPersistPerRecorderAndWebPort)
     EXPECT_EQ(otherPort.saveAlarm(), "0");
 }
 
-TEST(SessionSettings, FieldsAreCutInMemoryButFileKeepsFullValue)
+TEST(SessionSettings, NumbersAreCutInMemoryButFileKeepsFullValue)
 {
     ProfileSandbox profile;
     SessionSettings settings;
@@ -102,15 +104,11 @@ TEST(SessionSettings, FieldsAreCutInMemoryButFileKeepsFullValue)
     ASSERT_TRUE(settings.write("save_alarm", "12345"));
     EXPECT_EQ(settings.saveAlarm(), "123");
 
-    const QString longPath = "/" + QString(300, QChar('p'));
-    ASSERT_TRUE(settings.write("backup_path", longPath));
-    EXPECT_EQ(settings.backupPath().size(), 259);
-    EXPECT_EQ(settings.read("backup_path").size(), 259);  // reads take at most 259 characters
-
     // A cut never splits a character made of two UTF-16 units.
-    const QString wide = QString(258, QChar('x')) + QString::fromUtf8("\xF0\x9F\x98\x80");
-    ASSERT_TRUE(settings.write("alarm_path", wide));
-    EXPECT_EQ(settings.alarmPath(), QString(258, QChar('x')));
+    const QString wide = QString(30, QChar('7')) + QString::fromUtf8("\xF0\x9F\x98\x80");
+    ASSERT_TRUE(settings.write("record_pack_time", wide));
+    EXPECT_EQ(settings.recordPackTime(), QString(30, QChar('7')));
+    ASSERT_TRUE(settings.write("record_pack_time", packTime));
 
     SessionSettings reloaded;
     reloaded.load("host", 80);
@@ -168,4 +166,75 @@ TEST(SessionSettings, WithoutAProfileFolderTheTemporaryFolderIsUsed)
     hadHome ? qputenv("HOME", home) : qunsetenv("HOME");
     hadTmp ? qputenv("TMPDIR", tmp) : qunsetenv("TMPDIR");
     EXPECT_EQ(path, profile.path() + "/VELK_Dvr/host_81_config.ini");
+}
+
+TEST(SessionSettings, AFolderLongerThanItsFieldIsNeverCut)
+{
+    ProfileSandbox profile;
+    const QString base = profile.path() + "/rec/";
+    const QString fits = base + QString(259 - base.size(), QChar('f'));
+    ASSERT_EQ(fits.size(), 259);
+    const QString tooLong = base + QString(318 - base.size(), QChar('l'));
+    const QString wide = base + QString(258 - base.size(), QChar('w')) + QString::fromUtf8("\xF0\x9F\x98\x80");
+    ASSERT_EQ(wide.size(), 260);  // one character too many, in two UTF-16 units
+    {
+        SessionSettings settings;
+        settings.load("host", 80);
+        for (const char* key : {"snap_path", "record_path", "backup_path", "alarm_path"}) {
+            EXPECT_FALSE(settings.write(key, tooLong)) << key;
+            EXPECT_FALSE(settings.write(key, wide)) << key;
+            EXPECT_EQ(settings.read(key), profile.velkFolder()) << key << ": nothing stored";
+        }
+        EXPECT_EQ(settings.recordPath(), profile.velkFolder());
+        ASSERT_TRUE(settings.write("record_path", fits));
+        EXPECT_EQ(settings.recordPath(), fits);
+    }
+
+    // A longer folder written into the file by hand (or by another program)
+    // is not used, cut or replaced by the default: no folder is created
+    // for it and the field stays empty, so recordings fail instead of
+    // landing somewhere the user never chose.
+    {
+        SessionSettings settings;
+        settings.load("host", 80);
+        ASSERT_TRUE(platform::writeProfileString(platform::toUtf8(settings.iniPath()), SessionSettings::kSection,
+                                                 "record_path", platform::toUtf8(tooLong)));
+        ASSERT_TRUE(platform::writeProfileString(platform::toUtf8(settings.iniPath()), SessionSettings::kSection,
+                                                 "snap_path", platform::toUtf8(wide)));
+    }
+    SessionSettings reloaded;
+    reloaded.load("host", 80);
+    EXPECT_EQ(reloaded.recordPath(), QString());
+    EXPECT_EQ(reloaded.snapPath(), QString());
+    EXPECT_EQ(reloaded.backupPath(), profile.velkFolder());
+    // Only the folder that fitted (created when it was the record folder).
+    EXPECT_EQ(QDir(profile.path() + "/rec").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{fits.mid(base.size())})
+        << "no folder cut to the field was created";
+}
+
+TEST(SessionSettings, OnlyFoldersThatCanBeUsedHereAreCreated)
+{
+    ProfileSandbox profile;
+    const QString cwd = QDir::currentPath();
+    const QString sandbox = profile.path();
+    ASSERT_TRUE(QDir::setCurrent(sandbox));  // where relative folders would land
+    {
+        SessionSettings settings;
+        settings.load("host", 80);
+        const QString chinese = sandbox + QString::fromUtf8("/\xE5\xBD\x95\xE5\x83\x8F/\xE5\xBF\xAB\xE7\x85\xA7/");
+        ASSERT_TRUE(settings.write("snap_path", chinese));
+        ASSERT_TRUE(settings.write("record_path", "rel\\folder\\"));
+        ASSERT_TRUE(settings.write("backup_path", "D:\\backup\\"));
+        ASSERT_TRUE(settings.write("alarm_path", sandbox + "/a/../b/"));
+
+        SessionSettings reloaded;
+        reloaded.load("host", 80);
+        EXPECT_TRUE(QFileInfo(chinese).isDir()) << "non-ASCII folders are created";
+        EXPECT_EQ(reloaded.recordPath(), "rel\\folder\\") << "kept as written: the page may read it back";
+    }
+    QDir::setCurrent(cwd);
+    EXPECT_EQ(QDir(sandbox).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              (QStringList{"VELK_Dvr", QString::fromUtf8("\xE5\xBD\x95\xE5\x83\x8F")}))
+        << "no relative, drive-letter or \"..\" folder was created";
 }

@@ -117,6 +117,32 @@ TEST_F(IniProfileTest, WriteKeepsCrlfAndRepairsMissingFinalLineBreak)
     EXPECT_EQ(readFile(path("lf.ini")), "[a]\nk=1\n[b]\nk=2\n");
 }
 
+TEST_F(IniProfileTest, AValueOfBlanksLeavesNoBlanksInFrontOfLaterValues)
+{
+    // Written through the profile functions: the blanks are not stored, and
+    // the next value of the key starts right after the '='.
+    ASSERT_TRUE(writeProfileString(path(), "VELK_Dvr", "snap_path", "/pics/"));
+    ASSERT_TRUE(writeProfileString(path(), "VELK_Dvr", "record_path", "   "));
+    EXPECT_EQ(readProfileString(path(), "VELK_Dvr", "record_path", "dflt"), "");
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(writeProfileString(path(), "VELK_Dvr", "record_path", " \t "));
+    ASSERT_TRUE(writeProfileString(path(), "VELK_Dvr", "record_path", "/rec/"));
+    ASSERT_TRUE(writeProfileString(path(), "VELK_Dvr", "snap_path", "/snaps/"));
+    EXPECT_EQ(readFile(path()), "[VELK_Dvr]\nsnap_path=/snaps/\nrecord_path=/rec/\n");
+
+    // A file that already holds a value of blanks (written by hand or by an
+    // older version), with LF and CRLF line breaks.
+    for (const std::string lineEnd : {"\n", "\r\n"}) {
+        IniDocument doc = IniDocument::parse("[s]" + lineEnd + "a=   " + lineEnd + "b = \t" + lineEnd +
+                                             "c =  old" + lineEnd);
+        ASSERT_TRUE(doc.setValue("s", "a", "x"));
+        ASSERT_TRUE(doc.setValue("s", "b", "y"));
+        ASSERT_TRUE(doc.setValue("s", "c", "  z  "));
+        EXPECT_EQ(doc.text(), "[s]" + lineEnd + "a=x" + lineEnd + "b =y" + lineEnd + "c =  z" + lineEnd);
+        EXPECT_EQ(doc.value("s", "c"), "z");
+    }
+}
+
 TEST_F(IniProfileTest, RefusesTextsThatWouldInjectLines)
 {
     writeFile(path(), "[VELK_Dvr]\nsnap_path=/ok/\n");

@@ -177,3 +177,31 @@ TEST(SwapWindows, ExchangesPositionsAndRefusesNonsense)
     EXPECT_FALSE(swapWindows(order, -1, 2));
     EXPECT_EQ(positionOf(order, 0), 3);
 }
+
+TEST(SwapWindows, FromAnOrderThatIsNotTheIdentityExchangesTheWindowsNotThePositions)
+{
+    // Window indices and positions differ everywhere: swapping positions a
+    // and b would give another order than swapping windows a and b.
+    WindowOrder order{};
+    for (int p = 0; p < kGridWindows; ++p)
+        order[static_cast<std::size_t>(p)] = (p * 5 + 3) % kGridWindows;  // 3 8 13 2 7 12 1 6 11 0 5 10 15 4 9 14
+    ASSERT_TRUE(isPermutation(order));
+    const WindowOrder before = order;
+    const int windows[][2] = {{3, 8}, {0, 15}, {2, 6}, {14, 1}};
+    for (const auto& [a, b] : windows) {
+        const int pa = positionOf(order, a);
+        const int pb = positionOf(order, b);
+        ASSERT_NE(pa, a);
+        WindowOrder expected = order;
+        expected[static_cast<std::size_t>(pa)] = b;
+        expected[static_cast<std::size_t>(pb)] = a;
+        ASSERT_TRUE(swapWindows(order, a, b)) << a << " " << b;
+        EXPECT_EQ(order, expected) << a << " " << b;
+        EXPECT_EQ(positionOf(order, a), pb);
+        EXPECT_EQ(positionOf(order, b), pa);
+    }
+    // Swapping the same pairs back in reverse order restores the start.
+    for (int i = 3; i >= 0; --i)
+        ASSERT_TRUE(swapWindows(order, windows[i][0], windows[i][1]));
+    EXPECT_EQ(order, before);
+}

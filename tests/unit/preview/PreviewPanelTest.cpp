@@ -8,11 +8,14 @@
 #include "platform/Messages.h"
 #include "platform/Profile.h"
 #include "preview/CPreviewPanel.h"
+#include "preview/GridLayout.h"
 #include "preview/PreviewMessages.h"
 #include "preview/VideoStatus.h"
 #include "widgets/LanguageTable.h"
 
+#include <QFile>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -234,6 +237,42 @@ TEST_F(PreviewPanel, DraggingOneWindowOntoAnotherSwapsThemAndRemembersTheOrder)
     EXPECT_EQ(again.grid().order()[0], 3);
 }
 
+TEST_F(PreviewPanel, ASwapFromAnOrderThatIsNotTheIdentityExchangesTheWindowsDragged)
+{
+    // Drags window `from` onto window `to`, wherever they are shown.
+    const auto drag = [&](int from, int to) {
+        CVideoLogView& view = gridWindow(from).view();
+        const QPoint target = view.mapFromGlobal(gridWindow(to).view().mapToGlobal(gridWindow(to).view().rect().center()));
+        QTest::mousePress(&view, Qt::LeftButton, {}, view.rect().center());
+        QTest::mouseMove(&view, view.rect().center() + QPoint(30, 20));
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, target);
+        processEvents();
+    };
+    const QRect cell[4] = {QRect(1, 1, 320, 240), QRect(321, 1, 320, 240), QRect(1, 241, 320, 240),
+                           QRect(321, 241, 320, 240)};
+    drag(0, 3);  // windows at positions 0..3: 3 1 2 0
+    drag(2, 0);  // window 0 (at position 3) with window 2 (at position 2): 3 1 0 2
+    drag(3, 1);  // window 3 (at position 0) with window 1 (at position 1): 1 3 0 2
+
+    const WindowOrder expected = {1, 3, 0, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+    EXPECT_EQ(panel->grid().order(), expected);
+    for (int p = 0; p < 4; ++p)
+        EXPECT_EQ(gridWindow(expected[static_cast<std::size_t>(p)]).geometry(), cell[p]) << "position " << p;
+    const std::string path = panel->grid().settingsPath().toStdString();
+    for (int p = 0; p < kGridWindows; ++p)
+        EXPECT_EQ(platform::readProfileString(path, "PreviewChannelOrder", std::to_string(p)),
+                  std::to_string(expected[static_cast<std::size_t>(p)]))
+            << "position " << p;
+
+    // An order read back from the settings file swaps the same way.
+    CPreviewPanel again;
+    again.setDeviceAddress(QStringLiteral("10.0.0.5"), 80);
+    ASSERT_EQ(again.grid().order(), expected);
+    WindowOrder reloaded = again.grid().order();
+    ASSERT_TRUE(swapWindows(reloaded, 0, 3));  // positions 2 and 1
+    EXPECT_EQ(reloaded, (WindowOrder{1, 0, 3, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
+}
+
 TEST_F(PreviewPanel, PagingSelectsTheFirstWindowOfThePage)
 {
     startAndWait(8);
@@ -245,6 +284,45 @@ TEST_F(PreviewPanel, PagingSelectsTheFirstWindowOfThePage)
     EXPECT_EQ(panel->grid().selected(), panel->slotWindow(4)->windowIndex());
     panel->previousGroup();
     EXPECT_EQ(panel->activeChannel(), 0);
+}
+
+TEST_F(PreviewPanel, RecordingAndSnapshotsReportAFolderThatCannotBeUsed)
+{
+    startAndWait(2);
+    for (int i = 0; i < 2; ++i)
+        ASSERT_TRUE(waitUntil([&] { return panel->slotWindow(i)->isPlaying(); }));
+    QTemporaryDir dir;
+    QFile blocker(dir.path() + QStringLiteral("/a-file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    // Refused before any window tries: relative, a drive letter, a network share.
+    for (const QString& unusable : {QStringLiteral("rec/"), QStringLiteral("D:\\rec\\"),
+                                    QStringLiteral("\\\\server\\share\\rec")}) {
+        SCOPED_TRACE(unusable.toStdString());
+        EXPECT_EQ(panel->startLocalRecord(unusable, QStringLiteral("10.0.0.5")), CChannelEX::kRecordFileNotCreated);
+        EXPECT_EQ(panel->recordFolder(), unusable) << "the menu's recording uses it too, and fails the same way";
+        QString saved;
+        int channel = -1;
+        EXPECT_EQ(panel->captureImage(unusable, QStringLiteral("10.0.0.5"), &saved, &channel),
+                  CChannelEX::kRecordFileNotCreated);
+        EXPECT_TRUE(saved.isEmpty());
+    }
+    // Usable as text, but the windows cannot create their files.
+    EXPECT_EQ(panel->startLocalRecord(blocker.fileName() + QStringLiteral("/rec/"), QStringLiteral("10.0.0.5")),
+              CChannelEX::kRecordFileNotCreated);
+    EXPECT_EQ(fake_stream::count("REQUESTIFRAME"), 0u);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_FALSE(panel->slotWindow(i)->isRecording()) << i;
+
+    // A folder that works records every playing window; a snapshot of a
+    // window without a picture saves nothing and says so.
+    EXPECT_EQ(panel->startLocalRecord(dir.path() + QStringLiteral("/rec/"), QStringLiteral("10.0.0.5")), 0);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_TRUE(panel->slotWindow(i)->isRecording()) << i;
+    panel->stopLocalRecord();
+    EXPECT_EQ(panel->captureImage(dir.path() + QStringLiteral("/snaps/"), QStringLiteral("10.0.0.5")),
+              CChannelEX::kNoStream);
 }
 
 TEST_F(PreviewPanel, StreamTypeChangesReachTheControl)

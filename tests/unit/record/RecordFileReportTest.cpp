@@ -107,3 +107,41 @@ TEST_F(Report, RepairWritesTheHeaderOfAnUnfinishedFileOnly)
     const std::string empty = write(std::vector<std::uint8_t>(2048, 0), "empty.264");
     EXPECT_FALSE(repairFile(empty, false).written);  // no frame to take a channel from
 }
+
+TEST_F(Report, AHeaderWithTwoChannelBytesIsInvalidAndTheChannelComesFromTheFrames)
+{
+    // A recording of channel 3 whose header also names channel 1.
+    std::vector<std::uint8_t> bytes = recording(true);
+    ASSERT_EQ(bytes[180], 3);
+    bytes[100] = 1;
+    const std::string path = write(bytes);
+    const RecordFileReport report = RecordFileReport::read(path);
+    EXPECT_EQ(report.exitCode(), 0) << "the frames themselves are sound";
+    const std::string text = report.text();
+    EXPECT_NE(text.find("header: invalid (more than one channel byte is set)\nchannel: 3 (from the first frame)\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("first frame time:"), std::string::npos) << "no time is taken from a header not trusted";
+
+    Json::Value json;
+    Json::Reader().parse(report.json(), json);
+    EXPECT_EQ(json["header"].asString(), "invalid");
+    EXPECT_EQ(json["headerProblem"].asString(), "more than one channel byte is set");
+    EXPECT_EQ(json["channel"].asInt(), 3);
+    EXPECT_FALSE(json.isMember("firstFrameTime"));
+
+    // Repair leaves a header that is set alone unless forced; forced, it
+    // names the frames' channel only.
+    const RepairResult refused = repairFile(path, false);
+    EXPECT_FALSE(refused.written);
+    EXPECT_NE(refused.message.find("more than one channel byte is set"), std::string::npos) << refused.message;
+    ASSERT_TRUE(repairFile(path, true).written);
+    const RecordFileReport repaired = RecordFileReport::read(path);
+    EXPECT_EQ(repaired.header.state, HeaderState::Valid);
+    EXPECT_EQ(repaired.header.channel, 2);
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray head = file.read(512);
+    EXPECT_EQ(head.at(100), 0);
+    EXPECT_EQ(head.at(180), 3);
+}

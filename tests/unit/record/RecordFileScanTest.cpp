@@ -84,6 +84,27 @@ TEST(RecordHeader, AllZeroIsMissingAndAnythingBrokenIsInvalid)
     EXPECT_EQ(parseHeader(misplaced).state, HeaderState::Invalid);
 }
 
+TEST(RecordHeader, TwoChannelBytesMakeTheHeaderInvalidWithoutPickingOne)
+{
+    // Each byte sits at its own channel's place, so either alone would be
+    // valid: together the file names two channels and neither is trusted.
+    for (const auto& [first, second] : {std::pair{0, 1}, {2, 7}, {4, 15}, {12, 13}, {1, 0}}) {
+        HeaderBytes header = buildHeader({at(5), at(6), first});
+        const HeaderBytes other = buildHeader({at(5), at(6), second});
+        const std::size_t place = 100 + 40 * static_cast<std::size_t>(second % 4);
+        header[place] = other[place];
+        const ParsedHeader parsed = parseHeader(header);
+        EXPECT_EQ(parsed.state, HeaderState::Invalid) << first << " " << second;
+        EXPECT_EQ(parsed.problem, "more than one channel byte is set") << first << " " << second;
+        EXPECT_EQ(parsed.channel, -1) << first << " " << second;
+    }
+    HeaderBytes all = buildHeader({at(5), at(6), 0});
+    for (std::size_t slot = 1; slot < 4; ++slot)
+        all[100 + 40 * slot] = static_cast<std::uint8_t>(slot + 1);
+    EXPECT_EQ(parseHeader(all).channel, -1);
+    EXPECT_EQ(parseHeader(all).state, HeaderState::Invalid);
+}
+
 TEST(HeaderScan, SmallFileTakesItsFirstFrameForBothTimes)
 {
     FileBuilder file;

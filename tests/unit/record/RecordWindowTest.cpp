@@ -10,14 +10,17 @@
 #include "preview/CChannelEX.h"
 #include "preview/PreviewMessages.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace preview_test;
 
@@ -178,4 +181,79 @@ TEST_F(RecordWindow, AWriteErrorStopsTheRecordingAndTellsTheGrid)
     const std::vector<std::uint8_t> bytes = readAll(files()[0]);
     EXPECT_LE(bytes.size(), 40000u);
     EXPECT_EQ(recordfile::parseHeader(bytes).state, recordfile::HeaderState::Valid);
+}
+
+TEST_F(RecordWindow, AFolderThatCannotBeUsedFailsAndNothingIsWrittenAnywhere)
+{
+    const std::uint32_t play = open();
+    QFile blocker(dir.path() + QStringLiteral("/a-file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    // A network share must not become a folder at the root: a name no one
+    // else uses, removed again should it appear.
+    const QString shareName = QStringLiteral("velk-share-test-%1").arg(QCoreApplication::applicationPid());
+    const QString shareAtRoot = QLatin1Char('/') + shareName;
+    const QString cwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));  // where relative folders would land
+
+    const QString roots[] = {
+        QStringLiteral("rec\\"),
+        QStringLiteral("D:\\rec\\"),
+        QStringLiteral("\\\\") + shareName + QStringLiteral("\\rec\\"),
+        QStringLiteral("//") + shareName + QStringLiteral("/rec/"),
+        root() + QStringLiteral("a/../b/"),
+        root() + QStringLiteral("x") + QChar(0) + QStringLiteral("/y/"),
+        root() + QStringLiteral("a-file/rec/"),             // a file, not a folder
+        root() + QString(256, QLatin1Char('n')) + QLatin1Char('/'),  // a name longer than 255 bytes
+    };
+    for (const QString& unusable : roots) {
+        SCOPED_TRACE(unusable.toStdString());
+        EXPECT_EQ(window.StartLocalRecord(unusable, QStringLiteral("10.1.1.1")), CChannelEX::kRecordFileNotCreated);
+        EXPECT_FALSE(window.isRecording());
+        feed(play, 100, 3);
+        // Refused before any picture is asked for.
+        EXPECT_EQ(window.CaptureLocalImage(unusable, QStringLiteral("10.1.1.1")), CChannelEX::kRecordFileNotCreated);
+    }
+    QDir::setCurrent(cwd);
+    const bool shareCreated = QFileInfo::exists(shareAtRoot);
+    if (shareCreated)
+        QDir(shareAtRoot).removeRecursively();
+    EXPECT_FALSE(shareCreated) << "a network share became " << shareAtRoot.toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("a-file")});
+    EXPECT_EQ(fake_stream::count("REQUESTIFRAME"), 0u);
+
+    // A usable folder while no picture is shown: nothing to take, nothing saved.
+    QString saved;
+    EXPECT_EQ(window.CaptureLocalImage(root() + QStringLiteral("snaps/"), QStringLiteral("10.1.1.1"), &saved),
+              CChannelEX::kNoStream);
+    EXPECT_TRUE(saved.isEmpty());
+}
+
+TEST_F(RecordWindow, NonAsciiFoldersRecord)
+{
+    const std::uint32_t play = open();
+    // "录像/快照" (recordings/snapshots), written Windows style.
+    const QString chinese = QString::fromUtf8("\xE5\xBD\x95\xE5\x83\x8F\\\xE5\xBF\xAB\xE7\x85\xA7\\");
+    ASSERT_EQ(window.StartLocalRecord(dir.path() + QLatin1Char('\\') + chinese, QStringLiteral("10.1.1.1")), 0);
+    feed(play, 100, 10);
+    EXPECT_EQ(window.StopLocalRecord(), 0);
+    const QString folder =
+        dir.path() + QString::fromUtf8("/\xE5\xBD\x95\xE5\x83\x8F/\xE5\xBF\xAB\xE7\x85\xA7/10.1.1.1/RECORD/CH03/");
+    const QStringList names = QDir(folder).entryList({QStringLiteral("*.264")}, QDir::Files);
+    ASSERT_EQ(names.size(), 1) << folder.toStdString();
+    EXPECT_EQ(recordfile::parseHeader(readAll(folder + names[0])).state, recordfile::HeaderState::Valid);
+}
+
+TEST_F(RecordWindow, AFolderWithoutWritePermissionFails)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "the superuser may write to any folder";
+    open();
+    const QString locked = root() + QStringLiteral("locked/");
+    ASSERT_TRUE(QDir().mkpath(locked));
+    ASSERT_TRUE(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
+    EXPECT_EQ(window.StartLocalRecord(locked, QStringLiteral("10.1.1.1")), CChannelEX::kRecordFileNotCreated);
+    EXPECT_FALSE(window.isRecording());
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(QDir(locked).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{});
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -55,6 +56,36 @@ TEST(ScheduleText, RoundTripsInBothModes)
     ASSERT_TRUE(load(alarms, kModeAlarmOnly, alarmStore));
     EXPECT_EQ(alarmStore.at(3, 50), kTypeAlarm);
     EXPECT_EQ(writeScheduleText(alarmStore, kModeAlarmOnly), alarms);
+}
+
+TEST(ScheduleText, TheShortestPeriodsSurviveLoadAndSaveUnchanged)
+{
+    // 10:00:00 to 10:00:01 (the shortest period the dialog accepts), single
+    // seconds at both ends of the day and at 10:00:00, and a one-second
+    // alarm right after a normal period: nothing is lost, merged or widened.
+    const std::string typed =
+        "[[{\"E\":0,\"S\":0,\"T\":0}],[{\"E\":36001,\"S\":36000,\"T\":0}],"
+        "[{\"E\":36000,\"S\":36000,\"T\":1}],[{\"E\":36001,\"S\":36000,\"T\":0},{\"E\":36002,\"S\":36002,\"T\":1}],"
+        "null,null,[{\"E\":86399,\"S\":86399,\"T\":1}]]";
+    ScheduleStore store;
+    ASSERT_TRUE(load(typed, kModeTyped, store));
+    EXPECT_EQ(writeScheduleText(store, kModeTyped), typed);
+    EXPECT_EQ(store.at(1, 35999), kTypeNone);
+    EXPECT_EQ(store.at(1, 36000), kTypeNormal);
+    EXPECT_EQ(store.at(1, 36001), kTypeNormal);
+    EXPECT_EQ(store.at(1, 36002), kTypeNone);
+    EXPECT_EQ(store.recordingPeriodCount(3), 2);
+
+    const std::string alarms = "[null,[{\"E\":36001,\"S\":36000}],null,null,null,null,null]";
+    ScheduleStore alarmStore;
+    ASSERT_TRUE(load(alarms, kModeAlarmOnly, alarmStore));
+    EXPECT_EQ(writeScheduleText(alarmStore, kModeAlarmOnly), alarms);
+
+    // Painting another cell of the day keeps the short period.
+    ASSERT_TRUE(store.applyCells({30, 1, 31, 2}, 48, kTypeAlarm));  // 15:00-15:29:59 on Monday
+    const DayPeriods monday = store.dayPeriods(1);
+    EXPECT_NE(std::find(monday.begin(), monday.end(), SchedulePeriod{36000, 36001, kTypeNormal}), monday.end());
+    EXPECT_NE(std::find(monday.begin(), monday.end(), SchedulePeriod{54000, 55799, kTypeAlarm}), monday.end());
 }
 
 TEST(ScheduleText, ReadsNumericStringsFractionsAndEmptyArrays)

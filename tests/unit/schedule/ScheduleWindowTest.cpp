@@ -170,6 +170,39 @@ TEST_F(SchedulePage, TheGridPaintsTypesInTheirColours)
     EXPECT_EQ(picture.pixelColor(QPoint(140, 200)), QColor(200, 200, 200));
 }
 
+TEST_F(SchedulePage, AOneSecondPeriodIsDrawnAndEditedWithoutBeingLostOrWidened)
+{
+    // 10:00:00-10:00:01 normal on Monday, 09:00:00 alone as alarm on
+    // Tuesday: both fall on a labelled hour line, one pixel wide here (ten
+    // pixels a half hour).
+    const QString text = QStringLiteral("[null,[{\"E\":36001,\"S\":36000,\"T\":0}],[{\"E\":32400,\"S\":32400,\"T\":1}],"
+                                        "null,null,null,null]");
+    ASSERT_EQ(page.setSchedule(1, text), CWndRecordSchedule::kLoaded);
+    const QImage picture = grid().grab().toImage();
+    const int monday = cell(1, 0).y();
+    const int tuesday = cell(2, 0).y();
+    EXPECT_EQ(picture.pixelColor(300, monday), QColor(0, 200, 20)) << "drawn, not hidden by the hour line";
+    EXPECT_EQ(picture.pixelColor(280, tuesday), QColor(250, 50, 50));
+    for (const int x : {298, 299, 301, 302}) {
+        EXPECT_NE(picture.pixelColor(x, monday), QColor(0, 200, 20)) << x << ": not widened";
+        EXPECT_NE(picture.pixelColor(x, tuesday), QColor(250, 50, 50)) << x - 20 << ": not widened";
+    }
+    // The hour line still shows where no period is.
+    EXPECT_EQ(picture.pixelColor(300, cell(3, 0).y()), QColor(200, 200, 200));
+    EXPECT_EQ(page.schedule(), text);
+
+    // Edited in the dialog and taken back unchanged.
+    doubleClick(cell(1, 20));
+    CDlgRecTimeSetting* dialog = grid().dialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_EQ(dialog->count(), 1);
+    EXPECT_EQ(dialog->startPicker(0)->time(), QTime(10, 0, 0));
+    EXPECT_EQ(dialog->endPicker(0)->time(), QTime(10, 0, 1));
+    dialog->okButton()->click();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(page.schedule(), text);
+}
+
 TEST_F(SchedulePage, DoubleClickOpensTheDialogWithTheDaysPeriods)
 {
     page.setSchedule(1, QString::fromLatin1(kMondayMorning));
