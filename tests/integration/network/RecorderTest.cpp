@@ -64,6 +64,14 @@ TEST(RecorderOptions, DefaultsAndValues)
     EXPECT_EQ(p.users[0].password, "b:c");
     EXPECT_EQ(p.users[1].password, "");
 
+    EXPECT_TRUE(o.httpNames.empty());
+    EXPECT_EQ(o.handshakeTimeoutMs, 10000u);
+    RecorderOptions n;
+    ASSERT_EQ(parse({"--http-name", "dvr.example", "--http-name=[fe80::1]", "--handshake-timeout-ms", "250"}, n, message),
+              ParseOutcome::Run);
+    EXPECT_EQ(n.httpNames, (std::vector<std::string>{"dvr.example", "[fe80::1]"}));
+    EXPECT_EQ(n.handshakeTimeoutMs, 250u);
+
     RecorderOptions h;
     EXPECT_EQ(parse({"--help"}, h, message), ParseOutcome::Help);
 }
@@ -75,6 +83,8 @@ TEST(RecorderOptions, RefusesBadOptions)
         {"--port", "12x"},    {"--channels", "0"},  {"--channels", "65"},    {"--user", "nopassword"},
         {"--user", ":pw"},    {"--bind", ""},       {"--heartbeat-ms", "5"},
         {"--heartbeat-ms", "1000", "--heartbeat-timeout-ms", "1500"}, {"--max-clients", "0"},
+        {"--http-name", ""}, {"--http-name", "evil/x"}, {"--http-name", "a:80"}, {"--http-name"},
+        {"--handshake-timeout-ms", "5"}, {"--handshake-timeout-ms", "600001"},
     };
     for (const auto& args : bad) {
         RecorderOptions o;
