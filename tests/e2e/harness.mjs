@@ -54,8 +54,9 @@ async function stopChild(child) {
 export class Stack {
   pages = new Set();  // pages made by loggedInPage and livePage
 
-  // recorderArgs: more arguments for velk-recorder (users, say).
-  async start({extraOrigins = [], browser = true, recorderArgs = []} = {}) {
+  // recorderArgs: more arguments for velk-recorder (users, say);
+  // browserArgs: more for Chromium.
+  async start({extraOrigins = [], browser = true, recorderArgs = [], browserArgs = []} = {}) {
     this.home = mkdtempSync(join(tmpdir(), 'velk-e2e-'));
     this.recorder = spawn(join(binDir, 'velk-recorder'),
       ['--port', '0', '--http-port', '0', '--web', join(repoDir, 'web'), '--data', join(this.home, 'recorder'),
@@ -75,7 +76,7 @@ export class Stack {
       executablePath: chromiumPath,
       headless: true,
       args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-        '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+        '--disable-background-networking', '--disable-component-update', '--disable-sync', ...browserArgs],
       // playwright gives the browser a fresh profile folder of its own.
     });
     return this;
