@@ -36,7 +36,7 @@ bool isLoopback(std::string_view name)
 
 struct HostAndPort {
     std::string_view name;
-    std::uint16_t port = 80;
+    std::optional<std::uint16_t> port;  // none when the text names none
 };
 
 // "name[:port]" or "[v6][:port]"; nullopt when malformed.
@@ -102,7 +102,7 @@ bool AllowedHosts::nameAllowed(std::string_view name) const
 bool AllowedHosts::hostAllowed(std::string_view host, std::uint16_t port) const
 {
     const auto parts = splitHost(host);
-    return parts && parts->port == port && nameAllowed(parts->name);
+    return parts && parts->port.value_or(port) == port && nameAllowed(parts->name);
 }
 
 bool AllowedHosts::originAllowed(std::string_view origin, std::uint16_t port) const
@@ -110,7 +110,8 @@ bool AllowedHosts::originAllowed(std::string_view origin, std::uint16_t port) co
     constexpr std::string_view scheme = "http://";
     if (origin.size() <= scheme.size() || lowerCase(origin.substr(0, scheme.size())) != scheme)
         return false;
-    return hostAllowed(origin.substr(scheme.size()), port);
+    const auto parts = splitHost(origin.substr(scheme.size()));
+    return parts && parts->port.value_or(80) == port && nameAllowed(parts->name);
 }
 
 std::optional<RequestRefusal> checkRequestHosts(const AllowedHosts& allowed,

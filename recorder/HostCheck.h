@@ -25,11 +25,13 @@ public:
 
     // A host without port, IPv6 addresses in brackets.
     bool nameAllowed(std::string_view name) const;
-    // A Host header, "name[:port]": an allowed name and the server's port
-    // (no port means 80).
+    // A Host header, "name[:port]": an allowed name, and the server's port
+    // when it names one. Browsers always name the port unless it is 80, so a
+    // Host without one comes from a program, not a page; the name is what
+    // a rebinding page cannot fake.
     bool hostAllowed(std::string_view host, std::uint16_t port) const;
     // An Origin header, "http://name[:port]" with an allowed name and the
-    // server's port.
+    // server's port (no port means 80).
     bool originAllowed(std::string_view origin, std::uint16_t port) const;
 
 private:

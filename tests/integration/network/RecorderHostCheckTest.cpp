@@ -41,9 +41,14 @@ TEST(AllowedHosts, LoopbackNamesAndGivenNamesWithTheServersPort)
                               "[::1" + p, "localhost:65536", "user@localhost" + p, "", "[]" + p};
         for (const std::string& host : others)
             EXPECT_FALSE(allowed.hostAllowed(host, port)) << host;
-        // Without a port a Host means port 80.
-        EXPECT_EQ(allowed.hostAllowed("localhost", port), port == 80);
-        EXPECT_EQ(allowed.hostAllowed("[::1]", port), port == 80);
+        // A Host without port (programs send them) still needs one of our
+        // names; an Origin without port means port 80.
+        for (const char* host : {"localhost", "[::1]", "127.0.0.1", "dvr.example"})
+            EXPECT_TRUE(allowed.hostAllowed(host, port)) << host;
+        for (const char* host : {"attacker.example", "[::2]", "10.0.0.1"})
+            EXPECT_FALSE(allowed.hostAllowed(host, port)) << host;
+        EXPECT_EQ(allowed.originAllowed("http://localhost", port), port == 80);
+        EXPECT_EQ(allowed.originAllowed("http://dvr.example", port), port == 80);
 
         const Texts ourOrigins = {"http://localhost" + p, "http://127.0.0.1" + p, "HTTP://LOCALHOST" + p,
                                   "http://dvr.example" + p, "http://[::1]" + p};
@@ -169,14 +174,16 @@ TEST_F(RecorderHosts, TheRecordersOwnNamesAreServed)
     EXPECT_EQ(httpGet(port(), "/api/schedule?channel=3").body, kSchedule);
 }
 
-TEST_F(RecorderHosts, AnotherPortOrNoPortIsRefused)
+TEST_F(RecorderHosts, AnotherPortIsRefusedNoPortIsOurs)
 {
-    const Texts hosts = {"127.0.0.1:" + std::to_string(port() == 65535 ? 1 : port() + 1), "127.0.0.1", "localhost:",
-                         withPort("127.0.0.1") + "x"};
+    const Texts hosts = {"127.0.0.1:" + std::to_string(port() == 65535 ? 1 : port() + 1), "localhost:",
+                         withPort("127.0.0.1") + "x", "attacker.example"};
     for (const std::string& host : hosts) {
         const auto reply = httpRequest(port(), "GET", "/api/info", {{"Host", host}});
         EXPECT_EQ(reply.status, 403) << host;
     }
+    for (const char* host : {"127.0.0.1", "localhost", "dvr.example"})
+        EXPECT_EQ(httpRequest(port(), "GET", "/api/info", {{"Host", host}}).status, 200) << host;
 }
 
 TEST_F(RecorderHosts, TwoHostOrOriginHeadersOrNoHostAreRefused)
