@@ -69,4 +69,26 @@ HttpReply httpRaw(std::uint16_t port, const std::string& text)
     return reply;
 }
 
+std::string httpExchange(std::uint16_t port, const std::string& text)
+{
+    std::string received;
+    try {
+        boost::asio::io_context io;
+        beast::tcp_stream stream(io);
+        stream.expires_after(std::chrono::seconds(5));
+        stream.connect(boost::asio::ip::tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), port));
+        boost::asio::write(stream.socket(), boost::asio::buffer(text));
+        char chunk[4096];
+        for (;;) {
+            beast::error_code error;
+            const std::size_t n = stream.socket().read_some(boost::asio::buffer(chunk), error);
+            received.append(chunk, n);
+            if (error)
+                break;
+        }
+    } catch (const std::exception&) {
+    }
+    return received;
+}
+
 }  // namespace nettest

@@ -24,6 +24,10 @@ HttpReply httpRequest(std::uint16_t port, const std::string& method, const std::
 // answer.
 HttpReply httpRaw(std::uint16_t port, const std::string& text);
 
+// Sends text as it is and returns every byte received until the server
+// closes the connection (or 5 s pass).
+std::string httpExchange(std::uint16_t port, const std::string& text);
+
 inline HttpReply httpGet(std::uint16_t port, const std::string& target) { return httpRequest(port, "GET", target); }
 inline HttpReply httpPost(std::uint16_t port, const std::string& target) { return httpRequest(port, "POST", target); }
 

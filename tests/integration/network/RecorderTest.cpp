@@ -195,6 +195,21 @@ TEST_F(RecorderHttp, ServesStaticFilesSafely)
     EXPECT_EQ(httpPost(port(), "/index.html").status, 405);
 }
 
+TEST_F(RecorderHttp, AnswersToHeadCarryNoBody)
+{
+    // Two requests on one connection: were a body sent after the HEAD
+    // answer's headers, it would stand where the second answer begins.
+    const std::string host = "Host: 127.0.0.1:" + std::to_string(port()) + "\r\n";
+    for (const char* target : {"/index.html", "/nothing.html", "/sim/status", "/api/info"}) {
+        const std::string received = nettest::httpExchange(
+            port(), "HEAD " + std::string(target) + " HTTP/1.1\r\n" + host + "\r\nGET /api/info HTTP/1.1\r\n" + host +
+                        "Connection: close\r\n\r\n");
+        const auto headersEnd = received.find("\r\n\r\n");
+        ASSERT_NE(headersEnd, std::string::npos) << target;
+        EXPECT_EQ(received.substr(headersEnd + 4, 12), "HTTP/1.1 200") << target << "\n" << received;
+    }
+}
+
 TEST_F(RecorderHttp, SimApiChecksMethodsAndArguments)
 {
     EXPECT_EQ(httpGet(port(), "/sim/drop").status, 405);
