@@ -25,6 +25,7 @@ ClientSession::ClientSession(net::ip::tcp::socket socket, DeviceServer& server)
     : m_socket(std::move(socket)),
       m_server(server),
       m_heartbeatTimer(m_socket.get_executor()),
+      m_handshakeTimer(m_socket.get_executor()),
       m_decoder(proto::kControlFrameLimitBytes)
 {
 }
@@ -44,8 +45,8 @@ void ClientSession::start()
     boost::system::error_code ignored;
     m_socket.set_option(net::ip::tcp::no_delay(true), ignored);
     m_lastReceived = Clock::now();
-    m_handshakeDeadline = m_lastReceived + std::chrono::milliseconds(m_server.settings().handshakeTimeoutMs);
     startHeartbeat();
+    startHandshakeTimer();
     if (m_server.frozen())
         m_paused = true;  // a hung recorder accepts (the kernel does) but never answers
     else
@@ -60,6 +61,7 @@ void ClientSession::close()
     stopStream();
     boost::system::error_code ignored;
     m_heartbeatTimer.cancel();
+    m_handshakeTimer.cancel();
     m_socket.shutdown(net::ip::tcp::socket::shutdown_both, ignored);
     m_socket.close(ignored);
     m_writeQueue.clear();
@@ -71,7 +73,8 @@ void ClientSession::resume()
     if (m_state == State::Closed)
         return;
     m_lastReceived = Clock::now();
-    m_handshakeDeadline = m_lastReceived + std::chrono::milliseconds(m_server.settings().handshakeTimeoutMs);
+    if (!handshakeDone())
+        startHandshakeTimer();
     writeNext();
     if (!m_paused)
         return;
@@ -298,16 +301,26 @@ void ClientSession::startHeartbeat()
     });
 }
 
+void ClientSession::startHandshakeTimer()
+{
+    std::weak_ptr<ClientSession> weak = weak_from_this();
+    m_handshakeTimer.expires_after(std::chrono::milliseconds(m_server.settings().handshakeTimeoutMs));
+    m_handshakeTimer.async_wait([weak](const boost::system::error_code& error) {
+        auto self = weak.lock();
+        if (error || !self || self->m_state == State::Closed || self->handshakeDone())
+            return;
+        // A hung recorder closes nothing; resume() starts the time again.
+        if (!self->m_server.frozen())
+            self->close();
+    });
+}
+
 void ClientSession::onHeartbeatTick()
 {
     if (!m_server.frozen()) {
         const auto now = Clock::now();
         if (now - m_lastReceived > std::chrono::milliseconds(m_server.settings().heartbeatTimeoutMs)) {
             m_server.countSilenceDrop();
-            close();
-            return;
-        }
-        if (m_state != State::LoggedIn && m_state != State::Streaming && now > m_handshakeDeadline) {
             close();
             return;
         }

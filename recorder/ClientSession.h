@@ -83,10 +83,15 @@ private:
     void closeAfterWrites();
     void startHeartbeat();
     void onHeartbeatTick();
+    // A connection must log in (control) or open its stream (media) within
+    // the handshake time of its start (or of the end of a freeze).
+    void startHandshakeTimer();
+    bool handshakeDone() const { return m_state == State::LoggedIn || m_state == State::Streaming; }
 
     boost::asio::ip::tcp::socket m_socket;
     DeviceServer& m_server;
     boost::asio::steady_timer m_heartbeatTimer;
+    boost::asio::steady_timer m_handshakeTimer;
     State m_state = State::AwaitHello;
     proto::FrameDecoder m_decoder;
     std::array<char, 16 * 1024> m_readBuffer{};
@@ -96,7 +101,6 @@ private:
     std::size_t m_queuedBytes = 0;
     bool m_writing = false;
     Clock::time_point m_lastReceived;
-    Clock::time_point m_handshakeDeadline;
     std::string m_nonce;
     std::string m_user;
     std::string m_sessionToken;

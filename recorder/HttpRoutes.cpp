@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "HttpRoutes.h"
 
+#include "HostCheck.h"
 #include "Recorder.h"
 #include "ScheduleRoutes.h"
 #include "SimRoutes.h"
@@ -38,13 +39,7 @@ HttpResponse handleStatic(Recorder& recorder, const HttpRequest& request, std::s
     if (!in.good() && !in.eof())
         return makeResponse(request, http::status::internal_server_error, "text/plain; charset=utf-8",
                             "read failed\n");
-    HttpResponse response = makeResponse(request, http::status::ok, contentTypeFor(*file), std::move(content));
-    if (request.method() == http::verb::head) {
-        const auto length = response.body().size();
-        response.body().clear();
-        response.content_length(length);
-    }
-    return response;
+    return makeResponse(request, http::status::ok, contentTypeFor(*file), std::move(content));
 }
 
 }  // namespace
@@ -59,6 +54,12 @@ HttpResponse makeResponse(const HttpRequest& request, http::status status, std::
     response.keep_alive(request.keep_alive());
     response.body() = std::move(body);
     response.prepare_payload();
+    // HEAD: the headers GET would have, without the body.
+    if (request.method() == http::verb::head) {
+        const auto length = response.body().size();
+        response.body().clear();
+        response.content_length(length);
+    }
     return response;
 }
 
@@ -77,6 +78,11 @@ HttpResponse jsonError(const HttpRequest& request, http::status status, const st
 
 HttpResponse handleHttpRequest(Recorder& recorder, const HttpRequest& request)
 {
+    // Every request, the page's files too: a page of another site must
+    // read nothing of the recorder either.
+    if (const auto refusal = checkRequestHosts(recorder.allowedHosts(), request, recorder.httpPort()))
+        return jsonError(request, refusal->status, refusal->message);
+
     const std::string_view target(request.target().data(), request.target().size());
     const auto q = target.find('?');
     const std::string_view path = target.substr(0, q);

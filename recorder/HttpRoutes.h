@@ -4,6 +4,7 @@
 //   /sim/...                 fault injection and state for tests (SimRoutes.h)
 //   GET  /<file>             static files of the web folder
 // JSON answers are {"ok":true,...} or a 4xx with {"ok":false,"error":text}.
+// Every request is first checked for its Host and Origin (HostCheck.h).
 #pragma once
 
 #include <boost/beast/http.hpp>

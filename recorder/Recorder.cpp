@@ -16,6 +16,7 @@ DeviceServerSettings deviceSettings(const RecorderOptions& options)
     s.heartbeatMs = options.heartbeatMs;
     s.heartbeatTimeoutMs = options.heartbeatTimeoutMs;
     s.maxSessions = options.maxClients;
+    s.handshakeTimeoutMs = options.handshakeTimeoutMs;
     return s;
 }
 
@@ -29,12 +30,25 @@ ChannelPolicy channelPolicy(const RecorderOptions& options)
     return policy;
 }
 
+// The names given on the command line, and the bind address when it is one
+// address (not 0.0.0.0 or ::): the recorder is reached by that too.
+AllowedHosts namesOf(const RecorderOptions& options)
+{
+    std::vector<std::string> names = options.httpNames;
+    boost::system::error_code error;
+    const auto bind = net::ip::make_address(options.bindAddress, error);
+    if (!error && !bind.is_unspecified())
+        names.push_back(bind.is_v6() ? "[" + bind.to_string() + "]" : bind.to_string());
+    return AllowedHosts(names);
+}
+
 }  // namespace
 
 Recorder::Recorder(net::io_context& io, RecorderOptions options)
     : m_io(io),
       m_options(std::move(options)),
       m_webFolder(m_options.webDir),
+      m_allowedHosts(namesOf(m_options)),
       m_media(2),
       m_devices(io, deviceSettings(m_options), UserTable(m_options.users), m_media, channelPolicy(m_options))
 {

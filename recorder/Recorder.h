@@ -5,6 +5,7 @@
 #pragma once
 
 #include "DeviceServer.h"
+#include "HostCheck.h"
 #include "MediaLibrary.h"
 #include "RecorderOptions.h"
 
@@ -34,6 +35,8 @@ public:
     const RecorderOptions& options() const { return m_options; }
     const std::filesystem::path& webFolder() const { return m_webFolder; }
     DeviceServer& devices() { return m_devices; }
+    // The names the web server answers to.
+    const AllowedHosts& allowedHosts() const { return m_allowedHosts; }
 
     // GET /api/info
     Json::Value info() const;
@@ -44,6 +47,7 @@ private:
     boost::asio::io_context& m_io;
     const RecorderOptions m_options;
     const std::filesystem::path m_webFolder;
+    const AllowedHosts m_allowedHosts;
     MediaLibrary m_media;
     DeviceServer m_devices;
     std::unique_ptr<HttpServer> m_http;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RecorderOptions.h"
 
+#include "HostCheck.h"
+
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
@@ -29,6 +31,9 @@ std::string usageText()
            "  --port N                 device protocol port (default 9000; 0 = any free port)\n"
            "  --http-port N            web page and API port (default 8080; 0 = any free port)\n"
            "  --bind ADDR              address to listen on (default 127.0.0.1)\n"
+           "  --http-name NAME         another name (or address) the web page is reached by; repeatable.\n"
+           "                           Requests for any name but these, the loopback names and the\n"
+           "                           bind address are refused (403)\n"
            "  --channels N             number of channels, 1..64 (default 16)\n"
            "  --user NAME:PASSWORD     a user account; repeatable (default admin:admin)\n"
            "  --data DIR               folder for stored data (default $XDG_DATA_HOME/velk-recorder\n"
@@ -36,6 +41,8 @@ std::string usageText()
            "  --web DIR                folder of the web page served at / (default <exe>/../../web if present)\n"
            "  --heartbeat-ms N         heartbeat interval towards clients (default 1000)\n"
            "  --heartbeat-timeout-ms N drop a client silent this long (default 4000)\n"
+           "  --handshake-timeout-ms N close a connection not logged in (or streaming) this long after\n"
+           "                           it was opened (default 10000)\n"
            "  --max-clients N          device-protocol connections served at once, 1..4096 (default 256)\n"
            "  --deny USER:C            USER may not view channel C (0-based); repeatable\n"
            "  --substream-off C        channel C (0-based) encodes no sub stream; repeatable\n"
@@ -68,7 +75,7 @@ ParseOutcome parseOptions(int argc, const char* const* argv, RecorderOptions& op
         const bool known = name == "--port" || name == "--http-port" || name == "--bind" || name == "--channels" ||
                            name == "--user" || name == "--data" || name == "--web" || name == "--heartbeat-ms" ||
                            name == "--heartbeat-timeout-ms" || name == "--max-clients" || name == "--deny" ||
-                           name == "--substream-off";
+                           name == "--substream-off" || name == "--http-name" || name == "--handshake-timeout-ms";
         if (!known) {
             message = "unknown option: " + std::string(arg);
             return ParseOutcome::Error;
@@ -99,6 +106,14 @@ ParseOutcome parseOptions(int argc, const char* const* argv, RecorderOptions& op
                 return bad("10..600000 milliseconds");
             (name == "--heartbeat-ms" ? options.heartbeatMs : options.heartbeatTimeoutMs) =
                 static_cast<std::uint32_t>(number);
+        } else if (name == "--handshake-timeout-ms") {
+            if (!parseNumber(value, 10, 600000, number))
+                return bad("10..600000 milliseconds");
+            options.handshakeTimeoutMs = static_cast<std::uint32_t>(number);
+        } else if (name == "--http-name") {
+            if (!validHostName(value))
+                return bad("a host name, an IPv4 address or an [IPv6] address");
+            options.httpNames.emplace_back(value);
         } else if (name == "--max-clients") {
             if (!parseNumber(value, 1, 4096, number))
                 return bad("1..4096");

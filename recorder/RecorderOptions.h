@@ -18,6 +18,10 @@ struct RecorderOptions {
     std::uint16_t devicePort = 9000;     // 0: any free port
     std::uint16_t httpPort = 8080;       // 0: any free port
     std::string bindAddress = "127.0.0.1";
+    // --http-name NAME: a name the web server is reached by besides the
+    // loopback names and the bind address; repeatable. Requests naming any
+    // other host are refused.
+    std::vector<std::string> httpNames;
     std::uint32_t channels = 16;         // 1..64
     std::vector<UserAccount> users;      // default: admin:admin
     std::string dataDir;                 // empty: defaultDataFolder()
@@ -25,6 +29,7 @@ struct RecorderOptions {
     std::uint32_t heartbeatMs = 1000;        // how often heartbeats are sent to clients
     std::uint32_t heartbeatTimeoutMs = 4000; // silence after which a client is dropped
     std::uint32_t maxClients = 256;          // device-protocol connections served at once
+    std::uint32_t handshakeTimeoutMs = 10000; // hello and login (or opening a stream) must be done within this
     // --deny USER:C: user may not view channel C (0-based); repeatable.
     std::vector<std::pair<std::string, std::uint32_t>> denied;
     // --substream-off C: channel C (0-based) encodes no sub stream; repeatable.

@@ -39,19 +39,6 @@ std::optional<std::uint32_t> channelOf(std::string_view query, std::uint32_t cha
     return std::nullopt;
 }
 
-// A page of another site must not change schedules through the user's
-// browser: a request naming an Origin other than its own Host is refused.
-bool isForeignOrigin(const HttpRequest& request)
-{
-    const auto origin = request.find(http::field::origin);
-    if (origin == request.end())
-        return false;
-    const auto host = request.find(http::field::host);
-    if (host == request.end())
-        return true;
-    return std::string(origin->value()) != "http://" + std::string(host->value());
-}
-
 }  // namespace
 
 HttpResponse handleSchedule(Recorder& recorder, const HttpRequest& request, std::string_view query)
@@ -79,8 +66,6 @@ HttpResponse handleSchedule(Recorder& recorder, const HttpRequest& request, std:
         return makeResponse(request, http::status::ok, "application/json", *text);
     }
 
-    if (isForeignOrigin(request))
-        return jsonError(request, http::status::forbidden, "foreign origin");
     if (request.body().size() > kMaxScheduleTextBytes)
         return jsonError(request, http::status::payload_too_large, "schedule text longer than 4095 bytes");
     std::string canonical;

@@ -8,9 +8,10 @@
 //                                 (ScheduleRules.h), in its canonical form:
 //                                 {"ok":true,"channel":C}
 // Channels are 0-based. Errors: 400 bad channel or a text that breaks the
-// rules, 403 a foreign Origin on PUT, 405 another method, 413 a text longer
-// than 4095 bytes, 500 a stored file that cannot be read or written; each
-// with {"ok":false,"error":text}. Runs on the recorder's I/O thread.
+// rules, 405 another method, 413 a text longer than 4095 bytes, 500 a
+// stored file that cannot be read or written; each with
+// {"ok":false,"error":text}. Requests for another host or from another site
+// never get here (HostCheck.h). Runs on the recorder's I/O thread.
 #pragma once
 
 #include "HttpRoutes.h"

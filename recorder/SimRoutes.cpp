@@ -50,19 +50,6 @@ std::optional<std::uint32_t> queryNumber(std::string_view query, std::string_vie
     return value;
 }
 
-// A page of another site must not drive the simulator through the user's
-// browser: a request that names a foreign Origin is refused.
-bool isForeignOrigin(const HttpRequest& request)
-{
-    const auto origin = request.find(http::field::origin);
-    if (origin == request.end())
-        return false;
-    const auto host = request.find(http::field::host);
-    if (host == request.end())
-        return true;
-    return std::string(origin->value()) != "http://" + std::string(host->value());
-}
-
 bool isPostAction(std::string_view action)
 {
     for (const char* known : {"drop", "freeze", "resume", "notify", "deny", "allow", "substream", "streamtype",
@@ -88,8 +75,6 @@ std::optional<MalformedKind> malformedKind(const std::optional<std::string>& tex
 HttpResponse handleSim(Recorder& recorder, const HttpRequest& request, std::string_view action,
                        std::string_view query)
 {
-    if (isForeignOrigin(request))
-        return jsonError(request, http::status::forbidden, "requests from other sites are refused");
     if (action == "status") {
         if (request.method() != http::verb::get)
             return jsonError(request, http::status::method_not_allowed, "use GET");

@@ -13,7 +13,7 @@
 //   POST /sim/streamtype?channel=C&type=T the recorder switches C's open streams to T
 //   POST /sim/garbage?channel=C[&kind=truncated|magic|items]
 //                                         one malformed frame on each open stream of C
-// Requests naming a foreign Origin are refused (403).
+// Requests for another host or from another site never get here (HostCheck.h).
 #pragma once
 
 #include "HttpRoutes.h"

@@ -3,7 +3,10 @@
 // Automation types: UI4/I4/UI2/I2/UI8 arrive as numbers (a UI4 code of -1 is
 // 4294967295), BSTR as strings; numbers may also be given as decimal texts.
 
-export type ConnectionState = "connecting" | "open" | "closed";
+/** "connecting" also while a lost connection is being reopened; "refused":
+ * the host refused the page (close code 1008: a wrong token, as after a
+ * restart with a new one), and no more tries are made. */
+export type ConnectionState = "connecting" | "open" | "closed" | "refused";
 
 export interface DvrControlOptions {
   /** ws://127.0.0.1:<port>/ of velk-dvr-host */
@@ -14,9 +17,12 @@ export interface DvrControlOptions {
   canvas?: HTMLCanvasElement | null;
   /** frames a second at most (1..25, default 25) */
   fps?: number;
-  /** reconnect after a lost connection (default true) */
+  /** reconnect after a lost connection, until the host is back (default true) */
   reconnect?: boolean;
+  /** the first try after a loss (default 1000); each further one waits twice as long as the one before */
   reconnectDelayMs?: number;
+  /** the longest wait between tries (default 15000) */
+  reconnectMaxDelayMs?: number;
   /** reject a call not answered within this time (0: never, the default) */
   callTimeoutMs?: number;
   /** makes the WebSocket (default: the browser's); e.g. for scripts outside a browser */

@@ -12,9 +12,18 @@
 // Every notification from the host reaches the listeners of its method
 // name: the control's events and the host's own "$"-named ones alike.
 //
+// A connection that is lost once open (the host restarted, a network blip)
+// is reopened by itself: the first try after reconnectDelayMs, then at
+// doubling intervals up to reconnectMaxDelayMs, until one succeeds or
+// close() is called; meanwhile the state stays 'connecting'. A host that
+// refuses the page (close code 1008 before the method list: a wrong token,
+// as after a restart with a new one, or too many pages) ends it: the state
+// becomes 'refused' and no more tries are made.
+//
 // No dependencies; nothing is fetched but the host's WebSocket.
 
-const EVENT_STATE = 'state';  // 'connecting' | 'open' | 'closed'
+const EVENT_STATE = 'state';  // 'connecting' | 'open' | 'closed' | 'refused'
+const CLOSE_POLICY_VIOLATION = 1008;  // the host's refusal
 
 export class DvrControl {
   // Connects and resolves once the method list has arrived.
@@ -25,7 +34,7 @@ export class DvrControl {
   }
 
   constructor({url, token, canvas = null, fps = 25, reconnect = true, reconnectDelayMs = 1000,
-               callTimeoutMs = 0, createWebSocket = (u) => new WebSocket(u)} = {}) {
+               reconnectMaxDelayMs = 15000, callTimeoutMs = 0, createWebSocket = (u) => new WebSocket(u)} = {}) {
     if (!url) throw new Error('DvrControl: url is required (ws://127.0.0.1:<port>/)');
     const u = new URL(url);
     if (token) u.searchParams.set('token', token);
@@ -34,6 +43,10 @@ export class DvrControl {
     this._fps = fps;
     this._reconnect = reconnect;
     this._reconnectDelayMs = reconnectDelayMs;
+    this._reconnectMaxDelayMs = Math.max(reconnectDelayMs, reconnectMaxDelayMs);
+    this._retryDelayMs = reconnectDelayMs;  // before the next try
+    this._retryTimer = 0;                   // a try is scheduled
+    this._reconnecting = false;             // a lost connection is being reopened
     this._callTimeoutMs = callTimeoutMs;
     this._createWebSocket = createWebSocket;
     this._ws = null;
@@ -84,8 +97,15 @@ export class DvrControl {
 
   close() {
     this._closedByUser = true;
-    if (this._detachInput) this._detachInput();
+    this._reconnecting = false;
+    clearTimeout(this._retryTimer);
+    this._retryTimer = 0;
+    if (this._detachInput) {
+      this._detachInput();
+      this._detachInput = null;
+    }
     if (this._ws) this._ws.close(1000, 'page closed');
+    else if (this._state === 'connecting') this._setState('closed');  // waiting for the next try
   }
 
   // Resizes the control (and the picture) to w x h control pixels.
@@ -114,13 +134,14 @@ export class DvrControl {
       try {
         ws = this._createWebSocket(this._url);
       } catch (e) {
-        this._setState('closed');
+        this._connectionEnded(false, false);
         reject(e);
         return;
       }
       ws.binaryType = 'blob';
       this._ws = ws;
-      let opened = false;
+      let opened = false;  // the WebSocket opened
+      let ready = false;   // and the method list arrived
       ws.onopen = async () => {
         opened = true;
         try {
@@ -130,6 +151,9 @@ export class DvrControl {
             await this.call('$view', this._fps);
             if (!this._detachInput) this._detachInput = attachInput(this, this._canvas);
           }
+          ready = true;
+          this._reconnecting = false;
+          this._retryDelayMs = this._reconnectDelayMs;
           this._setState('open');
           resolve();
         } catch (e) {
@@ -137,32 +161,51 @@ export class DvrControl {
         }
       };
       ws.onmessage = (event) => this._onMessage(event);
-      // A refused handshake may report only an error.
-      ws.onerror = () => {
-        if (opened) return;
-        reject(new Error('DvrControl: the host refused the connection'));
-        try { ws.close(); } catch { /* already closing */ }
-      };
-      ws.onclose = (event) => {
+      // The connection (or the try) ends once: at its close event, or at an
+      // error before it opened (node's WebSocket reports a refused try with
+      // an error alone; browsers follow the error with a close event).
+      let ended = false;
+      const end = (code, reason) => {
+        if (ended) return;
+        ended = true;
         for (const {reject: fail, timer} of this._pending.values()) {
           clearTimeout(timer);
           fail(new Error('connection closed'));
         }
         this._pending.clear();
-        this._ws = null;
-        this._setState('closed');
-        this._emit('close', {code: event.code, reason: event.reason});
-        if (!opened) {
-          reject(new Error(`DvrControl: the host refused the connection (${event.code})`));
-          return;
+        if (this._ws === ws) this._ws = null;
+        const refused = !ready && code === CLOSE_POLICY_VIOLATION;
+        if (!ready) {
+          reject(new Error(`DvrControl: the host refused the connection (${code}${reason ? ` ${reason}` : ''})`));
         }
-        if (this._reconnect && !this._closedByUser) {
-          setTimeout(() => {
-            if (!this._closedByUser) this._open().catch(() => {});
-          }, this._reconnectDelayMs);
-        }
+        this._connectionEnded(ready, refused);
+        this._emit('close', {code, reason});
       };
+      ws.onerror = () => { if (!opened) end(1006, ''); };
+      ws.onclose = (event) => end(event.code, event.reason);
     });
+  }
+
+  // After a connection (or a try) ended: tries again, or settles the state.
+  _connectionEnded(wasReady, refused) {
+    if (refused) {
+      this._reconnecting = false;
+      this._setState('refused');
+      return;
+    }
+    if (wasReady) this._setState('closed');
+    if (this._reconnect && !this._closedByUser && (wasReady || this._reconnecting)) {
+      this._reconnecting = true;
+      const delay = this._retryDelayMs;
+      this._retryDelayMs = Math.min(delay * 2, this._reconnectMaxDelayMs);
+      this._retryTimer = setTimeout(() => {
+        this._retryTimer = 0;
+        if (!this._closedByUser) this._open().catch(() => { /* the next try is scheduled */ });
+      }, delay);
+      return;
+    }
+    this._reconnecting = false;
+    this._setState('closed');
   }
 
   _installMethods(list) {

@@ -25,6 +25,9 @@ export const PAGE_TEXTS = {
     scheduleNoText: 'the control gave no schedule text',
     scheduleDiscard: 'The schedule of channel {0} has changes that are not saved. Discard them?',
     localSettings: 'Local settings',
+    hostReconnecting: 'The connection to the automation host was lost; reconnecting…',
+    hostRefused: 'The automation host refused this page: its token is not the host\'s (was the host restarted?). ' +
+      'Open the page again from the address the host printed.',
   },
   'zh-CN': {
     tabLive: '预览', tabSchedule: '录像计划', tabSettings: '设置', language: '语言',
@@ -46,6 +49,8 @@ export const PAGE_TEXTS = {
     scheduleNoText: '控件没有返回录像计划',
     scheduleDiscard: '通道 {0} 的录像计划有未保存的修改。要放弃这些修改吗？',
     localSettings: '本地设置',
+    hostReconnecting: '与自动化主机的连接已断开，正在重新连接…',
+    hostRefused: '自动化主机拒绝了本页面：页面的令牌与主机的不符（主机是否已重启？）。请从主机给出的地址重新打开本页面。',
   },
 };
 

@@ -72,6 +72,19 @@ async function recorderInfo() {
   return {};
 }
 
+// A lost connection is reopened by the control object; while it is, and
+// when the host refuses the page for good, a line under the header says so.
+let hostWasOpen = false;
+function showHostProblem(connectionState) {
+  if (connectionState === 'open') hostWasOpen = true;
+  const key = connectionState === 'refused' ? 'hostRefused'
+    : hostWasOpen && connectionState !== 'open' ? 'hostReconnecting' : '';
+  const line = $('host-problem');
+  line.dataset.text = key;
+  line.textContent = key ? pageText(state.language, key) : '';
+  line.hidden = !key;
+}
+
 async function connectHost() {
   const wsPort = params.get('ws') || '8081';
   const token = params.get('token') || '';
@@ -81,6 +94,7 @@ async function connectHost() {
     $('connection').textContent = s === 'open' ? 'connected' : s;
     $('connection').classList.toggle('open', s === 'open');
     status(`host: ${s}`);
+    showHostProblem(s);
   });
   for (const name of ['ReTurnPreviewActiveChl', 'ReTurnPreviewAllChannelState', 'UploadAlarm', 'UploadBackupProcess'])
     ctrl.on(name, (p) => status(`${name} ${JSON.stringify(p)}`));

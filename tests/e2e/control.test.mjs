@@ -14,9 +14,15 @@ const skip = typeof WebSocket === 'undefined' ? 'node has no WebSocket (run with
   : programsSkipReason();
 if (skip) console.log(`# e2e skipped: ${skip}`);
 
+// Four characters, twelve UTF-8 bytes.
+const CHINESE_PASSWORD = '密码测试';
+
 describe('dvr-control.js', {skip: skip || false}, () => {
   let stack;
-  before(async () => { stack = await new Stack().start({browser: false}); });
+  before(async () => {
+    stack = await new Stack().start({browser: false,
+      recorderArgs: ['--user', 'admin:admin', '--user', `chinese:${CHINESE_PASSWORD}`]});
+  });
   after(async () => { await stack?.stop(); });
 
   const connect = (origin = stack.origin, extra = {}) => DvrControl.connect({
@@ -40,6 +46,20 @@ describe('dvr-control.js', {skip: skip || false}, () => {
     assert.equal(await ctrl.Logout(devId), 0);
 
     const wrong = await ctrl.Login('127.0.0.1', stack.devicePort, 'admin', encipherPassword('nimda'));
+    assert.doesNotMatch(wrong, /^00000000_/);
+    ctrl.close();
+  });
+
+  test('a Chinese password enciphered by the page logs in through the control', async () => {
+    const ctrl = await connect();
+    const login = await ctrl.Login('127.0.0.1', stack.devicePort, 'chinese', encipherPassword(CHINESE_PASSWORD));
+    const devId = Number(/^00000000_(\d+)$/.exec(login)?.[1]);
+    assert.ok(devId > 0, login);
+    assert.equal(await ctrl.Logout(devId), 0);
+    // Its first block alone (as when blocks are counted from the string's
+    // length) is not the password.
+    const wrong = await ctrl.Login('127.0.0.1', stack.devicePort, 'chinese',
+      encipherPassword(CHINESE_PASSWORD).slice(0, 16));
     assert.doesNotMatch(wrong, /^00000000_/);
     ctrl.close();
   });

@@ -27,9 +27,28 @@ test('password texts: zero padding, block count, UTF-8', () => {
   assert.match(encipherPassword('admin'), /^[0-9A-F]+$/);
 });
 
+test('a Chinese password: its blocks are counted from its UTF-8 bytes', () => {
+  // Four characters, twelve UTF-8 bytes: two blocks, not one.
+  const password = '密码测试';
+  const text = encipherPassword(password);
+  assert.equal(text, '89235E07956A3901C1C4AC0068A96D9B');
+  // Deciphered as the control does: block by block, each block's bytes up to
+  // its first zero, then read as UTF-8.
+  const key = new TextEncoder().encode('glaringl');
+  const clear = [];
+  for (let i = 0; i < text.length; i += 16) {
+    const block = desBlock(key, bytes(text.slice(i, i + 16)), true);
+    const end = block.indexOf(0);
+    clear.push(...block.slice(0, end < 0 ? 8 : end));
+  }
+  assert.equal(new TextDecoder('utf-8', {fatal: true}).decode(Uint8Array.from(clear)), password);
+  for (const [other, blocks] of [['密码测试一', 2], ['密码测试一二', 3], ['测', 1], ['ü', 1], ['😀😀', 1], ['😀😀😀', 2]])
+    assert.equal(encipherPassword(other).length, 16 * blocks, other);
+});
+
 test('password texts match OpenSSL DES-ECB under the key text\'s first 8 bytes', (t) => {
   const key = Buffer.from('glaringl').toString('hex');
-  for (const password of ['admin', 'a', '12345678', 'longer password!', '密码ü']) {
+  for (const password of ['admin', 'a', '12345678', 'longer password!', '密码ü', '密码测试']) {
     const clear = Buffer.from(password, 'utf8');
     const padded = Buffer.alloc(Math.ceil(clear.length / 8) * 8);
     clear.copy(padded);

@@ -44,26 +44,30 @@ function firstLine(child, timeoutMs = 15000) {
   });
 }
 
+async function stopChild(child) {
+  if (child && child.exitCode === null && child.signalCode === null) {
+    child.kill('SIGTERM');
+    await new Promise((done) => { child.once('exit', done); setTimeout(done, 5000); });
+  }
+}
+
 export class Stack {
   pages = new Set();  // pages made by loggedInPage and livePage
 
-  async start({extraOrigins = [], browser = true} = {}) {
+  // recorderArgs: more arguments for velk-recorder (users, say);
+  // browserArgs: more for Chromium.
+  async start({extraOrigins = [], browser = true, recorderArgs = [], browserArgs = []} = {}) {
     this.home = mkdtempSync(join(tmpdir(), 'velk-e2e-'));
-    this.token = 'e2e' + Math.random().toString(16).slice(2, 14);
     this.recorder = spawn(join(binDir, 'velk-recorder'),
-      ['--port', '0', '--http-port', '0', '--web', join(repoDir, 'web'), '--data', join(this.home, 'recorder')],
+      ['--port', '0', '--http-port', '0', '--web', join(repoDir, 'web'), '--data', join(this.home, 'recorder'),
+        ...recorderArgs],
       {stdio: ['ignore', 'pipe', 'inherit']});
     const ports = /device port (\d+) http port (\d+)/.exec(await firstLine(this.recorder));
     this.devicePort = Number(ports[1]);
     this.httpPort = Number(ports[2]);
     this.origin = `http://127.0.0.1:${this.httpPort}`;
-    const env = {...process.env, HOME: this.home, USERPROFILE: ''};
-    delete env.DISPLAY;
-    delete env.WAYLAND_DISPLAY;
-    const args = ['--ws-port', '0', '--token', this.token, '--allow-origin', this.origin];
-    for (const origin of extraOrigins) args.push('--allow-origin', origin);
-    this.host = spawn(join(binDir, 'velk-dvr-host'), args, {stdio: ['ignore', 'pipe', 'inherit'], env});
-    this.wsPort = JSON.parse(await firstLine(this.host)).port;
+    this.extraOrigins = extraOrigins;
+    await this.startHost();
     this.pageUrl = `${this.origin}/?ws=${this.wsPort}&token=${this.token}`;
 
     if (!browser) return this;
@@ -72,20 +76,33 @@ export class Stack {
       executablePath: chromiumPath,
       headless: true,
       args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-        '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+        '--disable-background-networking', '--disable-component-update', '--disable-sync', ...browserArgs],
       // playwright gives the browser a fresh profile folder of its own.
     });
     return this;
   }
 
+  // Starts velk-dvr-host with a new token (or the one given), on the port
+  // it had before (or any free port the first time).
+  async startHost({token = 'e2e' + Math.random().toString(16).slice(2, 14)} = {}) {
+    this.token = token;
+    const env = {...process.env, HOME: this.home, USERPROFILE: ''};
+    delete env.DISPLAY;
+    delete env.WAYLAND_DISPLAY;
+    const args = ['--ws-port', String(this.wsPort ?? 0), '--token', token, '--allow-origin', this.origin];
+    for (const origin of this.extraOrigins) args.push('--allow-origin', origin);
+    this.host = spawn(join(binDir, 'velk-dvr-host'), args, {stdio: ['ignore', 'pipe', 'inherit'], env});
+    this.wsPort = JSON.parse(await firstLine(this.host)).port;
+  }
+
+  // Ends velk-dvr-host (its WebSockets close with it).
+  async stopHost() {
+    await stopChild(this.host);
+  }
+
   async stop() {
     await this.browser?.close().catch(() => {});
-    for (const child of [this.host, this.recorder]) {
-      if (child && child.exitCode === null) {
-        child.kill('SIGTERM');
-        await new Promise((done) => { child.once('exit', done); setTimeout(done, 5000); });
-      }
-    }
+    for (const child of [this.host, this.recorder]) await stopChild(child);
     if (this.home) rmSync(this.home, {recursive: true, force: true});
   }
 

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The page's plain modules in node: how results read on the status line,
-// the page's texts, and the mode a schedule text was written in.
+// the page's texts, the mode a schedule text was written in, and when
+// dvr-control.js tries again after losing its host (a stand-in WebSocket and
+// mocked timers).
 import assert from 'node:assert/strict';
-import {describe, test} from 'node:test';
+import {afterEach, beforeEach, describe, mock, test} from 'node:test';
+
+import {DvrControl} from '../../web/dvr-control.js';
 
 import {PAGE_TEXTS, pageText} from '../../web/page-texts.js';
 import {channelsOfMask, formatCode} from '../../web/result-codes.js';
@@ -39,5 +43,158 @@ describe('page modules', () => {
     assert.equal(modeOfScheduleText('[null,null,null,null,null,null,null]'), null);
     assert.equal(modeOfScheduleText('not json'), null);
     assert.equal(modeOfScheduleText('{"S":1}'), null);
+  });
+});
+
+// A WebSocket stand-in whose host is up ('accept'), away ('down': the try
+// fails as a refused TCP connection does, with an error and a close event as
+// in browsers, or with the error alone as node's WebSocket does) or refuses
+// the page after the handshake ('refuse': close code 1008, as velk-dvr-host
+// does for a wrong token).
+class StandInSocket {
+  static host = 'accept';
+  static errorAlone = false;
+  static made = [];
+
+  constructor(url) {
+    this.url = url;
+    this.readyState = 0;
+    StandInSocket.made.push(this);
+    queueMicrotask(() => this.start());
+  }
+
+  start() {
+    if (StandInSocket.host === 'down') {
+      this.onerror?.({});
+      if (StandInSocket.errorAlone) return;
+      this.readyState = 3;
+      this.onclose?.({code: 1006, reason: ''});
+      return;
+    }
+    this.readyState = 1;
+    this.onopen?.();
+    if (StandInSocket.host === 'refuse') this.serverClose(1008, 'refused');
+  }
+
+  send(text) {
+    const message = JSON.parse(text);
+    if (message.method !== '$methods') return;
+    const answer = {jsonrpc: '2.0', id: message.id, result: {methods: [{name: 'GetVolume'}], events: []}};
+    queueMicrotask(() => { if (this.readyState === 1) this.onmessage?.({data: JSON.stringify(answer)}); });
+  }
+
+  serverClose(code = 1006, reason = '') {
+    if (this.readyState === 3) return;
+    this.readyState = 3;
+    this.onclose?.({code, reason});
+  }
+
+  close(code = 1000, reason = '') { this.serverClose(code, reason); }
+}
+
+describe('dvr-control.js after losing its host', () => {
+  beforeEach(() => {
+    StandInSocket.host = 'accept';
+    StandInSocket.errorAlone = false;
+    StandInSocket.made = [];
+    mock.timers.enable({apis: ['setTimeout']});
+  });
+  afterEach(() => mock.timers.reset());
+
+  const settle = async () => { for (let i = 0; i < 20; ++i) await Promise.resolve(); };
+  const connect = async (options) => {
+    const ctrl = new DvrControl({url: 'ws://127.0.0.1:1/', token: 't', createWebSocket: (u) => new StandInSocket(u),
+      ...options});
+    const states = [];
+    ctrl.on('state', (s) => states.push(s));
+    const opened = ctrl.open();
+    await settle();
+    await opened;
+    return {ctrl, states};
+  };
+  // The times (ms after now) at which new tries start, over the next ms.
+  const triesOver = async (ms) => {
+    const times = [];
+    for (let t = 1; t <= ms; ++t) {
+      const before = StandInSocket.made.length;
+      mock.timers.tick(1);
+      await settle();
+      if (StandInSocket.made.length > before) times.push(t);
+    }
+    return times;
+  };
+
+  for (const [delay, max, errorAlone, expected] of [[100, 400, false, [100, 300, 700, 1100, 1500]],
+    [50, 1000, true, [50, 150, 350, 750, 1550]], [300, 300, false, [300, 600, 900, 1200, 1500]]]) {
+    test(`tries again after ${delay} ms, then at doubling intervals up to ${max} ms, until the host is back` +
+      (errorAlone ? ' (failed tries report an error alone)' : ''), async () => {
+        const {ctrl, states} = await connect({reconnectDelayMs: delay, reconnectMaxDelayMs: max});
+        StandInSocket.host = 'down';
+        StandInSocket.errorAlone = errorAlone;
+        StandInSocket.made.at(-1).serverClose();
+        assert.deepEqual(await triesOver(expected.at(-1)), expected);
+        assert.equal(ctrl.state, 'connecting');
+        StandInSocket.host = 'accept';
+        const last = expected.at(-1) - expected.at(-2);
+        const next = Math.min(max, last * 2);
+        assert.deepEqual(await triesOver(next), [next]);
+        assert.equal(ctrl.state, 'open');
+        assert.deepEqual(states, ['connecting', 'open', 'closed', 'connecting', 'open']);
+        // Once back, the next loss starts from the first delay again.
+        StandInSocket.made.at(-1).serverClose();
+        assert.deepEqual(await triesOver(delay), [delay]);
+        assert.equal(ctrl.state, 'open');
+        ctrl.close();
+      });
+  }
+
+  test('a host that refuses the page ends the tries with the state refused', async () => {
+    const {ctrl, states} = await connect({reconnectDelayMs: 100, reconnectMaxDelayMs: 100});
+    StandInSocket.host = 'refuse';
+    const closes = [];
+    ctrl.on('close', (c) => closes.push(c));
+    StandInSocket.made.at(-1).serverClose();
+    assert.deepEqual(await triesOver(1000), [100]);
+    assert.equal(ctrl.state, 'refused');
+    assert.deepEqual(states.slice(-3), ['closed', 'connecting', 'refused']);
+    assert.deepEqual(closes.at(-1), {code: 1008, reason: 'refused'});
+    await assert.rejects(ctrl.call('GetVolume', 1), /not connected/);
+  });
+
+  test('connecting to a host that refuses the page fails with the state refused', async () => {
+    StandInSocket.host = 'refuse';
+    const ctrl = new DvrControl({url: 'ws://127.0.0.1:1/', createWebSocket: (u) => new StandInSocket(u)});
+    const opened = ctrl.open();
+    await settle();
+    await assert.rejects(opened, /refused the connection \(1008 refused\)/);
+    assert.equal(ctrl.state, 'refused');
+    assert.deepEqual(await triesOver(3000), []);
+  });
+
+  test('close() between tries stops them', async () => {
+    const {ctrl} = await connect({reconnectDelayMs: 100, reconnectMaxDelayMs: 100});
+    StandInSocket.host = 'down';
+    StandInSocket.made.at(-1).serverClose();
+    assert.deepEqual(await triesOver(250), [100, 200]);
+    ctrl.close();
+    assert.equal(ctrl.state, 'closed');
+    assert.deepEqual(await triesOver(1000), []);
+  });
+
+  test('a lost first connection is not tried again, nor one closed by the page', async () => {
+    StandInSocket.host = 'down';
+    StandInSocket.errorAlone = true;
+    const ctrl = new DvrControl({url: 'ws://127.0.0.1:1/', createWebSocket: (u) => new StandInSocket(u)});
+    const opened = ctrl.open();
+    await settle();
+    await assert.rejects(opened, /refused the connection/);
+    assert.equal(ctrl.state, 'closed');
+    assert.deepEqual(await triesOver(3000), []);
+
+    StandInSocket.host = 'accept';
+    const open = await connect({reconnectDelayMs: 100});
+    open.ctrl.close();
+    assert.equal(open.ctrl.state, 'closed');
+    assert.deepEqual(await triesOver(1000), []);
   });
 });

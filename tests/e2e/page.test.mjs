@@ -11,7 +11,10 @@ if (skip) console.log(`# e2e skipped: ${skip}`);
 
 describe('the recorder page', {skip: skip || false}, () => {
   let stack;
-  before(async () => { stack = await new Stack().start(); });
+  // attacker.example resolves to 127.0.0.1, as a rebinding attacker's name would.
+  before(async () => {
+    stack = await new Stack().start({browserArgs: ['--host-resolver-rules=MAP attacker.example 127.0.0.1']});
+  });
   afterEach(async () => { await stack?.closePages(); });
   after(async () => { await stack?.stop(); });
 
@@ -96,5 +99,26 @@ describe('the recorder page', {skip: skip || false}, () => {
     assert.equal(outcome, 'refused');
     await page.close();
     server.close();
+  });
+
+  test('a page under another name for 127.0.0.1 (DNS rebinding) gets nothing from the recorder', async () => {
+    const page = await stack.browser.newPage();
+    const response = await page.goto(`http://attacker.example:${stack.httpPort}/`);
+    assert.equal(response.status(), 403);
+    assert.match(await page.textContent('body'), /'attacker\.example:\d+' is not a name of this recorder/);
+    // Scripts of that origin can neither read the API nor change anything.
+    const statuses = await page.evaluate(async () => Promise.all([
+      fetch('/api/info').then((r) => r.status),
+      fetch('/sim/status').then((r) => r.status),
+      fetch('/sim/freeze', {method: 'POST'}).then((r) => r.status),
+      fetch('/api/schedule?channel=0', {method: 'PUT', body: '[null,null,null,null,null,null,null]'})
+        .then((r) => r.status),
+    ]));
+    assert.deepEqual(statuses, [403, 403, 403, 403]);
+    // The recorder's own loopback names serve the page.
+    assert.equal((await page.goto(`http://localhost:${stack.httpPort}/`)).status(), 200);
+    const status = await page.evaluate(async () => (await fetch('/sim/status')).json());
+    assert.equal(status.frozen, false);
+    await page.close();
   });
 });

@@ -18,7 +18,15 @@ struct HttpReply {
 };
 
 HttpReply httpRequest(std::uint16_t port, const std::string& method, const std::string& target,
-                      const std::map<std::string, std::string>& headers = {});
+                      const std::map<std::string, std::string>& headers = {}, const std::string& body = {});
+
+// Sends text as it is (a whole request, for malformed ones) and reads one
+// answer.
+HttpReply httpRaw(std::uint16_t port, const std::string& text);
+
+// Sends text as it is and returns every byte received until the server
+// closes the connection (or 5 s pass).
+std::string httpExchange(std::uint16_t port, const std::string& text);
 
 inline HttpReply httpGet(std::uint16_t port, const std::string& target) { return httpRequest(port, "GET", target); }
 inline HttpReply httpPost(std::uint16_t port, const std::string& target) { return httpRequest(port, "POST", target); }

@@ -64,6 +64,14 @@ TEST(RecorderOptions, DefaultsAndValues)
     EXPECT_EQ(p.users[0].password, "b:c");
     EXPECT_EQ(p.users[1].password, "");
 
+    EXPECT_TRUE(o.httpNames.empty());
+    EXPECT_EQ(o.handshakeTimeoutMs, 10000u);
+    RecorderOptions n;
+    ASSERT_EQ(parse({"--http-name", "dvr.example", "--http-name=[fe80::1]", "--handshake-timeout-ms", "250"}, n, message),
+              ParseOutcome::Run);
+    EXPECT_EQ(n.httpNames, (std::vector<std::string>{"dvr.example", "[fe80::1]"}));
+    EXPECT_EQ(n.handshakeTimeoutMs, 250u);
+
     RecorderOptions h;
     EXPECT_EQ(parse({"--help"}, h, message), ParseOutcome::Help);
 }
@@ -75,6 +83,8 @@ TEST(RecorderOptions, RefusesBadOptions)
         {"--port", "12x"},    {"--channels", "0"},  {"--channels", "65"},    {"--user", "nopassword"},
         {"--user", ":pw"},    {"--bind", ""},       {"--heartbeat-ms", "5"},
         {"--heartbeat-ms", "1000", "--heartbeat-timeout-ms", "1500"}, {"--max-clients", "0"},
+        {"--http-name", ""}, {"--http-name", "evil/x"}, {"--http-name", "a:80"}, {"--http-name"},
+        {"--handshake-timeout-ms", "5"}, {"--handshake-timeout-ms", "600001"},
     };
     for (const auto& args : bad) {
         RecorderOptions o;
@@ -183,6 +193,21 @@ TEST_F(RecorderHttp, ServesStaticFilesSafely)
     EXPECT_EQ(httpGet(port(), "/%2e%2e/%2e%2e/etc/passwd").status, 404);
     EXPECT_EQ(httpGet(port(), "/nothing.html").status, 404);
     EXPECT_EQ(httpPost(port(), "/index.html").status, 405);
+}
+
+TEST_F(RecorderHttp, AnswersToHeadCarryNoBody)
+{
+    // Two requests on one connection: were a body sent after the HEAD
+    // answer's headers, it would stand where the second answer begins.
+    const std::string host = "Host: 127.0.0.1:" + std::to_string(port()) + "\r\n";
+    for (const char* target : {"/index.html", "/nothing.html", "/sim/status", "/api/info"}) {
+        const std::string received = nettest::httpExchange(
+            port(), "HEAD " + std::string(target) + " HTTP/1.1\r\n" + host + "\r\nGET /api/info HTTP/1.1\r\n" + host +
+                        "Connection: close\r\n\r\n");
+        const auto headersEnd = received.find("\r\n\r\n");
+        ASSERT_NE(headersEnd, std::string::npos) << target;
+        EXPECT_EQ(received.substr(headersEnd + 4, 12), "HTTP/1.1 200") << target << "\n" << received;
+    }
 }
 
 TEST_F(RecorderHttp, SimApiChecksMethodsAndArguments)
