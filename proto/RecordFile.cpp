@@ -337,6 +337,10 @@ RepairResult repairFile(const std::string& path, bool force)
                                    "); it was not overwritten (use --force)";
     } else if (summary.firstChannel < 0) {
         result.message = "no frame was found after byte 1024; the header was not written";
+    } else if (summary.firstChannel > kMaxHeaderChannel) {
+        // Its header would have no channel byte and read as invalid.
+        result.message = "the first frame's channel byte (" + std::to_string(summary.firstChannel) +
+                         ") does not fit the header; the header was not written";
     } else {
         result.fields = scanHeaderFields(source, summary.firstChannel);
         result.written = writeHeader(file, buildHeader(result.fields));

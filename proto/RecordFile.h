@@ -34,6 +34,9 @@ constexpr std::size_t kHeaderSizeOffset = 72;    // u32 512
 constexpr std::size_t kMagicOffset = 76;         // u16 0x1201
 constexpr std::size_t kNameOffset = 80;          // "IPCAMB" in UTF-16LE, 12 bytes
 constexpr std::size_t kChannelSlotOffset = 100;  // + 40 x (channel mod 4): channel + 1
+// The highest 0-based channel a header can hold (its slot holds channel + 1
+// in one byte).
+constexpr int kMaxHeaderChannel = 254;
 
 // The 6-byte time of the header: the time item's 32-bit seconds (Unix
 // seconds as the recorder sends them) and the low 16 bits of its

@@ -145,3 +145,30 @@ TEST_F(Report, AHeaderWithTwoChannelBytesIsInvalidAndTheChannelComesFromTheFrame
     EXPECT_EQ(head.at(100), 0);
     EXPECT_EQ(head.at(180), 3);
 }
+
+// The header holds channel + 1 in one byte. A first frame that names
+// channel 255 (a damaged frame) would give a header without a channel byte,
+// which reads as invalid: the repair leaves such a file alone. The highest
+// channel that fits is written.
+TEST_F(Report, RepairWritesOnlyAHeaderThatReadsBackAsValid)
+{
+    for (const int channel : {254, 255}) {
+        recordtest::FileBuilder file;
+        file.append(recordtest::frame(1765188000, 5, 200, true, media::MediaKind::VideoKey,
+                                      static_cast<std::uint8_t>(channel)));
+        const std::string path = write(file.bytes(), channel == 255 ? "ch255.264" : "ch254.264");
+
+        const RepairResult repaired = repairFile(path, false);
+        const RecordFileReport after = RecordFileReport::read(path);
+        if (channel == 255) {
+            EXPECT_FALSE(repaired.written);
+            EXPECT_FALSE(repaired.ioError);
+            EXPECT_NE(repaired.message.find("channel"), std::string::npos) << repaired.message;
+            EXPECT_EQ(after.header.state, HeaderState::Missing);
+        } else {
+            EXPECT_TRUE(repaired.written) << repaired.message;
+            EXPECT_EQ(after.header.state, HeaderState::Valid) << after.header.problem;
+            EXPECT_EQ(after.header.channel, channel);
+        }
+    }
+}
