@@ -4,9 +4,9 @@
 // dispatcher makes, the responder's answer texts, and the coercion of every
 // argument to every automation type.
 //
-// Built from the public functions of host/ArgumentCoercion.h and
-// host/RpcResponder.h only, so that it keeps working while the dispatcher
-// changes. The control is not involved: calling its methods with arbitrary
+// Built from the host's own JSON reader (host/JsonText.h, which keeps
+// numbers as written) and the public functions of host/ArgumentCoercion.h
+// and host/RpcResponder.h. The control is not involved: calling its methods with arbitrary
 // arguments would connect to recorders, open dialogs and write files.
 //
 // Input: the request text.
@@ -18,6 +18,7 @@
 
 #include "control/Automation.h"
 #include "host/ArgumentCoercion.h"
+#include "host/JsonText.h"
 #include "host/RpcResponder.h"
 
 #include <QByteArray>
@@ -28,6 +29,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -46,7 +48,7 @@ void checkAnswer(const QByteArray& line, const QJsonValue& id)
     FUZZ_CHECK(!line.contains('\n'));
 }
 
-void coerceAll(const QJsonValue& argument)
+void coerceAll(const host::JsonNode& argument)
 {
     for (const VarType type : kTypes) {
         Variant value;
@@ -68,35 +70,64 @@ void coerceAll(const QJsonValue& argument)
     }
 }
 
+// A number literal the reader accepted reads as an integer the same way
+// when written back by the host.
+void checkNumber(const host::JsonNode& node)
+{
+    bool negative = false;
+    quint64 magnitude = 0;
+    bool tooLarge = false;
+    if (!host::integerFromLiteral(node.numberText, negative, magnitude, tooLarge) || tooLarge)
+        return;
+    const host::JsonNode again = host::nodeFromValue(node.toValue());
+    if (magnitude <= (quint64(1) << 53)) {
+        bool negative2 = false;
+        quint64 magnitude2 = 0;
+        bool tooLarge2 = false;
+        FUZZ_CHECK(host::integerFromLiteral(again.numberText, negative2, magnitude2, tooLarge2));
+        FUZZ_CHECK(magnitude2 == magnitude && (negative2 == negative || magnitude == 0));
+    }
+}
+
+void walk(const host::JsonNode& node, int depth)
+{
+    FUZZ_CHECK(depth <= host::kMaxJsonDepth + 1);
+    if (node.kind == host::JsonNode::Kind::Number)
+        checkNumber(node);
+    for (const host::JsonNode& item : node.items)
+        walk(item, depth + 1);
+    for (const auto& member : node.members)
+        walk(member.second, depth + 1);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const QByteArray text = QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    QJsonParseError parseError{};
-    const QJsonDocument document = QJsonDocument::fromJson(text, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        // The dispatcher tells a lone number or text from a parse error.
-        QJsonParseError scalarError{};
-        const QJsonDocument wrapped = QJsonDocument::fromJson('[' + text + ']', &scalarError);
-        if (scalarError.error == QJsonParseError::NoError)
-            for (const QJsonValue& value : wrapped.array())
-                coerceAll(value);
-        checkAnswer(host::rpc::errorText(QJsonValue::Null, host::rpc::kParseError, parseError.errorString()),
-                    QJsonValue::Null);
+    const QByteArray text(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    host::JsonNode document;
+    QString parseError;
+    qsizetype errorOffset = -1;
+    if (!host::parseJsonText(text, document, parseError, errorOffset)) {
+        FUZZ_CHECK(!parseError.isEmpty());
+        FUZZ_CHECK(errorOffset >= 0 && errorOffset <= text.size());
+        checkAnswer(host::rpc::errorText(QJsonValue::Null, host::rpc::kParseError, parseError), QJsonValue::Null);
         return 0;
     }
+    walk(document, 0);
+    (void)document.toValue();
 
     // A batch's requests, or the one request.
-    QJsonArray requests;
-    if (document.isArray())
-        requests = document.array();
+    std::vector<const host::JsonNode*> requests;
+    if (document.kind == host::JsonNode::Kind::Array)
+        for (const host::JsonNode& item : document.items)
+            requests.push_back(&item);
     else
-        requests.append(document.object());
-    for (const QJsonValue& entry : requests) {
-        const QJsonObject request = entry.toObject();
-        const bool isNotification = !request.contains(QLatin1String("id"));
-        const QJsonValue id = request.value(QLatin1String("id"));
+        requests.push_back(&document);
+    for (const host::JsonNode* request : requests) {
+        const host::JsonNode* idNode = request->member(QLatin1String("id"));
+        const bool isNotification = idNode == nullptr;
+        const QJsonValue id = idNode ? idNode->toValue() : QJsonValue();
         const bool validId = id.isString() || id.isDouble() || id.isNull();
         const QJsonValue answerId = isNotification || !validId ? QJsonValue(QJsonValue::Null) : id;
 
@@ -106,16 +137,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                ++answers;
                                                checkAnswer(line, answerId);
                                            });
-        const QString method = request.value(QLatin1String("method")).toString();
-        const QJsonValue params = request.value(QLatin1String("params"));
-        if (params.isArray()) {
-            for (const QJsonValue& argument : params.toArray())
+        const host::JsonNode* methodNode = request->member(QLatin1String("method"));
+        const QString method = methodNode ? methodNode->toValue().toString() : QString();
+        const host::JsonNode* params = request->member(QLatin1String("params"));
+        if (params && params->kind == host::JsonNode::Kind::Array) {
+            for (const host::JsonNode& argument : params->items)
                 coerceAll(argument);
-            responder.result(params);
-        } else if (params.isObject()) {
-            for (const QJsonValue& argument : params.toObject())
-                coerceAll(argument);
-            responder.result(params);
+            responder.result(params->toValue());
+        } else if (params && params->kind == host::JsonNode::Kind::Object) {
+            for (const auto& member : params->members)
+                coerceAll(member.second);
+            responder.result(params->toValue());
         } else {
             responder.error(host::rpc::kInvalidParams, QStringLiteral("method %1: no params").arg(method));
         }
@@ -123,7 +155,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(answers == (isNotification ? 0 : 1));
 
         // An event with these parameters, as pages receive it.
-        const QByteArray event = host::rpc::notificationText(method, params.toObject());
+        const QJsonObject eventParams = params ? params->toValue().toObject() : QJsonObject();
+        const QByteArray event = host::rpc::notificationText(method, eventParams);
         const QJsonDocument eventDocument = QJsonDocument::fromJson(event);
         FUZZ_CHECK(eventDocument.isObject() && !eventDocument.object().contains(QLatin1String("id")));
         FUZZ_CHECK(eventDocument.object().value(QLatin1String("method")).toString() == method);

@@ -53,6 +53,11 @@ if ! command -v clang++ >/dev/null 2>&1; then
   exit 2
 fi
 
+# ccache, when present, as in scripts/test.sh.
+if command -v ccache >/dev/null 2>&1; then
+  export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(cd .. && pwd)}" CCACHE_NOHASHDIR=1
+fi
 echo "fuzz: building (preset fuzz)" >&2
 if ! cmake --preset fuzz >/dev/null || ! cmake --build --preset fuzz -j"${FUZZ_BUILD_JOBS:-2}" >/dev/null; then
   echo "fuzz: the build failed; run 'cmake --build --preset fuzz' to see why" >&2
