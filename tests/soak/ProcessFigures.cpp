@@ -20,7 +20,9 @@
 #endif
 
 #ifdef VELK_SOAK_SANITIZER
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtimes' allocator statistics (GCC installs no header for
+// them): bytes of blocks allocated and not yet freed.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace {
