@@ -27,6 +27,19 @@ const SoakSample* SoakLog::find(const std::string& phase) const
     return nullptr;
 }
 
+const SoakSample* SoakLog::middle() const
+{
+    const SoakSample* warm = find("warm-up");
+    const SoakSample* end = find("after");
+    if (!warm || !end)
+        return nullptr;
+    const int half = warm->cycle + (end->cycle - warm->cycle + 1) / 2;
+    for (const SoakSample& sample : m_samples)
+        if (sample.phase != "after" && sample.cycle > warm->cycle && sample.cycle >= half)
+            return &sample;
+    return nullptr;
+}
+
 std::string SoakLog::table() const
 {
     std::string text = header();
@@ -71,6 +84,9 @@ std::string SoakLog::summary() const
                            static_cast<double>(end->viewerTrimmedRssKiB - warm->viewerTrimmedRssKiB) / cycles,
                            static_cast<double>(end->recorder.rssKiB - warm->recorder.rssKiB) / cycles,
                            (end->seconds - warm->seconds) / cycles);
+        if (const SoakSample* mid = middle())
+            text += format("second half (cycles %d to %d): viewer heap %+lld bytes\n", mid->cycle, end->cycle,
+                           static_cast<long long>(end->viewerHeapBytes - mid->viewerHeapBytes));
     }
     return text;
 }
@@ -91,6 +107,9 @@ std::vector<std::string> SoakLog::excesses(const SoakBounds& bounds) const
     check("viewer threads", warm->viewer.threads, end->viewer.threads, bounds.threads, "");
     check("viewer descriptors", warm->viewer.fds, end->viewer.fds, bounds.fds, "");
     check("viewer heap", warm->viewerHeapBytes, end->viewerHeapBytes, bounds.heapBytes, "bytes");
+    if (const SoakSample* mid = middle())
+        check("viewer heap over the second half", mid->viewerHeapBytes, end->viewerHeapBytes, bounds.lateHeapBytes,
+              "bytes");
     check("recorder threads", warm->recorder.threads, end->recorder.threads, bounds.threads, "");
     check("recorder descriptors", warm->recorder.fds, end->recorder.fds, bounds.fds, "");
     if (bounds.checkRss) {

@@ -24,6 +24,10 @@ struct SoakBounds {
     int threads = 0;
     int fds = 0;
     std::int64_t heapBytes = 0;
+    // Heap growth over the second half (from the first sample halfway
+    // between warm-up and end): a slow leak that the whole-run bound lets
+    // through in a long soak shows here once caches and logs are full.
+    std::int64_t lateHeapBytes = 0;
     std::int64_t rssKiB = 0;  // the viewer's trimmed RSS, the recorder's RSS
     bool checkRss = true;     // false where resident memory holds freed memory too
 };
@@ -36,6 +40,9 @@ public:
     const std::vector<SoakSample>& samples() const { return m_samples; }
     // The sample of this phase, or nullptr.
     const SoakSample* find(const std::string& phase) const;
+    // The first sample at or after the middle between warm-up and end
+    // (never the end itself), or nullptr.
+    const SoakSample* middle() const;
 
     // The samples as a table, with the growth from warm-up to the end: the
     // header, one row per sample and the summary, which can also be printed

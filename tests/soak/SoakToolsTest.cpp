@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -144,4 +145,29 @@ TEST(SoakTools, OnlyGrowthBeyondItsBoundIsAnExcess)
     bounds.fds = 1;
     EXPECT_TRUE(log.excesses(bounds).empty());
     EXPECT_NE(log.table().find("after - warm-up"), std::string::npos);
+}
+
+TEST(SoakTools, ASlowLeakShowsOverTheSecondHalf)
+{
+    // The heap fills a bounded log until cycle 40, then leaks 2 KiB a cycle:
+    // within the whole-run bound, beyond the second half's.
+    SoakLog log("test");
+    for (int cycle = 10; cycle <= 500; cycle += 10) {
+        SoakSample sample;
+        sample.phase = cycle == 10 ? "warm-up" : cycle == 500 ? "after" : "cycle";
+        sample.cycle = cycle;
+        sample.viewerHeapBytes = 3'000'000 + std::min(cycle, 40) * 10'000 + cycle * 2048;
+        log.add(sample);
+    }
+    ASSERT_NE(log.middle(), nullptr);
+    EXPECT_EQ(log.middle()->cycle, 260);
+    SoakBounds bounds;
+    bounds.heapBytes = 4 * 1024 * 1024;
+    bounds.lateHeapBytes = 256 * 1024;
+    bounds.checkRss = false;
+    const auto found = log.excesses(bounds);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_NE(found[0].find("second half"), std::string::npos) << found[0];
+    bounds.lateHeapBytes = 512 * 1024;
+    EXPECT_TRUE(log.excesses(bounds).empty());
 }
