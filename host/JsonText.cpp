@@ -269,7 +269,7 @@ private:
                 return fail(QStringLiteral("expected ':' after a member name"));
             ++m_pos;
             skipSpace();
-            out.members.emplace_back(std::move(name), JsonNode());
+            out.members.push_back(JsonMember{std::move(name), JsonNode()});
             if (!value(out.members.back().second, depth))
                 return false;
             skipSpace();
@@ -377,7 +377,7 @@ JsonNode nodeFromValue(const QJsonValue& value)
         node.kind = JsonNode::Kind::Object;
         const QJsonObject object = value.toObject();
         for (auto it = object.begin(); it != object.end(); ++it)
-            node.members.emplace_back(it.key(), nodeFromValue(it.value()));
+            node.members.push_back(JsonMember{it.key(), nodeFromValue(it.value())});
         break;
     }
     }

@@ -17,6 +17,8 @@
 
 namespace host {
 
+struct JsonMember;
+
 struct JsonNode {
     enum class Kind { Null, Bool, Number, String, Array, Object };
 
@@ -25,13 +27,20 @@ struct JsonNode {
     QByteArray numberText;  // a number's literal, exactly as written
     QString text;           // a string's decoded text
     std::vector<JsonNode> items;                       // an array's elements
-    std::vector<std::pair<QString, JsonNode>> members;  // an object's members; a repeated name: the last counts
+    std::vector<JsonMember> members;  // an object's members; a repeated name: the last counts
 
     // The member of that name (the last one when repeated); nullptr when absent.
     const JsonNode* member(QLatin1String name) const;
     // The value in Qt's JSON types (numbers as qint64 when they are integers
     // that fit, else as the nearest double, ±inf beyond its range).
     QJsonValue toValue() const;
+};
+
+// One member of an object: its name and its value. A struct of its own (not
+// a std::pair) so that the node's vector may hold it before it is complete.
+struct JsonMember {
+    QString first;
+    JsonNode second;
 };
 
 // The node of a value that came in Qt's types (tests, host-made values):
