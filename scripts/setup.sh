@@ -15,7 +15,7 @@ packages=(
   libgtest-dev libgmock-dev
   fonts-liberation fonts-noto-cjk
   chromium
-  python3
+  python3 valgrind
 )
 
 SUDO=""
