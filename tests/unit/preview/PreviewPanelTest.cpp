@@ -67,10 +67,8 @@ TEST_F(PreviewPanel, TwoQuickStartsOpenEachChannelOnce)
 {
     panel->startViewAll(4, 0);
     panel->startViewAll(4, 0);
-    ASSERT_TRUE(waitUntil([&] { return panel->isRunning(); }));
-    platform::sleepMs(300);
+    ASSERT_TRUE(waitUntil([&] { return panel->isRunning() && panel->supervisor().pendingRequests() == 0; }));
     processEvents();
-    EXPECT_EQ(fake_stream::count("REALPLAY"), 4u);
     for (int channel = 0; channel < 4; ++channel) {
         EXPECT_EQ(fake_stream::realPlaysOf(channel), 1u) << channel;
         ASSERT_NE(panel->slotWindow(channel), nullptr);
@@ -80,6 +78,11 @@ TEST_F(PreviewPanel, TwoQuickStartsOpenEachChannelOnce)
     EXPECT_EQ(panel->openChannelMask(), 0xFu);
     EXPECT_TRUE(panel->allChannelsOpen());
     EXPECT_EQ(panel->grid().total(), 4);
+    // A stop as a marker: requests run in turn, so a second opening from the
+    // two starts would have come before the channels close.
+    panel->stopPreviewAll();
+    ASSERT_TRUE(waitUntil([] { return fake_stream::count("REALPLAYSTOP") == 4; }));
+    EXPECT_EQ(fake_stream::count("REALPLAY"), 4u);
 }
 
 TEST_F(PreviewPanel, AStopQueuedBehindAStartWinsOverIt)
@@ -92,9 +95,14 @@ TEST_F(PreviewPanel, AStopQueuedBehindAStartWinsOverIt)
     panel->startViewAll(4, 0);
     panel->stopPreviewAll();
     ASSERT_TRUE(waitUntil([&] { return panel->supervisor().pendingRequests() == 0 && !panel->isRunning(); }));
-    platform::sleepMs(700);
-    EXPECT_EQ(fake_stream::count("REALPLAY"), 2u);
     EXPECT_EQ(fake_stream::openStreams(), 0u);
+    // A start of one channel as a marker: the dropped start of four would
+    // have opened its channels before it.
+    fake_stream::setStopDelayMs(0);
+    panel->startViewAll(1, 0);
+    ASSERT_TRUE(waitUntil([] { return fake_stream::count("REALPLAY") >= 3; }));
+    ASSERT_TRUE(waitUntil([&] { return panel->supervisor().pendingRequests() == 0 && panel->isRunning(); }));
+    EXPECT_EQ(fake_stream::count("REALPLAY"), 3u);
 }
 
 TEST_F(PreviewPanel, NeverMoreChannelsThanWindows)
