@@ -6,9 +6,9 @@
 // where the streams reconnect by themselves, and every record file must be
 // finished or repairable by velk-264-info.
 //
-// The library's loss timeout is 3 s here (4 s by default): the 5 s bound
-// then measures how fast the viewer reacts, not how long it is told to
-// wait. The offline time keeps its default of 5 s.
+// The library's loss timeout is 3 s here (4 s by default; set in the test's
+// definition): the 5 s bound then measures how fast the viewer reacts, not
+// how long it is told to wait. The offline time keeps its default of 5 s.
 #include "RecorderProcess.h"
 
 #include "control/CVELK_DVRCtrl.h"
