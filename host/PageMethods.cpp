@@ -4,12 +4,12 @@
 #include "control/Automation.h"
 #include "host/FrameStreamer.h"
 #include "host/JsonRpcDispatcher.h"
+#include "host/WebSocketConnection.h"
 
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QScreen>
-#include <QWebSocket>
 #include <QWidget>
 #include <qpa/qwindowsysteminterface.h>
 
@@ -46,15 +46,15 @@ void methods(const QJsonValue&, const CallerContext&, const RpcResponder& respon
     responder.result(QJsonObject{{"methods", list}, {"events", events}});
 }
 
-QWebSocket* pageOf(const CallerContext& caller)
+WebSocketConnection* pageOf(const CallerContext& caller)
 {
-    return qobject_cast<QWebSocket*>(caller.connection);
+    return caller.connection;
 }
 
 void view(FrameStreamer& streamer, const QJsonValue& params, const CallerContext& caller,
           const RpcResponder& responder)
 {
-    QWebSocket* page = pageOf(caller);
+    WebSocketConnection* page = pageOf(caller);
     if (page == nullptr) {
         responder.error(rpc::kInvalidParams, QStringLiteral("$view streams frames to pages on the WebSocket only"));
         return;
@@ -74,7 +74,7 @@ void view(FrameStreamer& streamer, const QJsonValue& params, const CallerContext
 
 void ack(FrameStreamer& streamer, const QJsonValue&, const CallerContext& caller, const RpcResponder& responder)
 {
-    if (QWebSocket* page = pageOf(caller))
+    if (WebSocketConnection* page = pageOf(caller))
         streamer.acknowledge(page);
     responder.result(QJsonValue::Null);
 }
