@@ -13,6 +13,9 @@
 #include <QWidget>
 #include <qpa/qwindowsysteminterface.h>
 
+#include <cmath>
+#include <optional>
+
 namespace host {
 
 namespace {
@@ -79,6 +82,17 @@ void ack(FrameStreamer& streamer, const QJsonValue&, const CallerContext& caller
     responder.result(QJsonValue::Null);
 }
 
+// A side in whole pixels within [kMinSide, largest]. The range is checked on
+// the number as sent: converting first would be undefined for 1e20 or 1e400
+// (infinite once read).
+std::optional<int> sideOf(const QJsonValue& value, int largest)
+{
+    const double side = value.toDouble();
+    if (!(side >= kMinSide && side <= largest) || std::floor(side) != side)
+        return std::nullopt;
+    return static_cast<int>(side);
+}
+
 void resize(FrameStreamer& streamer, QWidget& control, const QJsonValue& params, const CallerContext&,
             const RpcResponder& responder)
 {
@@ -87,10 +101,10 @@ void resize(FrameStreamer& streamer, QWidget& control, const QJsonValue& params,
         responder.error(rpc::kInvalidParams, QStringLiteral("$resize takes [width, height]"));
         return;
     }
-    const int width = static_cast<int>(size[0].toDouble());
-    const int height = static_cast<int>(size[1].toDouble());
-    if (width < kMinSide || height < kMinSide || width > kMaxWidth || height > kMaxHeight) {
-        responder.error(rpc::kInvalidParams, QStringLiteral("$resize: the size must be from %1x%1 to %2x%3")
+    const std::optional<int> width = sideOf(size[0], kMaxWidth);
+    const std::optional<int> height = sideOf(size[1], kMaxHeight);
+    if (!width || !height) {
+        responder.error(rpc::kInvalidParams, QStringLiteral("$resize: the size must be whole pixels from %1x%1 to %2x%3")
                                                  .arg(kMinSide).arg(kMaxWidth).arg(kMaxHeight));
         return;
     }
@@ -98,12 +112,12 @@ void resize(FrameStreamer& streamer, QWidget& control, const QJsonValue& params,
     // stay on it), so it follows the control.
     if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QRect geometry(screen->geometry().topLeft(), QSize(width, height));
+            const QRect geometry(screen->geometry().topLeft(), QSize(*width, *height));
             QWindowSystemInterface::handleScreenGeometryChange(screen, geometry, geometry);
             QWindowSystemInterface::flushWindowSystemEvents();
         }
     }
-    control.resize(width, height);
+    control.resize(*width, *height);
     streamer.invalidate();
     responder.result(QJsonObject{{"width", control.width()}, {"height", control.height()}});
 }

@@ -526,3 +526,36 @@ TEST_F(WebSocketHost, ACloseFrameIsEchoed)
     EXPECT_EQ(frame->opcode, 0x8);
     EXPECT_TRUE(raw.waitClosed());
 }
+
+TEST_F(WebSocketHost, ResizeRefusesSidesOutOfRangeHoweverLarge)
+{
+    Page page;
+    page.open(goodUrl(), kPageOrigin, goodHost());
+    ASSERT_TRUE(page.connected());
+    // Sent as text: numbers beyond a double (1e400) or an int (1e20,
+    // 2^32 + 640) must be refused, not converted.
+    const QList<QByteArray> sizes = {"[1e400, 360]", "[640, 1e400]", "[-1e400, 360]", "[1e20, 360]",
+                                     "[640, -1e20]", "[4294967936, 360]", "[640.5, 360]", "[63, 360]",
+                                     "[3841, 360]", "[640, 2161]"};
+    int id = 100;
+    for (const QByteArray& size : sizes) {
+        page.socket().sendTextMessage(
+            QStringLiteral(R"({"jsonrpc":"2.0","id":%1,"method":"$resize","params":%2})").arg(id).arg(QString::fromLatin1(size)));
+        const int expected = id++;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                for (const QJsonObject& message : page.messages()) {
+                    if (message.value(QLatin1String("id")) == QJsonValue(expected))
+                        return true;
+                }
+                return page.disconnected();
+            },
+            kWaitMs))
+            << size.constData();
+        ASSERT_FALSE(page.disconnected()) << size.constData();
+        EXPECT_EQ(errorCodeOf(page.messages().last()), -32602) << size.constData();
+    }
+    // The largest and smallest sizes are taken; the control ends at its usual size.
+    EXPECT_EQ(resultOf(page.call("$resize", QJsonArray{3840, 64})), QJsonValue(QJsonObject{{"width", 3840}, {"height", 64}}));
+    EXPECT_EQ(resultOf(page.call("$resize", QJsonArray{960, 540})), QJsonValue(QJsonObject{{"width", 960}, {"height", 540}}));
+}
