@@ -215,7 +215,10 @@ bool WebSocketFrameReader::next(Item& item)
                 if (!ws::isValidUtf8(reason))
                     return fail(item, ws::kInvalidPayload, "close reason is not UTF-8");
             }
+            // Nothing may follow a close frame.
             m_stopped = true;
+            m_buffer.clear();
+            m_offset = 0;
             item = Item{Item::Kind::Close, reason, code};
             return true;
         }
