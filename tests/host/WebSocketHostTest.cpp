@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -558,4 +559,89 @@ TEST_F(WebSocketHost, ResizeRefusesSidesOutOfRangeHoweverLarge)
     // The largest and smallest sizes are taken; the control ends at its usual size.
     EXPECT_EQ(resultOf(page.call("$resize", QJsonArray{3840, 64})), QJsonValue(QJsonObject{{"width", 3840}, {"height", 64}}));
     EXPECT_EQ(resultOf(page.call("$resize", QJsonArray{960, 540})), QJsonValue(QJsonObject{{"width", 960}, {"height", 540}}));
+}
+
+namespace {
+
+// A host of its own, for tests that fill its limits.
+struct LimitedHost {
+    HostProcess process{QStringList{QStringLiteral("--ws-port"), QStringLiteral("0")}};
+    quint16 port = 0;
+    QByteArray token;
+
+    bool start()
+    {
+        if (!process.start())
+            return false;
+        const std::optional<QJsonObject> first = process.readMessage();
+        if (!first)
+            return false;
+        port = static_cast<quint16>(first->value(QLatin1String("port")).toInt());
+        token = first->value(QLatin1String("token")).toString().toUtf8();
+        return port != 0;
+    }
+    int handshake(RawWebSocket& raw) const
+    {
+        if (!raw.connectTo(port))
+            return -1;
+        return raw.handshake("/?token=" + token,
+                             {"Host: 127.0.0.1:" + QByteArray::number(port), "Origin: " + kPageOrigin,
+                              "Upgrade: websocket", "Connection: Upgrade",
+                              "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==", "Sec-WebSocket-Version: 13"});
+    }
+};
+
+bool answersGetVolume(RawWebSocket& raw)
+{
+    raw.send(RawWebSocket::text(kGetVolume));
+    const std::optional<RawWebSocket::Frame> answer = raw.readFrame();
+    return answer && answer->opcode == 0x1 &&
+           QJsonDocument::fromJson(answer->payload).object().value(QLatin1String("result")) == QJsonValue(1000);
+}
+
+}  // namespace
+
+TEST(WebSocketHostLife, ANinthPageIsRefusedUntilAnotherLeaves)
+{
+    LimitedHost host;
+    ASSERT_TRUE(host.start());
+    std::vector<std::unique_ptr<RawWebSocket>> pages;
+    for (int i = 0; i < 8; ++i) {
+        pages.push_back(std::make_unique<RawWebSocket>());
+        ASSERT_EQ(host.handshake(*pages.back()), 101);
+        ASSERT_TRUE(answersGetVolume(*pages.back()));
+    }
+    RawWebSocket ninth;
+    ASSERT_EQ(host.handshake(ninth), 101);
+    expectClosedWith(ninth, 1008);
+
+    // One page leaves; the next one is served.
+    pages.front()->send(RawWebSocket::frame(0x88, closeFramePayload(1000)));
+    expectClosedWith(*pages.front(), 1000);
+    RawWebSocket next;
+    ASSERT_EQ(host.handshake(next), 101);
+    EXPECT_TRUE(answersGetVolume(next));
+    EXPECT_EQ(host.process.terminateAndWait(5000), 0);
+}
+
+TEST(WebSocketHostLife, IdleHandshakesCannotPileUp)
+{
+    LimitedHost host;
+    ASSERT_TRUE(host.start());
+    // 16 connections that never send their request hold every handshake place.
+    std::vector<std::unique_ptr<RawWebSocket>> idle;
+    for (int i = 0; i < 16; ++i) {
+        idle.push_back(std::make_unique<RawWebSocket>());
+        ASSERT_TRUE(idle.back()->connectTo(host.port));
+    }
+    RawWebSocket extra;
+    EXPECT_EQ(host.handshake(extra), 0);
+    EXPECT_TRUE(extra.waitClosed());
+    // Once they are cut for taking too long, pages are served again.
+    for (const auto& connection : idle)
+        EXPECT_TRUE(connection->waitClosed());
+    RawWebSocket page;
+    ASSERT_EQ(host.handshake(page), 101);
+    EXPECT_TRUE(answersGetVolume(page));
+    EXPECT_EQ(host.process.terminateAndWait(5000), 0);
 }
