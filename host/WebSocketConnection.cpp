@@ -106,6 +106,7 @@ void WebSocketConnection::refuse(int status, const QByteArray& why)
     m_discarding = true;
     m_timer.start(kCloseTimeoutMs);
     m_socket->write(errorResponse(status, why));
+    m_socket->readAll();  // bytes read ahead are dropped too
     endAfterSending(/*closeAtOnce=*/false);
 }
 

@@ -143,7 +143,8 @@ int upgradeProblem(const WebSocketRequest& request, QByteArray& why)
         why = "HTTP/1.1 expected";
         return 400;
     }
-    if (!request.target.startsWith('/')) {
+    // "//name/..." would read as a host name, not a path.
+    if (!request.target.startsWith('/') || request.target.startsWith("//")) {
         why = "the request target is not a path";
         return 400;
     }

@@ -87,6 +87,7 @@ TEST(WebSocketHandshake, OnlyAWebSocketUpgradeIsAnswered)
     EXPECT_EQ(problem(replaced("GET ", "POST ")), 400);
     EXPECT_EQ(problem(replaced("HTTP/1.1", "HTTP/1.0")), 400);
     EXPECT_EQ(problem(replaced("/?token", "http://x/?token")), 400);
+    EXPECT_EQ(problem(replaced("/?token", "//x/?token")), 400);
     EXPECT_EQ(problem(replaced("Host: 127.0.0.1:5000\r\n", "")), 400);
     EXPECT_EQ(problem(replaced("Upgrade: websocket", "Upgrade: h2c")), 400);
     EXPECT_EQ(problem(replaced("keep-alive, Upgrade", "keep-alive")), 400);
