@@ -2,11 +2,11 @@
 #include "host/FrameStreamer.h"
 
 #include "host/ScreenGrabber.h"
+#include "host/WebSocketConnection.h"
 
 #include <QBuffer>
 #include <QDateTime>
 #include <QImageWriter>
-#include <QWebSocket>
 
 #include <algorithm>
 #include <cstring>
@@ -32,7 +32,7 @@ FrameStreamer::FrameStreamer(const ScreenGrabber& grabber, QObject* parent) : QO
     connect(&m_timer, &QTimer::timeout, this, [this] { onTick(); });
 }
 
-FrameStreamer::Subscriber* FrameStreamer::find(QWebSocket* page)
+FrameStreamer::Subscriber* FrameStreamer::find(WebSocketConnection* page)
 {
     for (Subscriber& subscriber : m_subscribers) {
         if (subscriber.page == page)
@@ -41,7 +41,7 @@ FrameStreamer::Subscriber* FrameStreamer::find(QWebSocket* page)
     return nullptr;
 }
 
-void FrameStreamer::subscribe(QWebSocket* page, int fps)
+void FrameStreamer::subscribe(WebSocketConnection* page, int fps)
 {
     if (page == nullptr)
         return;
@@ -67,7 +67,7 @@ void FrameStreamer::subscribe(QWebSocket* page, int fps)
     QTimer::singleShot(0, this, [this] { onTick(); });
 }
 
-void FrameStreamer::acknowledge(QWebSocket* page)
+void FrameStreamer::acknowledge(WebSocketConnection* page)
 {
     Subscriber* subscriber = find(page);
     if (subscriber == nullptr)
@@ -107,8 +107,7 @@ void FrameStreamer::onTick()
     const std::size_t before = m_subscribers.size();
     m_subscribers.erase(std::remove_if(m_subscribers.begin(), m_subscribers.end(),
                                        [](const Subscriber& s) {
-                                           return s.page.isNull() ||
-                                                  s.page->state() != QAbstractSocket::ConnectedState;
+                                           return s.page.isNull() || !s.page->isOpen();
                                        }),
                         m_subscribers.end());
     if (m_subscribers.size() != before)

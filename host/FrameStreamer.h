@@ -16,11 +16,10 @@
 
 #include <vector>
 
-class QWebSocket;
-
 namespace host {
 
 class ScreenGrabber;
+class WebSocketConnection;
 
 class FrameStreamer : public QObject {
 public:
@@ -34,9 +33,9 @@ public:
 
     // Subscribes (fps > 0, clamped to 1..25) or unsubscribes (fps 0) a page.
     // A new subscription gets the current picture at once. UI thread only.
-    void subscribe(QWebSocket* page, int fps);
+    void subscribe(WebSocketConnection* page, int fps);
     // The page has received the frame sent last. UI thread only.
-    void acknowledge(QWebSocket* page);
+    void acknowledge(WebSocketConnection* page);
     // Forgets the last picture so that every page gets the next one (after
     // a resize). UI thread only.
     void invalidate();
@@ -48,7 +47,7 @@ public:
 
 private:
     struct Subscriber {
-        QPointer<QWebSocket> page;
+        QPointer<WebSocketConnection> page;
         int intervalMs = 40;
         qint64 lastSentMs = -1000000;
         qint64 inFlightSinceMs = -1;  // -1: nothing in flight
@@ -59,7 +58,7 @@ private:
 
     void onTick();
     void updateTimer();
-    Subscriber* find(QWebSocket* page);
+    Subscriber* find(WebSocketConnection* page);
 
     const ScreenGrabber& m_grabber;
     QTimer m_timer;

@@ -4,14 +4,17 @@
 #include "control/Automation.h"
 #include "host/FrameStreamer.h"
 #include "host/JsonRpcDispatcher.h"
+#include "host/WebSocketConnection.h"
 
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QScreen>
-#include <QWebSocket>
 #include <QWidget>
 #include <qpa/qwindowsysteminterface.h>
+
+#include <cmath>
+#include <optional>
 
 namespace host {
 
@@ -46,15 +49,15 @@ void methods(const QJsonValue&, const CallerContext&, const RpcResponder& respon
     responder.result(QJsonObject{{"methods", list}, {"events", events}});
 }
 
-QWebSocket* pageOf(const CallerContext& caller)
+WebSocketConnection* pageOf(const CallerContext& caller)
 {
-    return qobject_cast<QWebSocket*>(caller.connection);
+    return caller.connection;
 }
 
 void view(FrameStreamer& streamer, const QJsonValue& params, const CallerContext& caller,
           const RpcResponder& responder)
 {
-    QWebSocket* page = pageOf(caller);
+    WebSocketConnection* page = pageOf(caller);
     if (page == nullptr) {
         responder.error(rpc::kInvalidParams, QStringLiteral("$view streams frames to pages on the WebSocket only"));
         return;
@@ -74,9 +77,20 @@ void view(FrameStreamer& streamer, const QJsonValue& params, const CallerContext
 
 void ack(FrameStreamer& streamer, const QJsonValue&, const CallerContext& caller, const RpcResponder& responder)
 {
-    if (QWebSocket* page = pageOf(caller))
+    if (WebSocketConnection* page = pageOf(caller))
         streamer.acknowledge(page);
     responder.result(QJsonValue::Null);
+}
+
+// A side in whole pixels within [kMinSide, largest]. The range is checked on
+// the number as sent: converting first would be undefined for 1e20 or 1e400
+// (infinite once read).
+std::optional<int> sideOf(const QJsonValue& value, int largest)
+{
+    const double side = value.toDouble();
+    if (!(side >= kMinSide && side <= largest) || std::floor(side) != side)
+        return std::nullopt;
+    return static_cast<int>(side);
 }
 
 void resize(FrameStreamer& streamer, QWidget& control, const QJsonValue& params, const CallerContext&,
@@ -87,10 +101,10 @@ void resize(FrameStreamer& streamer, QWidget& control, const QJsonValue& params,
         responder.error(rpc::kInvalidParams, QStringLiteral("$resize takes [width, height]"));
         return;
     }
-    const int width = static_cast<int>(size[0].toDouble());
-    const int height = static_cast<int>(size[1].toDouble());
-    if (width < kMinSide || height < kMinSide || width > kMaxWidth || height > kMaxHeight) {
-        responder.error(rpc::kInvalidParams, QStringLiteral("$resize: the size must be from %1x%1 to %2x%3")
+    const std::optional<int> width = sideOf(size[0], kMaxWidth);
+    const std::optional<int> height = sideOf(size[1], kMaxHeight);
+    if (!width || !height) {
+        responder.error(rpc::kInvalidParams, QStringLiteral("$resize: the size must be whole pixels from %1x%1 to %2x%3")
                                                  .arg(kMinSide).arg(kMaxWidth).arg(kMaxHeight));
         return;
     }
@@ -98,12 +112,12 @@ void resize(FrameStreamer& streamer, QWidget& control, const QJsonValue& params,
     // stay on it), so it follows the control.
     if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QRect geometry(screen->geometry().topLeft(), QSize(width, height));
+            const QRect geometry(screen->geometry().topLeft(), QSize(*width, *height));
             QWindowSystemInterface::handleScreenGeometryChange(screen, geometry, geometry);
             QWindowSystemInterface::flushWindowSystemEvents();
         }
     }
-    control.resize(width, height);
+    control.resize(*width, *height);
     streamer.invalidate();
     responder.result(QJsonObject{{"width", control.width()}, {"height", control.height()}});
 }

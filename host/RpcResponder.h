@@ -14,6 +14,8 @@
 
 namespace host {
 
+class WebSocketConnection;
+
 namespace rpc {
 constexpr int kParseError = -32700;
 constexpr int kInvalidRequest = -32600;
@@ -32,9 +34,9 @@ struct CallerContext {
     // Only local scripts (stdio) may have the host write files by path: a
     // page must not choose where the host writes.
     bool mayWriteFiles = false;
-    // The page's connection (its QWebSocket) for methods that act per page
-    // ($view, $ack); nullptr for stdio.
-    QObject* connection = nullptr;
+    // The page's connection for methods that act per page ($view, $ack);
+    // nullptr for stdio.
+    WebSocketConnection* connection = nullptr;
 };
 
 // Answers one request. Copies share one answer: the first result() or

@@ -68,6 +68,18 @@ bool WebSocketPolicy::hostAllowed(const QByteArray& hostHeader) const
     return host == "127.0.0.1:" + port || host == "localhost:" + port;
 }
 
+QString WebSocketPolicy::handshakeRefusal(const QList<QByteArray>& origins, const QList<QByteArray>& hosts) const
+{
+    if (origins.size() > 1)
+        return QStringLiteral("repeated Origin header");
+    if (hosts.size() > 1)
+        return QStringLiteral("repeated Host header");
+    const QString origin = origins.isEmpty() ? QString() : QString::fromUtf8(origins.first());
+    if (!originAllowed(origin))
+        return QStringLiteral("origin not allowed: \"%1\"").arg(shown(origin));
+    return QString();
+}
+
 QString WebSocketPolicy::refusal(const QUrl& requestUrl, const QByteArray& hostHeader, const QString& origin) const
 {
     if (!originAllowed(origin))

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -23,7 +24,14 @@ public:
     // Origins compare case-insensitively, ignoring a trailing "/".
     bool originAllowed(const QString& origin) const;
 
-    // Why a connection must be refused; empty when it may proceed.
+    // Why a handshake must be refused (HTTP 403); empty when it may go on.
+    // Takes every Origin and every Host header as sent: a request naming
+    // two Origins or two Hosts is refused, since which of them a check saw
+    // and which one a browser or proxy meant cannot be known.
+    QString handshakeRefusal(const QList<QByteArray>& origins, const QList<QByteArray>& hosts) const;
+
+    // Why an opened connection must be closed (with the policy-violation
+    // code, so that a page can tell why); empty when it may proceed.
     QString refusal(const QUrl& requestUrl, const QByteArray& hostHeader, const QString& origin) const;
 
     const QString& token() const { return m_token; }

@@ -3,12 +3,9 @@
 
 #include "host/JsonRpcDispatcher.h"
 #include "host/RpcResponder.h"
+#include "host/WebSocketConnection.h"
 
-#include <QNetworkRequest>
-#include <QPointer>
-#include <QTimer>
-#include <QWebSocket>
-#include <QWebSocketCorsAuthenticator>
+#include <QUrl>
 
 namespace host {
 
@@ -16,15 +13,11 @@ WebSocketTransport::WebSocketTransport(JsonRpcDispatcher& dispatcher, WebSocketP
     : QObject(parent),
       m_dispatcher(dispatcher),
       m_policy(std::move(policy)),
-      m_server(QStringLiteral("velk-dvr-host"), QWebSocketServer::NonSecureMode)
+      m_server(
+          kMaxMessageBytes,
+          [this](const WebSocketRequest& request, QByteArray& why) { return judgeHandshake(request, why); },
+          [this](WebSocketConnection* connection, const WebSocketRequest& request) { onOpened(connection, request); })
 {
-    m_server.setHandshakeTimeout(kHandshakeTimeoutMs);
-    m_server.setMaxPendingConnections(kMaxConnections);
-    // The origin is checked during the handshake: a foreign page gets an
-    // HTTP refusal and never a WebSocket.
-    connect(&m_server, &QWebSocketServer::originAuthenticationRequired, this,
-            [this](QWebSocketCorsAuthenticator* authenticator) { onOriginCheck(authenticator); });
-    connect(&m_server, &QWebSocketServer::newConnection, this, [this] { onNewConnection(); });
 }
 
 WebSocketTransport::~WebSocketTransport()
@@ -34,17 +27,17 @@ WebSocketTransport::~WebSocketTransport()
 
 bool WebSocketTransport::listen(quint16 port, QString& error)
 {
-    if (!m_server.listen(QHostAddress::LocalHost, port)) {
+    if (!m_server.listen(port)) {
         error = m_server.errorString();
         return false;
     }
-    m_policy.setPort(m_server.serverPort());
+    m_policy.setPort(m_server.port());
     return true;
 }
 
 quint16 WebSocketTransport::port() const
 {
-    return m_server.serverPort();
+    return m_server.port();
 }
 
 QString WebSocketTransport::url() const
@@ -52,94 +45,76 @@ QString WebSocketTransport::url() const
     return QStringLiteral("ws://127.0.0.1:%1/?token=%2").arg(port()).arg(m_policy.token());
 }
 
-void WebSocketTransport::onOriginCheck(QWebSocketCorsAuthenticator* authenticator)
+int WebSocketTransport::judgeHandshake(const WebSocketRequest& request, QByteArray& why) const
 {
-    const bool allowed = m_policy.originAllowed(authenticator->origin());
-    authenticator->setAllowed(allowed);
-    if (!allowed)
-        qWarning("velk-dvr-host: WebSocket handshake refused: origin not allowed");
+    // A foreign page gets an HTTP refusal and never a WebSocket.
+    const QString refusal = m_policy.handshakeRefusal(request.values("origin"), request.values("host"));
+    if (refusal.isEmpty())
+        return 0;
+    why = "refused";
+    qWarning("velk-dvr-host: WebSocket handshake refused: %s", qPrintable(refusal));
+    return 403;
 }
 
-void WebSocketTransport::onNewConnection()
+void WebSocketTransport::onOpened(WebSocketConnection* connection, const WebSocketRequest& request)
 {
-    while (QWebSocket* socket = m_server.nextPendingConnection()) {
-        const QNetworkRequest request = socket->request();
-        QString reason = m_policy.refusal(request.url(), request.rawHeader("Host"), socket->origin());
-        if (reason.isEmpty() && m_clients.size() >= kMaxConnections)
-            reason = QStringLiteral("too many connections (at most %1)").arg(kMaxConnections);
-        if (reason.isEmpty())
-            accept(socket);
-        else
-            refuse(socket, reason);
+    m_clients.removeIf([](const QPointer<WebSocketConnection>& c) { return c.isNull(); });
+    const QList<QByteArray> origins = request.values("origin");
+    QString reason = m_policy.refusal(QUrl::fromEncoded(request.target), request.values("host").value(0),
+                                      origins.isEmpty() ? QString() : QString::fromUtf8(origins.first()));
+    if (reason.isEmpty() && !m_serving)
+        reason = QStringLiteral("the host is ending");
+    if (reason.isEmpty() && m_clients.size() >= kMaxConnections)
+        reason = QStringLiteral("too many connections (at most %1)").arg(kMaxConnections);
+    if (!reason.isEmpty()) {
+        qWarning("velk-dvr-host: WebSocket connection refused: %s", qPrintable(reason));
+        connection->close(ws::kPolicyViolation, QStringLiteral("refused"));
+        return;
     }
-}
-
-void WebSocketTransport::refuse(QWebSocket* socket, const QString& reason)
-{
-    qWarning("velk-dvr-host: WebSocket connection refused: %s", qPrintable(reason));
-    connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
-    socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("refused"));
-    // A peer that never completes the closing handshake is cut off.
-    QTimer::singleShot(kCloseTimeoutMs, socket, [socket] { socket->abort(); });
-}
-
-void WebSocketTransport::accept(QWebSocket* socket)
-{
-    socket->setParent(this);
-    socket->setMaxAllowedIncomingMessageSize(kMaxMessageBytes);
-    socket->setMaxAllowedIncomingFrameSize(kMaxMessageBytes);
-    m_clients.append(socket);
-
-    connect(socket, &QWebSocket::textMessageReceived, this,
-            [this, socket](const QString& text) { onMessage(socket, text); });
-    connect(socket, &QWebSocket::binaryMessageReceived, this, [socket](const QByteArray&) {
-        socket->close(QWebSocketProtocol::CloseCodeDatatypeNotSupported,
-                      QStringLiteral("send JSON-RPC requests as text messages"));
-    });
-    connect(socket, &QWebSocket::disconnected, this, [this, socket] {
-        m_clients.removeAll(socket);
-        socket->deleteLater();
-    });
+    m_clients.append(connection);
+    connection->onTextMessage = [this, connection](const QByteArray& text) { onMessage(connection, text); };
+    connection->onClosed = [this, connection] { m_clients.removeAll(connection); };
     qInfo("velk-dvr-host: page connected (%lld connected)", static_cast<long long>(m_clients.size()));
 }
 
-void WebSocketTransport::onMessage(QWebSocket* socket, const QString& text)
+void WebSocketTransport::onMessage(WebSocketConnection* connection, const QByteArray& text)
 {
     if (!m_serving)
         return;
-    const CallerContext caller{/*mayWriteFiles=*/false, /*connection=*/socket};
-    QPointer<QWebSocket> target(socket);
-    m_dispatcher.handleMessage(text.toUtf8(), caller, [target](const QByteArray& response) {
+    const CallerContext caller{/*mayWriteFiles=*/false, /*connection=*/connection};
+    QPointer<WebSocketConnection> target(connection);
+    m_dispatcher.handleMessage(text, caller, [target](const QByteArray& response) {
         // The page may have gone while its call ran.
-        if (target != nullptr && target->state() == QAbstractSocket::ConnectedState)
-            target->sendTextMessage(QString::fromUtf8(response));
+        if (!target.isNull())
+            target->sendTextMessage(response);
     });
 }
 
 void WebSocketTransport::broadcast(const QByteArray& text)
 {
-    const QString message = QString::fromUtf8(text);
-    for (QWebSocket* socket : m_clients) {
-        if (socket->state() == QAbstractSocket::ConnectedState)
-            socket->sendTextMessage(message);
+    for (const QPointer<WebSocketConnection>& connection : m_clients) {
+        if (!connection.isNull())
+            connection->sendTextMessage(text);
     }
 }
 
 void WebSocketTransport::stopServing()
 {
     m_serving = false;
-    m_server.close();
+    m_server.stopListening();
 }
 
 void WebSocketTransport::close()
 {
     stopServing();
-    const QList<QWebSocket*> clients = m_clients;
+    const QList<QPointer<WebSocketConnection>> clients = m_clients;
     m_clients.clear();
-    for (QWebSocket* socket : clients) {
-        socket->disconnect(this);
-        socket->close(QWebSocketProtocol::CloseCodeGoingAway, QStringLiteral("host ends"));
-        socket->deleteLater();
+    for (const QPointer<WebSocketConnection>& connection : clients) {
+        if (connection.isNull())
+            continue;
+        connection->onTextMessage = nullptr;
+        connection->onClosed = nullptr;
+        connection->close(ws::kGoingAway, QStringLiteral("host ends"));
     }
 }
 

@@ -3,31 +3,31 @@
 // request, each answer and event one text message. Several pages may be
 // connected at once; each gets every event.
 //
-// A connection is refused (closed with the policy-violation code before any
-// message is read) unless WebSocketPolicy accepts it; messages above the
-// size limit close the connection.
+// The server is the host's own (WebSocketServer), so that every byte of the
+// handshake and of each frame is seen: a handshake with a foreign, missing
+// or repeated Origin, or a repeated Host, is refused with HTTP 403; an
+// opened connection with a wrong token, Host or path, or beyond the page
+// limit, is closed with the policy-violation code before any message is
+// read; messages above the size limit close the connection.
 #pragma once
 
 #include "host/WebSocketPolicy.h"
+#include "host/WebSocketServer.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QObject>
-#include <QWebSocketServer>
-
-class QWebSocket;
-class QWebSocketCorsAuthenticator;
+#include <QPointer>
 
 namespace host {
 
 class JsonRpcDispatcher;
+class WebSocketConnection;
 
 class WebSocketTransport : public QObject {
 public:
-    static constexpr quint64 kMaxMessageBytes = 1024 * 1024;
+    static constexpr qint64 kMaxMessageBytes = 1024 * 1024;
     static constexpr int kMaxConnections = 8;
-    static constexpr int kHandshakeTimeoutMs = 5000;
-    static constexpr int kCloseTimeoutMs = 2000;
 
     WebSocketTransport(JsonRpcDispatcher& dispatcher, WebSocketPolicy policy, QObject* parent = nullptr);
     ~WebSocketTransport() override;
@@ -47,16 +47,14 @@ public:
     void close();
 
 private:
-    void onOriginCheck(QWebSocketCorsAuthenticator* authenticator);
-    void onNewConnection();
-    void accept(QWebSocket* socket);
-    void refuse(QWebSocket* socket, const QString& reason);
-    void onMessage(QWebSocket* socket, const QString& text);
+    int judgeHandshake(const WebSocketRequest& request, QByteArray& why) const;
+    void onOpened(WebSocketConnection* connection, const WebSocketRequest& request);
+    void onMessage(WebSocketConnection* connection, const QByteArray& text);
 
     JsonRpcDispatcher& m_dispatcher;
     WebSocketPolicy m_policy;
-    QWebSocketServer m_server;
-    QList<QWebSocket*> m_clients;  // accepted connections; UI thread only
+    WebSocketServer m_server;
+    QList<QPointer<WebSocketConnection>> m_clients;  // accepted pages; UI thread only
     bool m_serving = true;
 };
 

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The host driven by a script against a real recorder: a login, a device
-// notification reaching the script as an event, and calls and input served
-// while a modal dialog of the control is open.
+// The host driven by a script or a page against a real recorder: a login, a
+// device notification reaching the script as an event, and calls and input
+// served while a modal dialog of the control is open.
 #include "HostProcess.h"
+#include "RawWebSocket.h"
 #include "RecorderProcess.h"
 
 #include <QDeadlineTimer>
@@ -10,6 +11,7 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMap>
 #include <QThread>
 #include <QTemporaryDir>
 
@@ -167,6 +169,97 @@ TEST_F(HostWithRecorder, FolderDialogKeepsTheHostServing)
     EXPECT_EQ(batch.at(0).toObject().value(QLatin1String("result")), QJsonValue(QString()));
     EXPECT_EQ(batch.at(1).toObject().value(QLatin1String("id")).toInt(), 9102);
     EXPECT_EQ(batch.at(1).toObject().value(QLatin1String("result")).toInteger(), 50);
+}
+
+// A page on the WebSocket, one call at a time or several in flight.
+class PageOnSocket {
+public:
+    bool open(quint16 port, const QString& token)
+    {
+        const QByteArray host = "Host: 127.0.0.1:" + QByteArray::number(port);
+        return m_raw.connectTo(port) &&
+               m_raw.handshake("/?token=" + token.toUtf8(),
+                               {host, "Origin: http://127.0.0.1:8080", "Upgrade: websocket", "Connection: Upgrade",
+                                "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==", "Sec-WebSocket-Version: 13"}) == 101;
+    }
+    void send(int id, const QString& method, const QJsonArray& params)
+    {
+        m_raw.send(RawWebSocket::text(
+            QJsonDocument(QJsonObject{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}})
+                .toJson(QJsonDocument::Compact)));
+    }
+    // The answer to `id`; answers to other calls read meanwhile are kept.
+    std::optional<QJsonObject> answer(int id)
+    {
+        for (QDeadlineTimer deadline(10000); !deadline.hasExpired();) {
+            if (m_answers.contains(id))
+                return m_answers.take(id);
+            const std::optional<RawWebSocket::Frame> frame = m_raw.readFrame();
+            if (!frame)
+                return std::nullopt;
+            const QJsonObject message = QJsonDocument::fromJson(frame->payload).object();
+            if (message.contains(QLatin1String("id")))
+                m_answers.insert(message.value(QLatin1String("id")).toInt(), message);
+        }
+        return std::nullopt;
+    }
+    QJsonValue call(int id, const QString& method, const QJsonArray& params)
+    {
+        send(id, method, params);
+        const std::optional<QJsonObject> response = answer(id);
+        return response ? resultOf(*response) : QJsonValue();
+    }
+
+private:
+    RawWebSocket m_raw;
+    QMap<int, QJsonObject> m_answers;
+};
+
+TEST(HostWithRecorderPage, APageClosesTheDialogItsOwnCallOpened)
+{
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the folder dialog is not checked under ThreadSanitizer";
+#endif
+    RecorderProcess recorder;
+    ASSERT_TRUE(recorder.start(QStringLiteral("viewer"), QStringLiteral("secret9")));
+    HostProcess host({QStringLiteral("--ws-port"), QStringLiteral("0")});
+    ASSERT_TRUE(host.start());
+    const std::optional<QJsonObject> first = host.readMessage();
+    ASSERT_TRUE(first.has_value());
+    PageOnSocket page;
+    ASSERT_TRUE(page.open(static_cast<quint16>(first->value(QLatin1String("port")).toInt()),
+                          first->value(QLatin1String("token")).toString()));
+
+    const QString login = page.call(1, QStringLiteral("Login"),
+                                    QJsonArray{"127.0.0.1", recorder.devicePort(), "viewer", passwordText("secret9")})
+                              .toString();
+    const int id = login.mid(9).toInt();
+    ASSERT_GT(id, 0) << qPrintable(login);
+    int next = 100;
+    auto grab = [&] { return page.call(next++, QStringLiteral("$grab"), QJsonArray{}).toObject().value("png"); };
+    QJsonValue withoutDialog = grab();
+    for (QDeadlineTimer settle(5000); !settle.hasExpired();) {
+        QThread::msleep(100);
+        const QJsonValue again = grab();
+        if (again == withoutDialog)
+            break;
+        withoutDialog = again;
+    }
+
+    // The dialog's nested loop reads this page's further messages: a call
+    // is answered, and the page's own Escape closes the dialog.
+    page.send(2, QStringLiteral("GetFolderPath"), QJsonArray{id});
+    EXPECT_EQ(page.call(3, QStringLiteral("GetVolume"), QJsonArray{id}).toInteger(), 50);
+    bool dialogShown = false;
+    for (QDeadlineTimer deadline(5000); !dialogShown && !deadline.hasExpired();)
+        dialogShown = grab() != withoutDialog;
+    ASSERT_TRUE(dialogShown);
+    EXPECT_EQ(page.call(4, QStringLiteral("$input"), QJsonArray{QJsonObject{{"type", "key"}, {"key", "Escape"}}}),
+              QJsonValue(QJsonValue::Null));
+    const std::optional<QJsonObject> folder = page.answer(2);
+    ASSERT_TRUE(folder.has_value());
+    EXPECT_EQ(resultOf(*folder), QJsonValue(QString()));
+    EXPECT_EQ(page.call(5, QStringLiteral("Logout"), QJsonArray{id}).toInteger(), 0);
 }
 
 }  // namespace

@@ -1,22 +1,45 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The host's WebSocket, as pages reach it, and the connections it refuses.
 #include "HostProcess.h"
+#include "RawWebSocket.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QImage>
 #include <QNetworkRequest>
 #include <QTest>
+#include <QtEndian>
 #include <QWebSocket>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
 constexpr int kWaitMs = 5000;
 const QByteArray kPageOrigin = "http://127.0.0.1:8080";
+const QByteArray kGetVolume = R"({"jsonrpc":"2.0","id":1,"method":"GetVolume","params":[1]})";
+const QByteArray kVolumeAnswer = R"({"id":1,"jsonrpc":"2.0","result":1000})";
+
+QByteArray closeFramePayload(quint16 code, const QByteArray& reason = QByteArray())
+{
+    const quint16 bigEndian = qToBigEndian(code);
+    return QByteArray(reinterpret_cast<const char*>(&bigEndian), 2) + reason;
+}
+
+// The host fails the connection with `code`: a close frame, then the end
+// of the connection, and no answer to anything sent.
+void expectClosedWith(RawWebSocket& raw, quint16 code)
+{
+    const std::optional<RawWebSocket::Frame> frame = raw.readFrame();
+    ASSERT_TRUE(frame.has_value());
+    EXPECT_EQ(frame->opcode, 0x8);
+    EXPECT_EQ(frame->closeCode(), code);
+    EXPECT_TRUE(raw.waitClosed());
+}
+
 
 // A page's connection to the host.
 class Page {
@@ -32,13 +55,18 @@ public:
                          [this](const QByteArray& frame) { m_frames.append(frame); });
     }
 
-    // Opens the connection and waits until it is up or refused.
+    // Opens the connection and waits until it is up or refused. Qt's client
+    // sends the Host header of the URL (and adds a second one if another is
+    // set), so the Host to send is put in the URL.
     void open(const QUrl& url, const QByteArray& origin, const QByteArray& hostHeader)
     {
-        QNetworkRequest request(url);
+        QUrl target(url);
+        const qsizetype colon = hostHeader.lastIndexOf(':');
+        target.setHost(QString::fromLatin1(hostHeader.left(colon)));
+        target.setPort(hostHeader.mid(colon + 1).toInt());
+        QNetworkRequest request(target);
         if (!origin.isEmpty())
             request.setRawHeader("Origin", origin);
-        request.setRawHeader("Host", hostHeader);
         m_socket.open(request);
         [[maybe_unused]] const bool settled = QTest::qWaitFor([this] { return m_connected || m_disconnected; }, kWaitMs);
     }
@@ -112,6 +140,20 @@ protected:
     static QUrl url(const QString& query) { return QUrl(QStringLiteral("ws://127.0.0.1:%1/%2").arg(s_port).arg(query)); }
     static QUrl goodUrl() { return url(QStringLiteral("?token=") + s_token); }
     static QByteArray goodHost() { return "127.0.0.1:" + QByteArray::number(s_port); }
+    static QByteArray goodTarget() { return "/?token=" + s_token.toUtf8(); }
+    static QList<QByteArray> upgradeHeaders()
+    {
+        return {"Upgrade: websocket", "Connection: Upgrade", "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==",
+                "Sec-WebSocket-Version: 13"};
+    }
+    // A raw connection through a proper handshake.
+    static void openRaw(RawWebSocket& raw)
+    {
+        ASSERT_TRUE(raw.connectTo(s_port));
+        ASSERT_EQ(raw.handshake(goodTarget(), upgradeHeaders() << "Host: " + goodHost() << "Origin: " + kPageOrigin),
+                  101)
+            << raw.response().constData();
+    }
 
     static std::unique_ptr<HostProcess> s_host;
     static quint16 s_port;
@@ -173,10 +215,15 @@ TEST_F(WebSocketHost, AMissingOrWrongTokenIsRefused)
 
 TEST_F(WebSocketHost, AWrongHostHeaderIsRefused)
 {
-    Page page;
-    page.open(goodUrl(), kPageOrigin, "evil.example:" + QByteArray::number(s_port));
-    EXPECT_TRUE(page.waitDisconnected());
-    EXPECT_EQ(page.socket().closeCode(), QWebSocketProtocol::CloseCodePolicyViolated);
+    // A raw client: Qt's would resolve the name and send a Host of its own.
+    for (const QByteArray& host : {"evil.example:" + QByteArray::number(s_port), QByteArray("127.0.0.1:1"),
+                                   QByteArray("127.0.0.1")}) {
+        RawWebSocket raw;
+        ASSERT_TRUE(raw.connectTo(s_port));
+        ASSERT_EQ(raw.handshake(goodTarget(), upgradeHeaders() << "Host: " + host << "Origin: " + kPageOrigin), 101);
+        raw.send(RawWebSocket::text(kGetVolume));
+        expectClosedWith(raw, 1008);
+    }
 }
 
 TEST_F(WebSocketHost, AnOversizeMessageClosesTheConnection)
@@ -293,4 +340,308 @@ TEST_F(WebSocketHost, APageListsEveryMethodOfTheControl)
     for (const QJsonValue& method : methods)
         sawLogin = sawLogin || method.toObject().value(QLatin1String("name")).toString() == QLatin1String("Login");
     EXPECT_TRUE(sawLogin);
+}
+
+TEST_F(WebSocketHost, ARawClientWithAProperHandshakeIsServed)
+{
+    RawWebSocket raw;
+    openRaw(raw);
+    EXPECT_TRUE(raw.response().contains("Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=\r\n"));
+    raw.send(RawWebSocket::text(kGetVolume));
+    const std::optional<RawWebSocket::Frame> answer = raw.readFrame();
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->opcode, 0x1);
+    EXPECT_TRUE(answer->fin);
+    EXPECT_EQ(QJsonDocument::fromJson(answer->payload).object(), QJsonDocument::fromJson(kVolumeAnswer).object());
+}
+
+TEST_F(WebSocketHost, AnUnmaskedFrameIsAProtocolError)
+{
+    RawWebSocket raw;
+    openRaw(raw);
+    raw.send(RawWebSocket::frame(0x81, kGetVolume, /*masked=*/false));
+    expectClosedWith(raw, 1002);
+}
+
+TEST_F(WebSocketHost, RepeatedOriginOrHostHeadersAreRefused)
+{
+    const QByteArray origin = "Origin: " + kPageOrigin;
+    const QByteArray host = "Host: " + goodHost();
+    const QList<QList<QByteArray>> cases = {
+        {host, origin, "Origin: http://evil.example"},
+        {host, "Origin: http://evil.example", origin},
+        {host, origin, origin},
+        {host, host, origin},
+        {"Host: evil.example:80", host, origin},
+        {host, origin, "host: " + goodHost()},
+    };
+    for (const QList<QByteArray>& headers : cases) {
+        RawWebSocket raw;
+        ASSERT_TRUE(raw.connectTo(s_port));
+        EXPECT_EQ(raw.handshake(goodTarget(), upgradeHeaders() + headers), 403) << headers.join(" | ").constData();
+        EXPECT_TRUE(raw.waitClosed());
+    }
+}
+
+TEST_F(WebSocketHost, AnOversizeOrUnfinishedHandshakeIsClosed)
+{
+    {
+        RawWebSocket raw;
+        ASSERT_TRUE(raw.connectTo(s_port));
+        QByteArray head = "GET " + goodTarget() + " HTTP/1.1\r\nHost: " + goodHost() + "\r\n";
+        while (head.size() < 9 * 1024)
+            head += "X-Filler: " + QByteArray(100, 'x') + "\r\n";
+        raw.send(head);
+        EXPECT_TRUE(raw.waitClosed());
+    }
+    {
+        // Never finished: the host ends it on its own.
+        RawWebSocket raw;
+        ASSERT_TRUE(raw.connectTo(s_port));
+        raw.send("GET " + goodTarget() + " HTTP/1.1\r\nHost: " + goodHost() + "\r\n");
+        EXPECT_TRUE(raw.waitClosed());
+    }
+    // A request that is not a WebSocket upgrade gets an HTTP error.
+    {
+        RawWebSocket raw;
+        ASSERT_TRUE(raw.connectTo(s_port));
+        EXPECT_EQ(raw.handshake(goodTarget(), {"Host: " + goodHost(), "Origin: " + kPageOrigin}), 400);
+        EXPECT_TRUE(raw.waitClosed());
+    }
+}
+
+TEST_F(WebSocketHost, AFragmentedTextMessageIsReassembled)
+{
+    RawWebSocket raw;
+    openRaw(raw);
+    // "€" split across two fragments is still valid text; a ping may come
+    // between fragments and is answered at once.
+    const QByteArray message = R"({"jsonrpc":"2.0","id":1,"method":"GetVolume","params":["1"],"x":"€"})";
+    const qsizetype euro = message.indexOf("\xE2\x82\xAC");
+    raw.send(RawWebSocket::frame(0x01, message.left(10)));
+    raw.send(RawWebSocket::frame(0x00, message.mid(10, euro + 1 - 10)));
+    raw.send(RawWebSocket::frame(0x89, "between"));
+    raw.send(RawWebSocket::frame(0x80, message.mid(euro + 1)));
+    const std::optional<RawWebSocket::Frame> pong = raw.readFrame();
+    ASSERT_TRUE(pong.has_value());
+    EXPECT_EQ(pong->opcode, 0xA);
+    EXPECT_EQ(pong->payload, QByteArray("between"));
+    const std::optional<RawWebSocket::Frame> answer = raw.readFrame();
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(QJsonDocument::fromJson(answer->payload).object().value(QLatin1String("result")), QJsonValue(1000));
+}
+
+TEST_F(WebSocketHost, APingIsAnsweredWithItsData)
+{
+    RawWebSocket raw;
+    openRaw(raw);
+    for (const QByteArray& data : {QByteArray(), QByteArray("hello"), QByteArray(125, '\x7f')}) {
+        raw.send(RawWebSocket::frame(0x89, data));
+        const std::optional<RawWebSocket::Frame> pong = raw.readFrame();
+        ASSERT_TRUE(pong.has_value());
+        EXPECT_EQ(pong->opcode, 0xA);
+        EXPECT_EQ(pong->payload, data);
+    }
+    // An unasked pong is ignored.
+    raw.send(RawWebSocket::frame(0x8A, "unasked"));
+    raw.send(RawWebSocket::text(kGetVolume));
+    const std::optional<RawWebSocket::Frame> answer = raw.readFrame();
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->opcode, 0x1);
+}
+
+TEST_F(WebSocketHost, TextThatIsNotUtf8Closes1007)
+{
+    const QList<QByteArray> texts = {
+        "\xC0\xAF",          // overlong "/"
+        "\xED\xA0\x80",      // a UTF-16 surrogate
+        "\xF4\x90\x80\x80",  // beyond U+10FFFF
+        "ok \xE2\x82",       // cut short
+        "\xFF",
+    };
+    for (const QByteArray& text : texts) {
+        RawWebSocket raw;
+        openRaw(raw);
+        raw.send(RawWebSocket::text(text));
+        expectClosedWith(raw, 1007);
+    }
+}
+
+TEST_F(WebSocketHost, ProtocolErrorsClose1002)
+{
+    // 127: a 64-bit length follows, here with its top bit set.
+    const QByteArray hugeLength = QByteArray("\x81\xFF", 2) + QByteArray("\x80\x00\x00\x00\x00\x00\x00\x05", 8) +
+                 QByteArray("\x01\x02\x03\x04", 4) + "hello";
+    const QList<std::pair<const char*, QByteArray>> cases = {
+        {"64-bit length with its top bit set", hugeLength},
+        {"reserved bit", RawWebSocket::frame(0xC1, kGetVolume)},
+        {"unknown data opcode", RawWebSocket::frame(0x83, kGetVolume)},
+        {"unknown control opcode", RawWebSocket::frame(0x8B, "x")},
+        {"fragmented ping", RawWebSocket::frame(0x09, "x")},
+        {"long ping", RawWebSocket::frame(0x89, QByteArray(126, 'x'))},
+        {"continuation without a message", RawWebSocket::frame(0x80, kGetVolume)},
+        {"new message inside a fragmented one", RawWebSocket::frame(0x01, "{") + RawWebSocket::text(kGetVolume)},
+        {"close code 1005", RawWebSocket::frame(0x88, closeFramePayload(1005))},
+        {"one-byte close payload", RawWebSocket::frame(0x88, "x")},
+    };
+    for (const auto& [what, bytes] : cases) {
+        SCOPED_TRACE(what);
+        RawWebSocket raw;
+        openRaw(raw);
+        raw.send(bytes);
+        expectClosedWith(raw, 1002);
+    }
+}
+
+TEST_F(WebSocketHost, ABinaryMessageCloses1003)
+{
+    RawWebSocket raw;
+    openRaw(raw);
+    raw.send(RawWebSocket::frame(0x82, kGetVolume));
+    expectClosedWith(raw, 1003);
+}
+
+TEST_F(WebSocketHost, AnOversizeMessageCloses1009BeforeItArrives)
+{
+    RawWebSocket raw;
+    openRaw(raw);
+    // Only the header of a 2 MiB frame: the host does not wait for the rest.
+    raw.send(RawWebSocket::frame(0x81, QByteArray(2 * 1024 * 1024, 'x')).left(14));
+    expectClosedWith(raw, 1009);
+}
+
+TEST_F(WebSocketHost, ACloseFrameIsEchoed)
+{
+    for (quint16 code : {quint16(1000), quint16(1001), quint16(4000)}) {
+        RawWebSocket raw;
+        openRaw(raw);
+        raw.send(RawWebSocket::frame(0x88, closeFramePayload(code, "bye")));
+        expectClosedWith(raw, code);
+    }
+    // Without a code: answered with a close frame all the same.
+    RawWebSocket raw;
+    openRaw(raw);
+    raw.send(RawWebSocket::frame(0x88, QByteArray()));
+    const std::optional<RawWebSocket::Frame> frame = raw.readFrame();
+    ASSERT_TRUE(frame.has_value());
+    EXPECT_EQ(frame->opcode, 0x8);
+    EXPECT_TRUE(raw.waitClosed());
+}
+
+TEST_F(WebSocketHost, ResizeRefusesSidesOutOfRangeHoweverLarge)
+{
+    Page page;
+    page.open(goodUrl(), kPageOrigin, goodHost());
+    ASSERT_TRUE(page.connected());
+    // Sent as text: numbers beyond a double (1e400) or an int (1e20,
+    // 2^32 + 640) must be refused, not converted.
+    const QList<QByteArray> sizes = {"[1e400, 360]", "[640, 1e400]", "[-1e400, 360]", "[1e20, 360]",
+                                     "[640, -1e20]", "[4294967936, 360]", "[640.5, 360]", "[63, 360]",
+                                     "[3841, 360]", "[640, 2161]"};
+    int id = 100;
+    for (const QByteArray& size : sizes) {
+        page.socket().sendTextMessage(
+            QStringLiteral(R"({"jsonrpc":"2.0","id":%1,"method":"$resize","params":%2})").arg(id).arg(QString::fromLatin1(size)));
+        const int expected = id++;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                for (const QJsonObject& message : page.messages()) {
+                    if (message.value(QLatin1String("id")) == QJsonValue(expected))
+                        return true;
+                }
+                return page.disconnected();
+            },
+            kWaitMs))
+            << size.constData();
+        ASSERT_FALSE(page.disconnected()) << size.constData();
+        EXPECT_EQ(errorCodeOf(page.messages().last()), -32602) << size.constData();
+    }
+    // The largest and smallest sizes are taken; the control ends at its usual size.
+    EXPECT_EQ(resultOf(page.call("$resize", QJsonArray{3840, 64})), QJsonValue(QJsonObject{{"width", 3840}, {"height", 64}}));
+    EXPECT_EQ(resultOf(page.call("$resize", QJsonArray{960, 540})), QJsonValue(QJsonObject{{"width", 960}, {"height", 540}}));
+}
+
+namespace {
+
+// A host of its own, for tests that fill its limits.
+struct LimitedHost {
+    HostProcess process{QStringList{QStringLiteral("--ws-port"), QStringLiteral("0")}};
+    quint16 port = 0;
+    QByteArray token;
+
+    bool start()
+    {
+        if (!process.start())
+            return false;
+        const std::optional<QJsonObject> first = process.readMessage();
+        if (!first)
+            return false;
+        port = static_cast<quint16>(first->value(QLatin1String("port")).toInt());
+        token = first->value(QLatin1String("token")).toString().toUtf8();
+        return port != 0;
+    }
+    int handshake(RawWebSocket& raw) const
+    {
+        if (!raw.connectTo(port))
+            return -1;
+        return raw.handshake("/?token=" + token,
+                             {"Host: 127.0.0.1:" + QByteArray::number(port), "Origin: " + kPageOrigin,
+                              "Upgrade: websocket", "Connection: Upgrade",
+                              "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==", "Sec-WebSocket-Version: 13"});
+    }
+};
+
+bool answersGetVolume(RawWebSocket& raw)
+{
+    raw.send(RawWebSocket::text(kGetVolume));
+    const std::optional<RawWebSocket::Frame> answer = raw.readFrame();
+    return answer && answer->opcode == 0x1 &&
+           QJsonDocument::fromJson(answer->payload).object().value(QLatin1String("result")) == QJsonValue(1000);
+}
+
+}  // namespace
+
+TEST(WebSocketHostLife, ANinthPageIsRefusedUntilAnotherLeaves)
+{
+    LimitedHost host;
+    ASSERT_TRUE(host.start());
+    std::vector<std::unique_ptr<RawWebSocket>> pages;
+    for (int i = 0; i < 8; ++i) {
+        pages.push_back(std::make_unique<RawWebSocket>());
+        ASSERT_EQ(host.handshake(*pages.back()), 101);
+        ASSERT_TRUE(answersGetVolume(*pages.back()));
+    }
+    RawWebSocket ninth;
+    ASSERT_EQ(host.handshake(ninth), 101);
+    expectClosedWith(ninth, 1008);
+
+    // One page leaves; the next one is served.
+    pages.front()->send(RawWebSocket::frame(0x88, closeFramePayload(1000)));
+    expectClosedWith(*pages.front(), 1000);
+    RawWebSocket next;
+    ASSERT_EQ(host.handshake(next), 101);
+    EXPECT_TRUE(answersGetVolume(next));
+    EXPECT_EQ(host.process.terminateAndWait(5000), 0);
+}
+
+TEST(WebSocketHostLife, IdleHandshakesCannotPileUp)
+{
+    LimitedHost host;
+    ASSERT_TRUE(host.start());
+    // 16 connections that never send their request hold every handshake place.
+    std::vector<std::unique_ptr<RawWebSocket>> idle;
+    for (int i = 0; i < 16; ++i) {
+        idle.push_back(std::make_unique<RawWebSocket>());
+        ASSERT_TRUE(idle.back()->connectTo(host.port));
+    }
+    RawWebSocket extra;
+    EXPECT_EQ(host.handshake(extra), 0);
+    EXPECT_TRUE(extra.waitClosed());
+    // Once they are cut for taking too long, pages are served again.
+    for (const auto& connection : idle)
+        EXPECT_TRUE(connection->waitClosed());
+    RawWebSocket page;
+    ASSERT_EQ(host.handshake(page), 101);
+    EXPECT_TRUE(answersGetVolume(page));
+    EXPECT_EQ(host.process.terminateAndWait(5000), 0);
 }

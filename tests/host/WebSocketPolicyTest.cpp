@@ -32,6 +32,22 @@ TEST(WebSocketPolicy, AcceptsOnlyListedOrigins)
     EXPECT_FALSE(policy.originAllowed(QString()));
 }
 
+TEST(WebSocketPolicy, AHandshakeNeedsExactlyOneAllowedOriginAndAtMostOneHost)
+{
+    const host::WebSocketPolicy policy = policyOnPort(5000);
+    const QByteArray page = "http://127.0.0.1:8080";
+    const QByteArray host = "127.0.0.1:5000";
+    EXPECT_TRUE(policy.handshakeRefusal({page}, {host}).isEmpty());
+    EXPECT_FALSE(policy.handshakeRefusal({}, {host}).isEmpty());
+    EXPECT_FALSE(policy.handshakeRefusal({"http://evil.example"}, {host}).isEmpty());
+    // Repeats are refused whichever comes first, and even when equal.
+    EXPECT_FALSE(policy.handshakeRefusal({page, "http://evil.example"}, {host}).isEmpty());
+    EXPECT_FALSE(policy.handshakeRefusal({"http://evil.example", page}, {host}).isEmpty());
+    EXPECT_FALSE(policy.handshakeRefusal({page, page}, {host}).isEmpty());
+    EXPECT_FALSE(policy.handshakeRefusal({page}, {host, host}).isEmpty());
+    EXPECT_FALSE(policy.handshakeRefusal({page}, {host, "evil.example:5000"}).isEmpty());
+}
+
 TEST(WebSocketPolicy, RequiresTokenHostAndPath)
 {
     const host::WebSocketPolicy policy = policyOnPort(5000);

@@ -1,0 +1,282 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "host/WebSocketConnection.h"
+
+#include <QPointer>
+#include <QTcpSocket>
+
+#include <sys/socket.h>
+
+namespace host {
+
+namespace {
+
+// Bytes taken from the socket ahead of the messages being handled: a page
+// that sends faster than the host handles its messages is held back by TCP.
+constexpr qint64 kReadAheadBytes = 64 * 1024;
+
+}  // namespace
+
+WebSocketConnection::WebSocketConnection(QTcpSocket* socket, qint64 maxMessageBytes, Judge judge, QObject* parent)
+    : QObject(parent), m_socket(socket), m_judge(std::move(judge)), m_reader(maxMessageBytes)
+{
+    m_socket->setParent(this);
+    m_socket->setReadBufferSize(kReadAheadBytes);
+    connect(m_socket, &QTcpSocket::readyRead, this, [this] { onReadyRead(); });
+    connect(m_socket, &QTcpSocket::bytesWritten, this, [this] { shutDownSendingWhenFlushed(); });
+    connect(m_socket, &QTcpSocket::disconnected, this, [this] { onDisconnected(); });
+    connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
+        if (m_socket->state() == QAbstractSocket::UnconnectedState)
+            onDisconnected();
+    });
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        if (m_state == State::Handshake)
+            qWarning("velk-dvr-host: WebSocket handshake not completed in time");
+        abort();
+    });
+    m_timer.start(kHandshakeTimeoutMs);
+    // Bytes that came with the connection.
+    if (m_socket->bytesAvailable() > 0)
+        QTimer::singleShot(0, this, [this] { onReadyRead(); });
+}
+
+WebSocketConnection::~WebSocketConnection()
+{
+    QObject::disconnect(m_socket, nullptr, this, nullptr);
+}
+
+void WebSocketConnection::onReadyRead()
+{
+    if (m_state == State::Handshake)
+        readHandshake();
+    else if (m_discarding)
+        m_socket->readAll();
+    else if (m_state == State::Open || m_state == State::Closing)
+        scheduleProcessing();
+}
+
+void WebSocketConnection::readHandshake()
+{
+    m_request.append(m_socket->read(kMaxRequestBytes - m_request.size()));
+    WebSocketRequest request;
+    qsizetype headBytes = 0;
+    switch (parseRequestHead(m_request, kMaxRequestBytes, request, headBytes)) {
+    case RequestHead::Incomplete:
+        return;
+    case RequestHead::TooLarge:
+        refuse(431, "request too large");
+        return;
+    case RequestHead::Malformed:
+        refuse(400, "malformed request");
+        return;
+    case RequestHead::Complete:
+        break;
+    }
+    QByteArray why;
+    int status = upgradeProblem(request, why);
+    if (status == 0 && m_judge)
+        status = m_judge(request, why);
+    if (status != 0) {
+        refuse(status, why);
+        return;
+    }
+    m_timer.stop();
+    m_state = State::Open;
+    m_socket->write(switchingProtocolsResponse(request.values("sec-websocket-key").first()));
+    // Frames sent right behind the request.
+    m_reader.append(m_request.mid(headBytes));
+    m_request.clear();
+    QPointer<WebSocketConnection> self(this);
+    ++m_processingDepth;
+    if (onOpened)
+        onOpened(request);
+    --m_processingDepth;
+    if (self.isNull())
+        return;
+    if (m_state == State::Closed)
+        deleteWhenIdle();
+    else
+        scheduleProcessing();
+}
+
+void WebSocketConnection::refuse(int status, const QByteArray& why)
+{
+    qWarning("velk-dvr-host: WebSocket handshake refused (%d): %s", status, why.constData());
+    m_state = State::Closing;
+    m_discarding = true;
+    m_timer.start(kCloseTimeoutMs);
+    m_socket->write(errorResponse(status, why));
+    m_socket->readAll();  // bytes read ahead are dropped too
+    endAfterSending(/*closeAtOnce=*/false);
+}
+
+void WebSocketConnection::scheduleProcessing()
+{
+    if (m_processingScheduled)
+        return;
+    m_processingScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_processingScheduled = false;
+        processFrames();
+    });
+}
+
+bool WebSocketConnection::pull()
+{
+    const qint64 room = kReadAheadBytes - m_reader.buffered();
+    if (room <= 0 || m_socket->bytesAvailable() == 0)
+        return false;
+    m_reader.append(m_socket->read(room));
+    return true;
+}
+
+void WebSocketConnection::processFrames()
+{
+    QPointer<WebSocketConnection> self(this);
+    ++m_processingDepth;
+    WebSocketFrameReader::Item item;
+    while (m_state == State::Open || m_state == State::Closing) {
+        if (!m_reader.next(item)) {
+            if (pull())
+                continue;
+            // A frame larger than the read-ahead needs more room.
+            if (m_reader.buffered() >= kReadAheadBytes && m_socket->bytesAvailable() > 0) {
+                m_reader.append(m_socket->read(kReadAheadBytes));
+                continue;
+            }
+            break;
+        }
+        using Kind = WebSocketFrameReader::Item::Kind;
+        if (m_state == State::Closing) {
+            // After our close frame only the peer's answer matters.
+            if (item.kind == Kind::Close || item.kind == Kind::Failure)
+                abort();
+            continue;
+        }
+        switch (item.kind) {
+        case Kind::Text:
+            if (onTextMessage)
+                onTextMessage(item.payload);
+            if (self.isNull())
+                return;
+            break;
+        case Kind::Binary:
+            close(ws::kUnsupportedData, QStringLiteral("send JSON-RPC requests as text messages"));
+            break;
+        case Kind::Ping:
+            sendFrame(ws::kPong, item.payload);
+            break;
+        case Kind::Pong:
+            break;
+        case Kind::Close:
+            // The peer ends: echo its code and end the TCP connection.
+            sendFrame(ws::kClose,
+                      item.code == ws::kNoStatus ? QByteArray() : ws::closePayload(item.code, QByteArray()));
+            m_state = State::Closing;
+            m_timer.start(kCloseTimeoutMs);
+            endAfterSending(/*closeAtOnce=*/true);
+            break;
+        case Kind::Failure:
+            qWarning("velk-dvr-host: WebSocket connection failed (%u): %s", static_cast<unsigned>(item.code),
+                     item.payload.constData());
+            m_discarding = true;
+            close(item.code, QString::fromLatin1(item.payload));
+            break;
+        }
+    }
+    --m_processingDepth;
+    if (m_state == State::Closed)
+        deleteWhenIdle();
+}
+
+void WebSocketConnection::sendFrame(ws::Opcode opcode, const QByteArray& payload)
+{
+    m_socket->write(ws::frameHeader(opcode, payload.size()));
+    m_socket->write(payload);
+}
+
+void WebSocketConnection::sendTextMessage(const QByteArray& utf8)
+{
+    if (m_state == State::Open)
+        sendFrame(ws::kText, utf8);
+}
+
+void WebSocketConnection::sendBinaryMessage(const QByteArray& data)
+{
+    if (m_state == State::Open)
+        sendFrame(ws::kBinary, data);
+}
+
+qint64 WebSocketConnection::bytesToWrite() const
+{
+    return m_socket->bytesToWrite();
+}
+
+void WebSocketConnection::close(quint16 code, const QString& reason)
+{
+    if (m_state != State::Open)
+        return;
+    sendFrame(ws::kClose, ws::closePayload(code, reason.toUtf8()));
+    m_state = State::Closing;
+    m_timer.start(kCloseTimeoutMs);
+    // The close frame goes out now, even if the event loop does not run
+    // again (the host is ending).
+    m_socket->flush();
+    endAfterSending(/*closeAtOnce=*/false);
+}
+
+void WebSocketConnection::endAfterSending(bool closeAtOnce)
+{
+    if (!m_timer.isActive())
+        m_timer.start(kCloseTimeoutMs);
+    if (closeAtOnce) {
+        // Qt sends what is queued, then closes.
+        m_socket->disconnectFromHost();
+        return;
+    }
+    // End our direction once everything is sent and keep reading until the
+    // peer closes: closing with unread bytes would reset the connection and
+    // could destroy our last frame before the peer reads it.
+    m_shutDownWhenFlushed = true;
+    shutDownSendingWhenFlushed();
+}
+
+void WebSocketConnection::shutDownSendingWhenFlushed()
+{
+    if (!m_shutDownWhenFlushed || m_sendingShutDown || m_socket->bytesToWrite() > 0)
+        return;
+    m_sendingShutDown = true;
+    const qintptr descriptor = m_socket->socketDescriptor();
+    if (descriptor >= 0)
+        ::shutdown(static_cast<int>(descriptor), SHUT_WR);
+}
+
+void WebSocketConnection::abort()
+{
+    if (m_state == State::Closed)
+        return;
+    m_socket->abort();
+    onDisconnected();
+}
+
+void WebSocketConnection::onDisconnected()
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    m_state = State::Closed;
+    m_timer.stop();
+    if (onClosed)
+        onClosed();
+    deleteWhenIdle();
+}
+
+void WebSocketConnection::deleteWhenIdle()
+{
+    // A handler further up the stack still uses this object; the last one
+    // to return deletes it.
+    if (m_processingDepth == 0)
+        deleteLater();
+}
+
+}  // namespace host
