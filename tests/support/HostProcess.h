@@ -15,6 +15,14 @@
 #include <functional>
 #include <optional>
 
+// How long a test waits for the host: ThreadSanitizer makes the host (and
+// everything else on the machine) several times slower.
+#if defined(__SANITIZE_THREAD__)
+inline constexpr int kHostTimeoutMs = 30000;
+#else
+inline constexpr int kHostTimeoutMs = 10000;
+#endif
+
 class HostProcess {
 public:
     static QString programPath();
@@ -33,28 +41,28 @@ public:
     void sendLine(const QByteArray& line);
     // The next line on stdout without its line break, or nothing within the
     // timeout (a batch's answer is an array, not an object).
-    std::optional<QByteArray> readLine(int timeoutMs = 10000);
+    std::optional<QByteArray> readLine(int timeoutMs = kHostTimeoutMs);
     // The next JSON line on stdout, or nothing within the timeout.
-    std::optional<QJsonObject> readMessage(int timeoutMs = 10000);
+    std::optional<QJsonObject> readMessage(int timeoutMs = kHostTimeoutMs);
     // Sends a request with a fresh id and returns its response; notifications
     // read meanwhile are kept in notifications().
-    QJsonObject call(const QString& method, const QJsonValue& params = QJsonValue::Undefined, int timeoutMs = 10000);
+    QJsonObject call(const QString& method, const QJsonValue& params = QJsonValue::Undefined, int timeoutMs = kHostTimeoutMs);
     // Reads until a response with this id arrives.
-    QJsonObject waitForResponse(const QJsonValue& id, int timeoutMs = 10000);
+    QJsonObject waitForResponse(const QJsonValue& id, int timeoutMs = kHostTimeoutMs);
     // The params of the first notification of an event (kept or arriving
     // within the timeout) that the predicate accepts; it is taken out of
     // notifications(). Nothing when none came.
     std::optional<QJsonObject> takeNotification(const QString& event,
                                                 const std::function<bool(const QJsonObject&)>& accept = {},
-                                                int timeoutMs = 10000);
+                                                int timeoutMs = kHostTimeoutMs);
 
     QList<QJsonObject>& notifications() { return m_notifications; }
 
     // Closes stdin and waits for the host to end; its exit code, or -1.
-    int closeInputAndWait(int timeoutMs = 10000);
+    int closeInputAndWait(int timeoutMs = kHostTimeoutMs);
     // Sends SIGTERM and waits for the host to end by itself; its exit code,
     // or -1 when it did not end in time or died of a signal.
-    int terminateAndWait(int timeoutMs = 10000);
+    int terminateAndWait(int timeoutMs = kHostTimeoutMs);
 
 private:
     QProcess m_process;
