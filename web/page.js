@@ -21,7 +21,10 @@ const UNKNOWN_PAGE = -1;   // the control's page is not known (before log-in)
 const OPEN_STATE = 0;      // ReTurnPreviewAllChannelState type: channels open
 const RECORDER_STATE = 2;  // ReTurnPreviewAllChannelState type: the recorder was lost or logged in again
 const RECORDER_BACK_SHOWN_MS = 10000;  // how long "Recorder back" stays up
-const RECORDER_EVENTS_MERGED_MS = 1000;  // recorder state events this close are one change
+// Recorder state events this close are one change (each session of the
+// control reports the same loss); the library logs in again ~0.5 s after a
+// loss at the soonest, so its report stays apart.
+const RECORDER_EVENTS_MERGED_MS = 250;
 
 const state = {
   ctrl: null, devId: 0, channels: 16, language: 'en', section: 'live',
