@@ -211,7 +211,6 @@ async function login(event) {
     resetRecorderState();
     SECTIONS.schedule.reset();
     $('login').hidden = true;
-    $('tabs').hidden = false;
     $('sections').hidden = false;
     followViewSize();
     await ctrl.SetChannelCnt(devId, state.channels);
@@ -280,7 +279,6 @@ function wireLive() {
     resetRecorderState();
     resetRecording(page);
     $('sections').hidden = true;
-    $('tabs').hidden = true;
     $('login').hidden = false;
   });
 }
