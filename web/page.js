@@ -8,6 +8,7 @@ import {DvrControl} from './dvr-control.js';
 import {encipherPassword} from './des.js';
 import {LANGUAGES} from './languages.js';
 import {applyPageTexts, pageText} from './page-texts.js';
+import {describeLogin} from './login-result.js';
 import {listenForRecording, resetRecording, wireRecording} from './record-section.js';
 import {formatCode} from './result-codes.js';
 import {createScheduleSection} from './schedule-section.js';
@@ -18,6 +19,12 @@ const MAX_STATUS_LINES = 200;
 const LIVE_PAGE = 0;       // the control's live preview page
 const UNKNOWN_PAGE = -1;   // the control's page is not known (before log-in)
 const OPEN_STATE = 0;      // ReTurnPreviewAllChannelState type: channels open
+const RECORDER_STATE = 2;  // ReTurnPreviewAllChannelState type: the recorder was lost or logged in again
+const RECORDER_BACK_SHOWN_MS = 10000;  // how long "Recorder back" stays up
+// Recorder state events this close are one change (each session of the
+// control reports the same loss); the library logs in again ~0.5 s after a
+// loss at the soonest, so its report stays apart.
+const RECORDER_EVENTS_MERGED_MS = 250;
 
 const state = {
   ctrl: null, devId: 0, channels: 16, language: 'en', section: 'live',
@@ -26,6 +33,8 @@ const state = {
   recordMask: 0,       // the channels recording (type 1)
   liveOpen: false,     // the page opened the live channels and did not close them
   reopenLive: false,   // the control closed them on leaving the live page: open again on return
+  liveOpened: null,    // {channels, streamType} of the page's last StartViewAll, while not closed
+  recorderLost: false, // the control reported the recorder lost and not yet back
 };
 window.velk = state;  // for the browser's console and for page tests
 
@@ -99,6 +108,7 @@ async function connectHost() {
   for (const name of ['ReTurnPreviewActiveChl', 'ReTurnPreviewAllChannelState', 'UploadAlarm', 'UploadBackupProcess'])
     ctrl.on(name, (p) => status(`${name} ${JSON.stringify(p)}`));
   ctrl.on('ReTurnPreviewAllChannelState', ({ulType, ulOpen}) => {
+    if (ulType === RECORDER_STATE) recorderStateChanged().catch((e) => status(e.message));
     if (ulType !== OPEN_STATE) return;
     state.openMask = ulOpen;
     if (state.controlPage === LIVE_PAGE) state.liveOpen = ulOpen !== 0;
@@ -110,13 +120,81 @@ async function connectHost() {
 }
 
 async function openAll() {
-  const result = await run('StartViewAll', state.devId, state.channels, Number($('stream-type').value));
-  if (result === 0) state.liveOpen = true;
+  const opened = {channels: state.channels, streamType: Number($('stream-type').value)};
+  const result = await run('StartViewAll', state.devId, opened.channels, opened.streamType);
+  if (result === 0) {
+    state.liveOpen = true;
+    state.liveOpened = opened;
+  }
+}
+
+// A text of the page that follows the language: the element keeps its key
+// and arguments, so that applyLanguage can write it again. An argument
+// {text: key} is itself a page text.
+function setPageText(element, key, ...args) {
+  element.dataset.textKey = key;
+  element.dataset.textArgs = JSON.stringify(args);
+  refreshPageText(element);
+}
+
+function refreshPageText(element) {
+  const key = element.dataset.textKey;
+  const args = JSON.parse(element.dataset.textArgs || '[]')
+    .map((arg) => (arg && typeof arg === 'object' ? pageText(state.language, arg.text) : arg));
+  element.textContent = key ? pageText(state.language, key, ...args) : '';
+}
+
+// "Wrong password. (code 00000011)": the sentence with the code for support.
+function showLoginError(key, code) {
+  if (key) setPageText($('login-error'), 'loginWithCode', {text: key}, code);
+  else setPageText($('login-error'), '');
+}
+
+// The control reports the recorder's connection with type 2 when it is lost
+// and again when the library has logged in again; the event itself does not
+// say which. Events alternate from a fresh log-in (lost, back, lost, …), and
+// each one reopens the live channels the page had open: while the recorder
+// is away the windows keep trying, and once it is back they open at once
+// (StartViewAll leaves channels that are open alone).
+let recorderBackTimer = 0;
+function showRecorderState(which) {
+  clearTimeout(recorderBackTimer);
+  const line = $('recorder-state');
+  line.dataset.state = which;
+  setPageText(line, which === 'lost' ? 'recorderLost' : which === 'back' ? 'recorderBack' : '');
+  line.hidden = !which;
+  if (which === 'back') recorderBackTimer = setTimeout(() => showRecorderState(''), RECORDER_BACK_SHOWN_MS);
+}
+
+let lastRecorderEvent = -Infinity;
+async function recorderStateChanged() {
+  if (!state.devId) return;
+  // Every session of the control reports its own loss: events close together
+  // are one change of the recorder.
+  const now = performance.now();
+  const sameChange = now - lastRecorderEvent < RECORDER_EVENTS_MERGED_MS;
+  lastRecorderEvent = now;
+  if (sameChange) return;
+  state.recorderLost = !state.recorderLost;
+  showRecorderState(state.recorderLost ? 'lost' : 'back');
+  const opened = state.liveOpened;
+  if (!opened || !state.liveOpen) return;
+  if (state.controlPage !== LIVE_PAGE) {
+    state.reopenLive = true;  // the live section opens them when it shows again
+    return;
+  }
+  await run('StartViewAll', state.devId, opened.channels, opened.streamType);
+}
+
+function resetRecorderState() {
+  state.recorderLost = false;
+  lastRecorderEvent = -Infinity;
+  showRecorderState('');
 }
 
 async function login(event) {
   event.preventDefault();
-  $('login-error').textContent = '';
+  showLoginError('');
   $('login-button').disabled = true;
   try {
     const ctrl = state.ctrl || await connectHost();
@@ -124,12 +202,13 @@ async function login(event) {
     const port = Number($('login-port').value);
     const result = await ctrl.Login(address, port, $('login-user').value, encipherPassword($('login-password').value));
     status(`Login ${result}`);
-    const match = /^00000000_(\d+)$/.exec(result);
-    if (!match) {
-      $('login-error').textContent = `Login failed (${result})`;
+    const outcome = describeLogin(result);
+    if (!outcome.ok) {
+      showLoginError(outcome.key, outcome.code);
       return;
     }
-    const devId = Number(match[1]);
+    const devId = outcome.devId;
+    resetRecorderState();
     SECTIONS.schedule.reset();
     $('login').hidden = true;
     $('sections').hidden = false;
@@ -146,6 +225,7 @@ async function login(event) {
     await loadSettings();
     await showSection(state.section);
   } catch (e) {
+    setPageText($('login-error'), '');
     $('login-error').textContent = e.message;
   } finally {
     $('login-button').disabled = false;
@@ -176,18 +256,27 @@ function wireLive() {
   $('page-prev').addEventListener('click', () => run('PreviousGoupVides'));
   $('page-next').addEventListener('click', () => run('NextGroupVideos'));
   $('full-screen').addEventListener('click', () => run('ShowChannels', 0));
-  $('stream-type').addEventListener('change', (e) => run('SwitchPreviewStreamType', state.devId, Number(e.target.value)));
+  $('stream-type').addEventListener('change', async (e) => {
+    const streamType = Number(e.target.value);
+    if (await run('SwitchPreviewStreamType', state.devId, streamType) === 0 && state.liveOpened)
+      state.liveOpened = {...state.liveOpened, streamType};
+  });
   $('sound').addEventListener('change', (e) => run('SetPreviewSoundState', state.devId, e.target.checked ? 1 : 0));
   $('volume').addEventListener('change', (e) => run('SetVolume', state.devId, 0, Number(e.target.value)));
   $('open-all').addEventListener('click', () => openAll());
   $('close-all').addEventListener('click', async () => {
-    if (await run('StopPreviewAll', state.devId) === 0) state.liveOpen = false;
+    if (await run('StopPreviewAll', state.devId) === 0) {
+      state.liveOpen = false;
+      state.liveOpened = null;
+    }
   });
   wireRecording(page);
   $('logout').addEventListener('click', async () => {
     await run('Logout', state.devId);
     state.devId = 0;
     state.liveOpen = false;
+    state.liveOpened = null;
+    resetRecorderState();
     resetRecording(page);
     $('sections').hidden = true;
     $('login').hidden = false;
@@ -229,6 +318,7 @@ async function applyLanguage(language) {
   state.language = language;
   document.documentElement.lang = language;
   applyPageTexts(document, language);
+  for (const element of document.querySelectorAll('[data-text-key]')) refreshPageText(element);
   if (!state.ctrl) return;
   let replaced = 0;
   for (const [key, value] of Object.entries(table)) {

@@ -58,13 +58,8 @@ export class Stack {
   // browserArgs: more for Chromium.
   async start({extraOrigins = [], browser = true, recorderArgs = [], browserArgs = []} = {}) {
     this.home = mkdtempSync(join(tmpdir(), 'velk-e2e-'));
-    this.recorder = spawn(join(binDir, 'velk-recorder'),
-      ['--port', '0', '--http-port', '0', '--web', join(repoDir, 'web'), '--data', join(this.home, 'recorder'),
-        ...recorderArgs],
-      {stdio: ['ignore', 'pipe', 'inherit']});
-    const ports = /device port (\d+) http port (\d+)/.exec(await firstLine(this.recorder));
-    this.devicePort = Number(ports[1]);
-    this.httpPort = Number(ports[2]);
+    this.recorderArgs = recorderArgs;
+    await this.startRecorder();
     this.origin = `http://127.0.0.1:${this.httpPort}`;
     this.extraOrigins = extraOrigins;
     await this.startHost();
@@ -80,6 +75,28 @@ export class Stack {
       // playwright gives the browser a fresh profile folder of its own.
     });
     return this;
+  }
+
+  // Starts velk-recorder on the ports it had before (or any free ports the
+  // first time), with the same data folder.
+  async startRecorder() {
+    this.recorder = spawn(join(binDir, 'velk-recorder'),
+      ['--port', String(this.devicePort ?? 0), '--http-port', String(this.httpPort ?? 0), '--web', join(repoDir, 'web'),
+        '--data', join(this.home, 'recorder'), ...this.recorderArgs],
+      {stdio: ['ignore', 'pipe', 'inherit']});
+    const ports = /device port (\d+) http port (\d+)/.exec(await firstLine(this.recorder));
+    this.devicePort = Number(ports[1]);
+    this.httpPort = Number(ports[2]);
+  }
+
+  // Ends velk-recorder at once (SIGKILL): its connections break without a
+  // goodbye, as when the recorder loses power.
+  async killRecorder() {
+    const child = this.recorder;
+    if (child.exitCode !== null || child.signalCode !== null) return;
+    const exited = new Promise((done) => child.once('exit', done));
+    child.kill('SIGKILL');
+    await exited;
   }
 
   // Starts velk-dvr-host with a new token (or the one given), on the port

@@ -8,6 +8,7 @@ import {afterEach, beforeEach, describe, mock, test} from 'node:test';
 
 import {DvrControl} from '../../web/dvr-control.js';
 
+import {describeLogin} from '../../web/login-result.js';
 import {PAGE_TEXTS, pageText} from '../../web/page-texts.js';
 import {channelsOfMask, formatCode} from '../../web/result-codes.js';
 import {modeOfScheduleText} from '../../web/schedule-section.js';
@@ -35,6 +36,38 @@ describe('page modules', () => {
     assert.equal(pageText('en', 'snapshotSaved', '/tmp/a {0}.jpeg'), 'Snapshot saved: /tmp/a {0}.jpeg');
     assert.equal(pageText('zh-CN', 'scheduleSaved', 3), '通道 3 的录像计划已保存');
     assert.equal(pageText('fr', 'save'), 'Save');
+  });
+
+  test('log-in results: the sentence for each code, the code kept for support', () => {
+    assert.deepEqual(describeLogin('00000000_17'), {ok: true, devId: 17});
+    assert.deepEqual(describeLogin('00000000_4294967295'), {ok: true, devId: 4294967295});
+    const cases = [
+      ['00000011_0', 'loginWrongPassword', '00000011'],
+      ['00000010_0', 'loginUnknownUser', '00000010'],
+      ['00000012_0', 'loginNoRight', '00000012'],
+      ['00000013_0', 'loginTooManyClients', '00000013'],
+      ['00000003_0', 'loginUnreachable', '00000003'],   // a network failure as the control reports it
+      ['00000005_0', 'loginUnreachable', '00000005'],
+      ['11111111_0', 'loginUnreachable', '11111111'],
+      ['00000008_0', 'loginTimedOut', '00000008'],
+      ['00000007_0', 'loginRefused', '00000007'],       // refused without a detail
+      ['00000015_0', 'loginRefused', '00000015'],
+      ['00000029_0', 'loginRefused', '00000029'],
+      ['0000002A_0', 'loginFailed', '0000002a'],        // unknown codes, any case of hex digits
+      ['8002001f_0', 'loginFailed', '8002001f'],
+      ['00000000_0', 'loginFailed', '00000000'],        // success without a device is no success
+    ];
+    for (const [result, key, code] of cases)
+      assert.deepEqual(describeLogin(result), {ok: false, key, code}, result);
+    // Results not in the "%08x_%d" form keep their whole text as the code.
+    for (const result of ['', 'faile', '11_0', '00000011_', '00000011_0 ', null])
+      assert.deepEqual(describeLogin(result), {ok: false, key: 'loginFailed', code: String(result)}, String(result));
+    // Every sentence exists in both languages, and reads with its code.
+    for (const [, key] of cases) for (const language of ['en', 'zh-CN']) assert.ok(PAGE_TEXTS[language][key], key);
+    assert.equal(pageText('en', 'loginWithCode', pageText('en', 'loginWrongPassword'), '00000011'),
+      'Wrong password. (code 00000011)');
+    assert.equal(pageText('zh-CN', 'loginWithCode', pageText('zh-CN', 'loginWrongPassword'), '00000011'),
+      '密码错误。（代码 00000011）');
   });
 
   test('the mode a schedule text was written in', () => {

@@ -41,7 +41,7 @@ describe('the recorder page', {skip: skip || false}, () => {
     await page.fill('#login-password', 'wrong');
     await page.click('#login-button');
     await page.waitForFunction(() => document.getElementById('login-error').textContent !== '');
-    assert.match(await page.textContent('#login-error'), /Login failed/);
+    assert.equal(await page.textContent('#login-error'), 'Wrong password. (code 00000011)');
     await page.close();
   });
 
