@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The page's own texts (its tabs, buttons and result lines) in English and
 // Simplified Chinese. The control's interface texts are in languages.js.
-// Elements name their text with data-text (the element's text) or
-// data-title (its tooltip); applyPageTexts fills them in.
+// Elements name their text with data-text (the element's text), data-title
+// (its tooltip) or data-label (its accessible name, aria-label);
+// applyPageTexts fills them in.
 
 export const PAGE_TEXTS = {
   en: {
@@ -41,6 +42,14 @@ export const PAGE_TEXTS = {
     loginFailed: 'The log-in failed.',
     recorderLost: 'Recorder connection lost — reconnecting…',
     recorderBack: 'Recorder back',
+    connectionNone: 'not connected', connectionConnecting: 'connecting', connectionOpen: 'connected',
+    connectionClosed: 'closed', connectionRefused: 'refused',
+    sections: 'Sections', layout: 'Layout', layout1: '1 window', layout4: '4 windows', layout9: '9 windows',
+    layout16: '16 windows', brush: 'Brush', events: 'Events',
+    canvasLive: 'Live video', canvasSchedule: 'Recording schedule',
+    snapPath: 'Snapshots', recordPath: 'Recordings', recordPackTime: 'Record file length (minutes)',
+    alarmPath: 'Alarm files', saveAlarm: 'Save alarms (0/1)', backupPath: 'Downloads', reload: 'Reload',
+    settingsSaved: 'Saved', settingsNotSaved: 'Not saved: {0}',
   },
   'zh-CN': {
     tabLive: '预览', tabSchedule: '录像计划', tabSettings: '设置', language: '语言',
@@ -77,6 +86,14 @@ export const PAGE_TEXTS = {
     loginFailed: '登录失败。',
     recorderLost: '与录像机的连接已断开，正在重新连接…',
     recorderBack: '录像机已恢复连接',
+    connectionNone: '未连接', connectionConnecting: '正在连接', connectionOpen: '已连接',
+    connectionClosed: '已断开', connectionRefused: '已拒绝',
+    sections: '页面', layout: '画面布局', layout1: '单画面', layout4: '四画面', layout9: '九画面',
+    layout16: '十六画面', brush: '画笔', events: '事件',
+    canvasLive: '实时视频', canvasSchedule: '录像计划',
+    snapPath: '抓图目录', recordPath: '录像目录', recordPackTime: '录像文件时长（分钟）',
+    alarmPath: '报警文件目录', saveAlarm: '保存报警（0/1）', backupPath: '下载目录', reload: '重新读取',
+    settingsSaved: '已保存', settingsNotSaved: '未保存：{0}',
   },
 };
 
@@ -92,4 +109,6 @@ export function applyPageTexts(root, language) {
     element.textContent = pageText(language, element.dataset.text);
   for (const element of root.querySelectorAll('[data-title]'))
     element.title = pageText(language, element.dataset.title);
+  for (const element of root.querySelectorAll('[data-label]'))
+    element.setAttribute('aria-label', pageText(language, element.dataset.label));
 }

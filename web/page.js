@@ -81,6 +81,11 @@ async function recorderInfo() {
   return {};
 }
 
+// The header's word for each state of the host's connection.
+const CONNECTION_TEXTS = {
+  connecting: 'connectionConnecting', open: 'connectionOpen', closed: 'connectionClosed', refused: 'connectionRefused',
+};
+
 // A lost connection is reopened by the control object; while it is, and
 // when the host refuses the page for good, a line under the header says so.
 let hostWasOpen = false;
@@ -100,7 +105,9 @@ async function connectHost() {
   const host = location.hostname === 'localhost' ? 'localhost' : '127.0.0.1';
   const ctrl = new DvrControl({url: `ws://${host}:${wsPort}/`, token, canvas: $('control')});
   ctrl.on('state', (s) => {
-    $('connection').textContent = s === 'open' ? 'connected' : s;
+    // data-state keeps the control's word whatever the language shows.
+    $('connection').dataset.state = s;
+    setPageText($('connection'), CONNECTION_TEXTS[s] || 'connectionNone');
     $('connection').classList.toggle('open', s === 'open');
     status(`host: ${s}`);
     showHostProblem(s);
@@ -214,6 +221,9 @@ async function login(event) {
     $('sections').hidden = false;
     followViewSize();
     await ctrl.SetChannelCnt(devId, state.channels);
+    showLayout(state.channels);  // the control lays its grid out for the count
+    // The shared control may still have sound from an earlier page: it follows the button.
+    await ctrl.SetPreviewSoundState(devId, $('sound').getAttribute('aria-pressed') === 'true' ? 1 : 0);
     if (state.language !== 'en') await applyLanguage(state.language);
     // The host's control outlives pages: it may still show another page.
     state.controlPage = UNKNOWN_PAGE;
@@ -250,9 +260,38 @@ function followViewSize() {
   new ResizeObserver(() => { clearTimeout(resizeTimer); resizeTimer = setTimeout(apply, 200); }).observe(view);
 }
 
-function wireLive() {
+// Marks the layout button of count windows as pressed (none when the grid
+// has another count). The control's own gestures (double click shows one
+// window alone) do not tell the page, so this is the layout the page chose.
+function showLayout(count) {
   for (const button of document.querySelectorAll('[data-layout]'))
-    button.addEventListener('click', () => run('ShowChannels', Number(button.dataset.layout)));
+    button.setAttribute('aria-pressed', String(Number(button.dataset.layout) === count));
+}
+
+// Tab and Shift+Tab move the page's focus out of the picture instead of
+// going to the control: caught on the way down to the canvas, before the
+// control object's own key handler sees them. A click focuses the picture
+// without a keyboard focus ring.
+function letTabLeaveThePicture() {
+  $('view').addEventListener('keydown', (e) => {
+    if (e.key === 'Tab' && e.target === $('control') && !e.ctrlKey && !e.altKey && !e.metaKey) e.stopPropagation();
+  }, {capture: true});
+  // The control focuses the canvas itself on a press, which Chromium counts
+  // as a script's focus and rings when the keyboard was last used: the
+  // canvas is marked as focused by the pointer until it loses the focus.
+  const canvas = $('control');
+  canvas.addEventListener('mousedown', () => { canvas.dataset.pointerFocus = ''; });
+  canvas.addEventListener('blur', () => { delete canvas.dataset.pointerFocus; });
+}
+
+function wireLive() {
+  letTabLeaveThePicture();
+  for (const button of document.querySelectorAll('[data-layout]')) {
+    button.addEventListener('click', async () => {
+      const count = Number(button.dataset.layout);
+      if (await run('ShowChannels', count) !== undefined) showLayout(count);
+    });
+  }
   $('page-prev').addEventListener('click', () => run('PreviousGoupVides'));
   $('page-next').addEventListener('click', () => run('NextGroupVideos'));
   $('full-screen').addEventListener('click', () => run('ShowChannels', 0));
@@ -261,7 +300,10 @@ function wireLive() {
     if (await run('SwitchPreviewStreamType', state.devId, streamType) === 0 && state.liveOpened)
       state.liveOpened = {...state.liveOpened, streamType};
   });
-  $('sound').addEventListener('change', (e) => run('SetPreviewSoundState', state.devId, e.target.checked ? 1 : 0));
+  $('sound').addEventListener('click', async () => {
+    const on = $('sound').getAttribute('aria-pressed') !== 'true';
+    if (await run('SetPreviewSoundState', state.devId, on ? 1 : 0) === 0) $('sound').setAttribute('aria-pressed', String(on));
+  });
   $('volume').addEventListener('change', (e) => run('SetVolume', state.devId, 0, Number(e.target.value)));
   $('open-all').addEventListener('click', () => openAll());
   $('close-all').addEventListener('click', async () => {
@@ -298,7 +340,7 @@ async function loadSettings() {
   if (load !== settingsLoads) return;
   inputs.forEach((input, i) => { input.value = values[i]; });
   delete form.dataset.loading;
-  $('settings-result').textContent = '';
+  setPageText($('settings-result'), '');
 }
 
 async function saveSettings(event) {
@@ -308,7 +350,8 @@ async function saveSettings(event) {
     const result = await state.ctrl.SetLocalParameter(state.devId, input.dataset.key, input.value, 'set');
     if (result !== 'succeed') failed.push(`${input.dataset.key}: ${result}`);
   }
-  $('settings-result').textContent = failed.length ? `Not saved: ${failed.join(', ')}` : 'Saved';
+  if (failed.length) setPageText($('settings-result'), 'settingsNotSaved', failed.join(', '));
+  else setPageText($('settings-result'), 'settingsSaved');
   status(`SetLocalParameter ${failed.length ? failed.join(', ') : 'succeed'}`);
 }
 
@@ -349,6 +392,8 @@ async function showSection(name) {
   for (const element of document.querySelectorAll('#sections > .section'))
     element.hidden = element.dataset.section !== name;
   $('view').hidden = section.controlPage === undefined;
+  $('control').dataset.label = name === 'schedule' ? 'canvasSchedule' : 'canvasLive';
+  $('control').setAttribute('aria-label', pageText(state.language, $('control').dataset.label));
   if (!state.devId) return;
   try {
     if (section.controlPage !== undefined) await switchControlPage(section.controlPage);
