@@ -27,6 +27,7 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -128,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const host::JsonNode* idNode = request->member(QLatin1String("id"));
         const bool isNotification = idNode == nullptr;
         const QJsonValue id = idNode ? idNode->toValue() : QJsonValue();
-        const bool validId = id.isString() || id.isDouble() || id.isNull();
+        const bool validId = id.isString() || (id.isDouble() && std::isfinite(id.toDouble())) || id.isNull();
         const QJsonValue answerId = isNotification || !validId ? QJsonValue(QJsonValue::Null) : id;
 
         int answers = 0;

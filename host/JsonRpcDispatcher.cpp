@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <cmath>
 #include <memory>
 
 namespace host {
@@ -24,9 +25,13 @@ QString argumentList(const std::vector<ArgInfo>& args)
     return names.join(QStringLiteral(", "));
 }
 
+// A number id must have a JSON form to be echoed: one beyond the double's
+// range (1e999) would come back as null, an id the caller never sent.
 bool isValidId(const JsonNode& id)
 {
-    return id.kind == JsonNode::Kind::String || id.kind == JsonNode::Kind::Number || id.kind == JsonNode::Kind::Null;
+    if (id.kind == JsonNode::Kind::Number)
+        return std::isfinite(id.toValue().toDouble());
+    return id.kind == JsonNode::Kind::String || id.kind == JsonNode::Kind::Null;
 }
 
 // The answers of one batch, collected in the members' order until every

@@ -139,6 +139,8 @@ TEST_F(StdioHost, InvalidRequestsAreAnsweredWithIdNullEvenWithoutAnId)
         R"({"method":"GetVolume","params":[1]})",
         R"({"jsonrpc":"2.0","id":[1],"method":"GetVolume","params":[1]})",
         R"({"jsonrpc":"2.0","id":{},"method":"GetVolume","params":[1]})",
+        R"({"jsonrpc":"2.0","id":1e999,"method":"GetVolume","params":[1]})",
+        R"({"jsonrpc":"2.0","id":-1E+400,"method":"GetVolume","params":[1]})",
         R"("GetVolume")",
     };
     for (const QByteArray& line : invalid) {
