@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QImageWriter>
 
 #include <algorithm>
@@ -113,40 +114,58 @@ void FrameStreamer::onTick()
     if (m_subscribers.size() != before)
         updateTimer();
 
+    if (m_subscribers.empty())
+        return;
+    ++m_stats.ticks;
     const qint64 now = nowMs();
     std::vector<Subscriber*> ready;
     for (Subscriber& subscriber : m_subscribers) {
         if (subscriber.inFlightSinceMs >= 0 && now - subscriber.inFlightSinceMs < kAckTimeoutMs) {
             subscriber.missedTick = true;
+            ++m_stats.heldForAck;
             continue;
         }
         if (now - subscriber.lastSentMs < subscriber.intervalMs - 2)
             continue;
-        if (subscriber.page->bytesToWrite() > kMaxQueuedBytes)
+        if (subscriber.page->bytesToWrite() > kMaxQueuedBytes) {
+            ++m_stats.heldForQueue;
             continue;
+        }
         ready.push_back(&subscriber);
     }
     if (ready.empty())
         return;
 
+    QElapsedTimer clock;
+    clock.start();
     const QImage picture = m_grabber.grab();
     if (picture.isNull())
         return;
     const quint64 print = fingerprint(picture);
+    ++m_stats.grabs;
+    m_stats.grabMs += static_cast<double>(clock.nsecsElapsed()) / 1e6;
     QByteArray jpeg;
     for (Subscriber* subscriber : ready) {
         if (subscriber->sentAny && subscriber->lastFingerprint == print)
             continue;
-        if (jpeg.isEmpty())
+        if (jpeg.isEmpty()) {
+            clock.restart();
             jpeg = encodeJpeg(picture);
+            ++m_stats.encodes;
+            m_stats.encodeMs += static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        }
         if (jpeg.isEmpty())
             return;
         subscriber->page->sendBinaryMessage(jpeg);
+        ++m_stats.framesSent;
+        m_stats.bytesSent += static_cast<quint64>(jpeg.size());
         subscriber->lastFingerprint = print;
         subscriber->sentAny = true;
         subscriber->lastSentMs = now;
         subscriber->inFlightSinceMs = now;
     }
+    if (jpeg.isEmpty())
+        ++m_stats.unchanged;
 }
 
 QByteArray FrameStreamer::encodeJpeg(const QImage& image)

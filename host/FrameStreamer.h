@@ -40,6 +40,22 @@ public:
     // a resize). UI thread only.
     void invalidate();
 
+    // What the streamer did since it was made: for pages that want to know
+    // where their frames went, and for benchmarks.
+    struct Stats {
+        quint64 ticks = 0;           // timer ticks with at least one subscriber
+        quint64 heldForAck = 0;      // a page skipped on a tick: its last frame not yet acknowledged
+        quint64 heldForQueue = 0;    // a page skipped on a tick: its socket still holds too much
+        quint64 grabs = 0;           // pictures grabbed
+        quint64 unchanged = 0;       // grabs that no page needed (the picture had not changed)
+        quint64 encodes = 0;         // JPEGs made
+        quint64 framesSent = 0;      // frames sent, over all pages
+        quint64 bytesSent = 0;
+        double grabMs = 0;           // time spent grabbing, in total
+        double encodeMs = 0;         // time spent encoding, in total
+    };
+    const Stats& stats() const { return m_stats; }
+
     // JPEG of an image at the stream's quality. Any thread.
     static QByteArray encodeJpeg(const QImage& image);
     // A cheap fingerprint of a picture's pixels. Any thread.
@@ -62,6 +78,7 @@ private:
 
     const ScreenGrabber& m_grabber;
     QTimer m_timer;
+    Stats m_stats;
     std::vector<Subscriber> m_subscribers;  // UI thread only
 };
 

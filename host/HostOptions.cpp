@@ -80,6 +80,11 @@ QString hostUsage()
         "  --size WxH               the control's size (default 960x540)\n"
         "  --headless               no window on the desktop (Qt's offscreen platform);\n"
         "                           the default when there is no display\n"
+        "  --max-pages N            pages served at once, each with a control of its\n"
+        "                           own in a process of its own (default 4, 1..64)\n"
+        "  --resume-grace-ms N      how long a page's control waits for its page to\n"
+        "                           come back (a reload) before it logs out and ends\n"
+        "                           (default 10000, 0..600000)\n"
         "  --help                   this text\n");
 }
 
@@ -94,9 +99,12 @@ bool parseHostOptions(const QStringList& arguments, HostOptions& options, QStrin
     const QCommandLineOption tokenOption(QStringLiteral("token"), QString(), QStringLiteral("T"));
     const QCommandLineOption sizeOption(QStringLiteral("size"), QString(), QStringLiteral("WxH"));
     const QCommandLineOption headlessOption(QStringLiteral("headless"));
+    const QCommandLineOption maxPagesOption(QStringLiteral("max-pages"), QString(), QStringLiteral("N"));
+    const QCommandLineOption graceOption(QStringLiteral("resume-grace-ms"), QString(), QStringLiteral("N"));
+    const QCommandLineOption pageChildOption(QStringLiteral("page-child"), QString(), QStringLiteral("FD"));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("help"), QStringLiteral("h")});
     parser.addOptions({stdioOption, wsPortOption, originOption, recorderPortOption, tokenOption, sizeOption,
-                       headlessOption, helpOption});
+                       headlessOption, maxPagesOption, graceOption, pageChildOption, helpOption});
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return false;
@@ -142,6 +150,36 @@ bool parseHostOptions(const QStringList& arguments, HostOptions& options, QStrin
     if (parser.isSet(sizeOption) && !parseSize(parser.value(sizeOption), options.controlSize)) {
         error = QStringLiteral("--size takes WxH, each side %1..%2").arg(kMinSide).arg(kMaxSide);
         return false;
+    }
+    const auto parseBounded = [&parser](const QCommandLineOption& option, int low, int high, int& value) {
+        if (!parser.isSet(option))
+            return true;
+        bool ok = false;
+        const int parsed = parser.value(option).toInt(&ok);
+        if (!ok || parsed < low || parsed > high)
+            return false;
+        value = parsed;
+        return true;
+    };
+    if (!parseBounded(maxPagesOption, 1, 64, options.maxPages)) {
+        error = QStringLiteral("--max-pages takes a number 1..64");
+        return false;
+    }
+    if (!parseBounded(graceOption, 0, 600000, options.resumeGraceMs)) {
+        error = QStringLiteral("--resume-grace-ms takes a number 0..600000");
+        return false;
+    }
+    // Set by the host for its page processes only.
+    if (!parseBounded(pageChildOption, 3, 1 << 20, options.pageChannelFd)) {
+        error = QStringLiteral("--page-child takes a descriptor number");
+        return false;
+    }
+    if (options.pageChannelFd >= 0) {
+        if (options.stdio || options.wsPort) {
+            error = QStringLiteral("--page-child serves one page only: no --stdio or --ws-port with it");
+            return false;
+        }
+        return true;
     }
     if (!options.stdio && !options.wsPort) {
         error = QStringLiteral("nothing to serve: give --stdio, --ws-port N or both");

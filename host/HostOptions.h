@@ -18,6 +18,9 @@ struct HostOptions {
     QString token;                       // --token T; empty: a random one per launch
     QSize controlSize{960, 540};         // --size WxH
     bool headless = false;               // --headless
+    int maxPages = 4;                    // --max-pages N: page controls at once
+    int resumeGraceMs = 10000;           // --resume-grace-ms N: a gone page's control waits this long
+    int pageChannelFd = -1;              // --page-child FD: serve one page handed over on FD
     bool help = false;                   // --help
 
     // The allowed origins, or the recorder's page when none were given.

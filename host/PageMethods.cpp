@@ -82,6 +82,21 @@ void ack(FrameStreamer& streamer, const QJsonValue&, const CallerContext& caller
     responder.result(QJsonValue::Null);
 }
 
+void viewStats(const FrameStreamer& streamer, const RpcResponder& responder)
+{
+    const FrameStreamer::Stats& s = streamer.stats();
+    responder.result(QJsonObject{{"ticks", static_cast<qint64>(s.ticks)},
+                                 {"heldForAck", static_cast<qint64>(s.heldForAck)},
+                                 {"heldForQueue", static_cast<qint64>(s.heldForQueue)},
+                                 {"grabs", static_cast<qint64>(s.grabs)},
+                                 {"unchanged", static_cast<qint64>(s.unchanged)},
+                                 {"encodes", static_cast<qint64>(s.encodes)},
+                                 {"framesSent", static_cast<qint64>(s.framesSent)},
+                                 {"bytesSent", static_cast<qint64>(s.bytesSent)},
+                                 {"grabMs", s.grabMs},
+                                 {"encodeMs", s.encodeMs}});
+}
+
 // A side in whole pixels within [kMinSide, largest]. The range is checked on
 // the number as sent: converting first would be undefined for 1e20 or 1e400
 // (infinite once read).
@@ -133,6 +148,10 @@ void registerPageMethods(JsonRpcDispatcher& dispatcher, FrameStreamer& streamer,
     dispatcher.addHostMethod(QStringLiteral("$ack"),
                              [&streamer](const QJsonValue& params, const CallerContext& caller,
                                          const RpcResponder& responder) { ack(streamer, params, caller, responder); });
+    dispatcher.addHostMethod(QStringLiteral("$viewStats"),
+                             [&streamer](const QJsonValue&, const CallerContext&, const RpcResponder& responder) {
+                                 viewStats(streamer, responder);
+                             });
     dispatcher.addHostMethod(QStringLiteral("$resize"), [&streamer, &control](const QJsonValue& params,
                                                                              const CallerContext& caller,
                                                                              const RpcResponder& responder) {

@@ -4,7 +4,9 @@
 #include <QPointer>
 #include <QTcpSocket>
 
+#include <fcntl.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace host {
 
@@ -38,6 +40,24 @@ WebSocketConnection::WebSocketConnection(QTcpSocket* socket, qint64 maxMessageBy
     // Bytes that came with the connection.
     if (m_socket->bytesAvailable() > 0)
         QTimer::singleShot(0, this, [this] { onReadyRead(); });
+}
+
+WebSocketConnection* WebSocketConnection::adopt(int fd, const QByteArray& pending, qint64 maxMessageBytes,
+                                                QObject* parent)
+{
+    auto* socket = new QTcpSocket;
+    if (!socket->setSocketDescriptor(fd, QAbstractSocket::ConnectedState, QIODevice::ReadWrite)) {
+        qWarning("velk-dvr-host: a handed-over page connection is not a connected socket");
+        delete socket;
+        ::close(fd);
+        return nullptr;
+    }
+    auto* connection = new WebSocketConnection(socket, maxMessageBytes, Judge(), parent);
+    connection->m_timer.stop();
+    connection->m_state = State::Open;
+    connection->m_reader.append(pending);
+    connection->scheduleProcessing();
+    return connection;
 }
 
 WebSocketConnection::~WebSocketConnection()
@@ -155,6 +175,10 @@ void WebSocketConnection::processFrames()
         }
         switch (item.kind) {
         case Kind::Text:
+            // Should the handler open a modal dialog, its nested loop must
+            // go on with the messages already read behind this one: no
+            // further read notification would announce them.
+            scheduleProcessing();
             if (onTextMessage)
                 onTextMessage(item.payload);
             if (self.isNull())
@@ -257,6 +281,27 @@ void WebSocketConnection::abort()
         return;
     m_socket->abort();
     onDisconnected();
+}
+
+bool WebSocketConnection::handOver(int& fd, QByteArray& pending)
+{
+    if (m_state != State::Open)
+        return false;
+    m_socket->flush();
+    if (m_socket->bytesToWrite() > 0 || m_socket->socketDescriptor() < 0)
+        return false;
+    fd = ::fcntl(static_cast<int>(m_socket->socketDescriptor()), F_DUPFD_CLOEXEC, 3);
+    if (fd < 0)
+        return false;
+    pending = m_reader.takeUnread() + m_socket->readAll();
+    // Closing this copy of the descriptor leaves the connection to the other.
+    m_ended = true;
+    m_state = State::Closed;
+    m_timer.stop();
+    QObject::disconnect(m_socket, nullptr, this, nullptr);
+    m_socket->abort();
+    deleteWhenIdle();
+    return true;
 }
 
 void WebSocketConnection::onDisconnected()

@@ -41,6 +41,11 @@ public:
 
     // Takes the socket over. `maxMessageBytes` bounds every incoming message.
     WebSocketConnection(QTcpSocket* socket, qint64 maxMessageBytes, Judge judge, QObject* parent = nullptr);
+    // A connection whose handshake another process made: open from the
+    // start, `pending` being the page's bytes read after the handshake.
+    // Takes the descriptor over. Null when it is not a connected socket.
+    static WebSocketConnection* adopt(int fd, const QByteArray& pending, qint64 maxMessageBytes,
+                                      QObject* parent = nullptr);
     ~WebSocketConnection() override;
 
     // The handshake succeeded; `request` is the client's upgrade request.
@@ -67,6 +72,12 @@ public:
     void close(quint16 code, const QString& reason);
     // Cuts the connection without a closing handshake.
     void abort();
+    // Gives the open connection away, from onOpened only (before any
+    // message was read): a duplicate of its descriptor and the bytes read
+    // after the handshake. The TCP connection stays up for the new owner;
+    // this object ends without a close frame and without onClosed. False
+    // (nothing given) when the handshake's answer could not be sent whole.
+    bool handOver(int& fd, QByteArray& pending);
 
 private:
     void onReadyRead();

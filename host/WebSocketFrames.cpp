@@ -119,6 +119,14 @@ void WebSocketFrameReader::append(const QByteArray& bytes)
         m_buffer.append(bytes);
 }
 
+QByteArray WebSocketFrameReader::takeUnread()
+{
+    QByteArray unread = m_buffer.mid(m_offset);
+    m_buffer.clear();
+    m_offset = 0;
+    return unread;
+}
+
 bool WebSocketFrameReader::fail(Item& item, quint16 code, const char* why)
 {
     m_stopped = true;

@@ -35,6 +35,7 @@ enum CloseCode : quint16 {
     kPolicyViolation = 1008,
     kMessageTooBig = 1009,
     kInternalError = 1011,
+    kTryAgainLater = 1013,  // the server is at its limit
 };
 
 bool isValidUtf8(const char* data, qsizetype size);
@@ -71,6 +72,9 @@ public:
     void append(const QByteArray& bytes);
     // Bytes appended and not yet taken out as items.
     qint64 buffered() const { return m_buffer.size() - m_offset; }
+    // Takes the bytes not yet read as items, raw, so that another reader
+    // can go on from them. Only between messages (no fragment held).
+    QByteArray takeUnread();
     // The next item, if its bytes have all arrived. After a Failure or a
     // Close nothing more is read.
     bool next(Item& item);

@@ -1,18 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "host/WebSocketTransport.h"
 
-#include "host/JsonRpcDispatcher.h"
-#include "host/RpcResponder.h"
 #include "host/WebSocketConnection.h"
 
 #include <QUrl>
 
 namespace host {
 
-WebSocketTransport::WebSocketTransport(JsonRpcDispatcher& dispatcher, WebSocketPolicy policy, QObject* parent)
+WebSocketTransport::WebSocketTransport(WebSocketPolicy policy, Accepted accepted, QObject* parent)
     : QObject(parent),
-      m_dispatcher(dispatcher),
       m_policy(std::move(policy)),
+      m_accepted(std::move(accepted)),
       m_server(
           kMaxMessageBytes,
           [this](const WebSocketRequest& request, QByteArray& why) { return judgeHandshake(request, why); },
@@ -22,7 +20,7 @@ WebSocketTransport::WebSocketTransport(JsonRpcDispatcher& dispatcher, WebSocketP
 
 WebSocketTransport::~WebSocketTransport()
 {
-    close();
+    stopServing();
 }
 
 bool WebSocketTransport::listen(quint16 port, QString& error)
@@ -58,64 +56,26 @@ int WebSocketTransport::judgeHandshake(const WebSocketRequest& request, QByteArr
 
 void WebSocketTransport::onOpened(WebSocketConnection* connection, const WebSocketRequest& request)
 {
-    m_clients.removeIf([](const QPointer<WebSocketConnection>& c) { return c.isNull(); });
     const QList<QByteArray> origins = request.values("origin");
     QString reason = m_policy.refusal(QUrl::fromEncoded(request.target), request.values("host").value(0),
                                       origins.isEmpty() ? QString() : QString::fromUtf8(origins.first()));
     if (reason.isEmpty() && !m_serving)
         reason = QStringLiteral("the host is ending");
-    if (reason.isEmpty() && m_clients.size() >= kMaxConnections)
-        reason = QStringLiteral("too many connections (at most %1)").arg(kMaxConnections);
     if (!reason.isEmpty()) {
         qWarning("velk-dvr-host: WebSocket connection refused: %s", qPrintable(reason));
         connection->close(ws::kPolicyViolation, QStringLiteral("refused"));
         return;
     }
-    m_clients.append(connection);
-    connection->onTextMessage = [this, connection](const QByteArray& text) { onMessage(connection, text); };
-    connection->onClosed = [this, connection] { m_clients.removeAll(connection); };
-    qInfo("velk-dvr-host: page connected (%lld connected)", static_cast<long long>(m_clients.size()));
-}
-
-void WebSocketTransport::onMessage(WebSocketConnection* connection, const QByteArray& text)
-{
-    if (!m_serving)
-        return;
-    const CallerContext caller{/*mayWriteFiles=*/false, /*connection=*/connection};
-    QPointer<WebSocketConnection> target(connection);
-    m_dispatcher.handleMessage(text, caller, [target](const QByteArray& response) {
-        // The page may have gone while its call ran.
-        if (!target.isNull())
-            target->sendTextMessage(response);
-    });
-}
-
-void WebSocketTransport::broadcast(const QByteArray& text)
-{
-    for (const QPointer<WebSocketConnection>& connection : m_clients) {
-        if (!connection.isNull())
-            connection->sendTextMessage(text);
-    }
+    if (m_accepted)
+        m_accepted(connection, request);
+    else
+        connection->close(ws::kGoingAway, QStringLiteral("host ends"));
 }
 
 void WebSocketTransport::stopServing()
 {
     m_serving = false;
     m_server.stopListening();
-}
-
-void WebSocketTransport::close()
-{
-    stopServing();
-    const QList<QPointer<WebSocketConnection>> clients = m_clients;
-    m_clients.clear();
-    for (const QPointer<WebSocketConnection>& connection : clients) {
-        if (connection.isNull())
-            continue;
-        connection->onTextMessage = nullptr;
-        connection->onClosed = nullptr;
-        connection->close(ws::kGoingAway, QStringLiteral("host ends"));
-    }
 }
 
 }  // namespace host

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// velk-dvr-host: holds the VELK DVR module and one control, and serves the
-// control's automation methods and events as JSON-RPC 2.0 over stdio and/or
-// a WebSocket. See host/README.md.
+// velk-dvr-host: holds the VELK DVR module and its controls, and serves
+// their automation methods and events as JSON-RPC 2.0 over stdio (one
+// control) and/or a WebSocket (a control for each page, each in a process
+// of its own started with --page-child). See host/README.md.
 #include "host/HeadlessPlatform.h"
 #include "host/HostApplication.h"
 #include "host/HostOptions.h"
+#include "host/PageChildApplication.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -58,8 +60,10 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    // A page's process draws for its page only: always headless.
+    const bool pageChild = options.pageChannelFd >= 0;
     host::PlatformChoice platform;
-    if (!host::choosePlatform(options.headless, options.controlSize, platform, error)) {
+    if (!host::choosePlatform(options.headless || pageChild, options.controlSize, platform, error)) {
         std::fprintf(stderr, "velk-dvr-host: %s\n", qPrintable(error));
         return 1;
     }
@@ -70,6 +74,10 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("velk-dvr-host"));
     platform.release();  // read by the platform; no longer needed
 
+    if (pageChild) {
+        host::PageChildApplication page(options.pageChannelFd, options.controlSize, options.resumeGraceMs);
+        return page.run();
+    }
     host::HostApplication hostApplication(options, jsonFd);
     return hostApplication.run();
 }

@@ -5,8 +5,17 @@
 
 /** "connecting" also while a lost connection is being reopened; "refused":
  * the host refused the page (close code 1008: a wrong token, as after a
- * restart with a new one), and no more tries are made. */
-export type ConnectionState = "connecting" | "open" | "closed" | "refused";
+ * restart with a new one), and no more tries are made; "full": the host
+ * serves as many pages as it may (close code 1013), and the tries go on. */
+export type ConnectionState = "connecting" | "open" | "closed" | "refused" | "full";
+
+/** The host's greeting on every connection: the id that resumes this
+ * page's control, and whether this connection resumed it (still logged in)
+ * or got a new control. */
+export interface SessionGreeting {
+  resume: string;
+  resumed: boolean;
+}
 
 export interface DvrControlOptions {
   /** ws://127.0.0.1:<port>/ of velk-dvr-host */
@@ -27,6 +36,8 @@ export interface DvrControlOptions {
   callTimeoutMs?: number;
   /** makes the WebSocket (default: the browser's); e.g. for scripts outside a browser */
   createWebSocket?: (url: string) => WebSocket;
+  /** where the resume id is kept (default: sessionStorage; null: nowhere) */
+  resumeStore?: Pick<Storage, "getItem" | "setItem" | "removeItem"> | null;
 }
 
 export interface MethodDescription {
@@ -48,8 +59,11 @@ export interface DvrControlEvents {
   close: { code: number; reason: string };
   /** a picture was drawn */
   frame: { width: number; height: number };
-  /** host notification: a snapshot was saved (absolute JPEG path, 0-based channel) */
-  $snapshot: { path: string; channel: number };
+  /** host notification: a snapshot was saved (absolute JPEG path, 0-based
+   * channel, the file's bytes as base64 when it is at most 8 MiB) */
+  $snapshot: { path: string; channel: number; jpeg?: string };
+  /** host notification, first on every connection */
+  $session: SessionGreeting;
 }
 
 export declare class DvrControl {
@@ -58,6 +72,10 @@ export declare class DvrControl {
   readonly state: ConnectionState;
   readonly methods: MethodDescription[];
   readonly controlSize: { width: number; height: number };
+  /** the host's last greeting, null before the first */
+  readonly session: SessionGreeting | null;
+  /** forgets the resume id: the next connection gets a new control */
+  forgetSession(): void;
   on<K extends keyof DvrControlEvents>(name: K, fn: (params: DvrControlEvents[K]) => void): () => void;
   /** any other notification the host sends, "$"-named ones included, by its method name */
   on(name: string, fn: (params: unknown) => void): () => void;

@@ -17,13 +17,33 @@
 // doubling intervals up to reconnectMaxDelayMs, until one succeeds or
 // close() is called; meanwhile the state stays 'connecting'. A host that
 // refuses the page (close code 1008 before the method list: a wrong token,
-// as after a restart with a new one, or too many pages) ends it: the state
-// becomes 'refused' and no more tries are made.
+// as after a restart with a new one) ends it: the state becomes 'refused'
+// and no more tries are made. A host serving as many pages as it may
+// (close code 1013) gives the state 'full', and the tries go on.
+//
+// Each page has a control of its own in the host. The host greets every
+// connection with '$session' {resume, resumed}: the id is kept in
+// sessionStorage and presented again on every try, so that a reload (or a
+// reconnection) within the host's grace time resumes the same control,
+// still logged in; `resumed` false means a new control (log in again).
+// `ctrl.session` holds the last greeting.
 //
 // No dependencies; nothing is fetched but the host's WebSocket.
 
-const EVENT_STATE = 'state';  // 'connecting' | 'open' | 'closed' | 'refused'
+const EVENT_STATE = 'state';  // 'connecting' | 'open' | 'closed' | 'refused' | 'full'
 const CLOSE_POLICY_VIOLATION = 1008;  // the host's refusal
+const CLOSE_TRY_AGAIN_LATER = 1013;   // the host serves as many pages as it may
+const RESUME_KEY_PREFIX = 'velk-dvr-resume:';
+
+// The page's sessionStorage, where there is one (not in node, nor when the
+// browser forbids storage).
+function defaultResumeStore() {
+  try {
+    return typeof sessionStorage === 'undefined' ? null : sessionStorage;
+  } catch {
+    return null;
+  }
+}
 
 export class DvrControl {
   // Connects and resolves once the method list has arrived.
@@ -34,11 +54,16 @@ export class DvrControl {
   }
 
   constructor({url, token, canvas = null, fps = 25, reconnect = true, reconnectDelayMs = 1000,
-               reconnectMaxDelayMs = 15000, callTimeoutMs = 0, createWebSocket = (u) => new WebSocket(u)} = {}) {
+               reconnectMaxDelayMs = 15000, callTimeoutMs = 0, createWebSocket = (u) => new WebSocket(u),
+               resumeStore = defaultResumeStore()} = {}) {
     if (!url) throw new Error('DvrControl: url is required (ws://127.0.0.1:<port>/)');
     const u = new URL(url);
     if (token) u.searchParams.set('token', token);
+    u.searchParams.delete('resume');
     this._url = u.toString();
+    this._resumeStore = resumeStore;
+    this._resumeKey = RESUME_KEY_PREFIX + u.host;
+    this._session = null;
     this._canvas = canvas;
     this._fps = fps;
     this._reconnect = reconnect;
@@ -66,6 +91,13 @@ export class DvrControl {
   get methods() { return this._methods.slice(); }
   get events() { return this._events.slice(); }
   get controlSize() { return {...this._controlSize}; }
+  // The host's last greeting: {resume, resumed}, or null before the first.
+  get session() { return this._session ? {...this._session} : null; }
+
+  // Forgets the resume id: the next connection gets a new control.
+  forgetSession() {
+    this._storeResumeId(null);
+  }
 
   on(name, fn) {
     if (!this._listeners.has(name)) this._listeners.set(name, new Set());
@@ -127,12 +159,38 @@ export class DvrControl {
     this._emit(EVENT_STATE, state);
   }
 
+  _resumeId() {
+    try {
+      return this._resumeStore ? this._resumeStore.getItem(this._resumeKey) : null;
+    } catch {
+      return null;
+    }
+  }
+
+  _storeResumeId(id) {
+    try {
+      if (!this._resumeStore) return;
+      if (id) this._resumeStore.setItem(this._resumeKey, id);
+      else this._resumeStore.removeItem(this._resumeKey);
+    } catch {
+      // Storage full or forbidden: a reload gets a new control.
+    }
+  }
+
+  _tryUrl() {
+    const id = this._resumeId();
+    if (!id) return this._url;
+    const u = new URL(this._url);
+    u.searchParams.set('resume', id);
+    return u.toString();
+  }
+
   _open() {
     return new Promise((resolve, reject) => {
-      this._setState('connecting');
+      if (this._state !== 'full') this._setState('connecting');
       let ws;
       try {
-        ws = this._createWebSocket(this._url);
+        ws = this._createWebSocket(this._tryUrl());
       } catch (e) {
         this._connectionEnded(false, false);
         reject(e);
@@ -175,10 +233,11 @@ export class DvrControl {
         this._pending.clear();
         if (this._ws === ws) this._ws = null;
         const refused = !ready && code === CLOSE_POLICY_VIOLATION;
+        const full = !ready && code === CLOSE_TRY_AGAIN_LATER;
         if (!ready) {
           reject(new Error(`DvrControl: the host refused the connection (${code}${reason ? ` ${reason}` : ''})`));
         }
-        this._connectionEnded(ready, refused);
+        this._connectionEnded(ready, refused, full);
         this._emit('close', {code, reason});
       };
       ws.onerror = () => { if (!opened) end(1006, ''); };
@@ -187,14 +246,15 @@ export class DvrControl {
   }
 
   // After a connection (or a try) ended: tries again, or settles the state.
-  _connectionEnded(wasReady, refused) {
+  _connectionEnded(wasReady, refused, full = false) {
     if (refused) {
       this._reconnecting = false;
       this._setState('refused');
       return;
     }
     if (wasReady) this._setState('closed');
-    if (this._reconnect && !this._closedByUser && (wasReady || this._reconnecting)) {
+    if (full) this._setState('full');
+    if (this._reconnect && !this._closedByUser && (wasReady || this._reconnecting || full)) {
       this._reconnecting = true;
       const delay = this._retryDelayMs;
       this._retryDelayMs = Math.min(delay * 2, this._reconnectMaxDelayMs);
@@ -258,6 +318,10 @@ export class DvrControl {
         pending.resolve(message.result);
       }
       return;
+    }
+    if (message.method === '$session' && message.params && typeof message.params.resume === 'string') {
+      this._session = {resume: message.params.resume, resumed: message.params.resumed === true};
+      this._storeResumeId(message.params.resume);
     }
     if (message.method) this._emit(message.method, message.params || {});
   }

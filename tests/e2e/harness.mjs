@@ -56,9 +56,11 @@ export class Stack {
 
   // recorderArgs: more arguments for velk-recorder (users, say);
   // browserArgs: more for Chromium.
-  async start({extraOrigins = [], browser = true, recorderArgs = [], browserArgs = []} = {}) {
+  async start({extraOrigins = [], browser = true, recorderArgs = [], browserArgs = [], graceMs, maxPages} = {}) {
     this.home = mkdtempSync(join(tmpdir(), 'velk-e2e-'));
     this.recorderArgs = recorderArgs;
+    this.graceMs = graceMs;
+    this.maxPages = maxPages;
     await this.startRecorder();
     this.origin = `http://127.0.0.1:${this.httpPort}`;
     this.extraOrigins = extraOrigins;
@@ -100,13 +102,17 @@ export class Stack {
   }
 
   // Starts velk-dvr-host with a new token (or the one given), on the port
-  // it had before (or any free port the first time).
-  async startHost({token = 'e2e' + Math.random().toString(16).slice(2, 14)} = {}) {
+  // it had before (or any free port the first time). Each page gets a
+  // control of its own; a closed page's control waits `graceMs` for a
+  // reload (short here: the tests of a file open many pages in turn).
+  async startHost({token = 'e2e' + Math.random().toString(16).slice(2, 14), graceMs = this.graceMs ?? 2000,
+                   maxPages = this.maxPages ?? 16} = {}) {
     this.token = token;
     const env = {...process.env, HOME: this.home, USERPROFILE: ''};
     delete env.DISPLAY;
     delete env.WAYLAND_DISPLAY;
-    const args = ['--ws-port', String(this.wsPort ?? 0), '--token', token, '--allow-origin', this.origin];
+    const args = ['--ws-port', String(this.wsPort ?? 0), '--token', token, '--allow-origin', this.origin,
+      '--resume-grace-ms', String(graceMs), '--max-pages', String(maxPages)];
     for (const origin of this.extraOrigins) args.push('--allow-origin', origin);
     this.host = spawn(join(binDir, 'velk-dvr-host'), args, {stdio: ['ignore', 'pipe', 'inherit'], env});
     this.wsPort = JSON.parse(await firstLine(this.host)).port;

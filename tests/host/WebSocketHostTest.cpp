@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The host's WebSocket, as pages reach it, and the connections it refuses.
 #include "HostProcess.h"
+#include "PageSocket.h"
 #include "RawWebSocket.h"
 
 #include <QJsonArray>
@@ -40,79 +41,16 @@ void expectClosedWith(RawWebSocket& raw, quint16 code)
     EXPECT_TRUE(raw.waitClosed());
 }
 
-
-// A page's connection to the host.
-class Page {
-public:
-    Page()
-    {
-        QObject::connect(&m_socket, &QWebSocket::connected, [this] { m_connected = true; });
-        QObject::connect(&m_socket, &QWebSocket::disconnected, [this] { m_disconnected = true; });
-        QObject::connect(&m_socket, &QWebSocket::textMessageReceived, [this](const QString& text) {
-            m_messages.append(QJsonDocument::fromJson(text.toUtf8()).object());
-        });
-        QObject::connect(&m_socket, &QWebSocket::binaryMessageReceived,
-                         [this](const QByteArray& frame) { m_frames.append(frame); });
-    }
-
-    // Opens the connection and waits until it is up or refused. Qt's client
-    // sends the Host header of the URL (and adds a second one if another is
-    // set), so the Host to send is put in the URL.
-    void open(const QUrl& url, const QByteArray& origin, const QByteArray& hostHeader)
-    {
-        QUrl target(url);
-        const qsizetype colon = hostHeader.lastIndexOf(':');
-        target.setHost(QString::fromLatin1(hostHeader.left(colon)));
-        target.setPort(hostHeader.mid(colon + 1).toInt());
-        QNetworkRequest request(target);
-        if (!origin.isEmpty())
-            request.setRawHeader("Origin", origin);
-        m_socket.open(request);
-        [[maybe_unused]] const bool settled = QTest::qWaitFor([this] { return m_connected || m_disconnected; }, kWaitMs);
-    }
-
-    bool waitDisconnected() { return QTest::qWaitFor([this] { return m_disconnected; }, kWaitMs); }
-
-    QJsonObject call(const QString& method, const QJsonValue& params)
-    {
-        const int id = m_nextId++;
-        m_socket.sendTextMessage(QString::fromUtf8(
-            QJsonDocument(QJsonObject{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}})
-                .toJson(QJsonDocument::Compact)));
-        QJsonObject response;
-        [[maybe_unused]] const bool settled = QTest::qWaitFor(
-            [&] {
-                for (const QJsonObject& message : m_messages) {
-                    if (message.value(QLatin1String("id")) == QJsonValue(id)) {
-                        response = message;
-                        return true;
-                    }
-                }
-                return m_disconnected;
-            },
-            kWaitMs);
-        return response;
-    }
-
-    QWebSocket& socket() { return m_socket; }
-    bool connected() const { return m_connected; }
-    bool disconnected() const { return m_disconnected; }
-    const QList<QJsonObject>& messages() const { return m_messages; }
-    const QList<QByteArray>& frames() const { return m_frames; }
-    void notify(const QString& method)
-    {
-        m_socket.sendTextMessage(QString::fromUtf8(
-            QJsonDocument(QJsonObject{{"jsonrpc", "2.0"}, {"method", method}}).toJson(QJsonDocument::Compact)));
-    }
-
-private:
-    QWebSocket m_socket;
-    bool m_connected = false;
-    bool m_disconnected = false;
-    QList<QJsonObject> m_messages;
-    QList<QByteArray> m_frames;
-    int m_nextId = 1;
-};
+// The first message on every connection: whether it resumed a control, and
+// the id to resume it with.
+void expectSession(RawWebSocket& raw)
+{
+    const std::optional<RawWebSocket::Frame> frame = raw.readFrame();
+    ASSERT_TRUE(frame.has_value());
+    ASSERT_EQ(frame->opcode, 0x1);
+    EXPECT_EQ(QJsonDocument::fromJson(frame->payload).object().value(QLatin1String("method")).toString(),
+              QStringLiteral("$session"));
+}
 
 // One host on a free port for every test; its first stdout line tells the
 // WebSocket's URL, port and token.
@@ -120,7 +58,11 @@ class WebSocketHost : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        s_host = std::make_unique<HostProcess>(QStringList{QStringLiteral("--ws-port"), QStringLiteral("0")});
+        // Every test opens pages of its own; their controls end as soon as
+        // they close.
+        s_host = std::make_unique<HostProcess>(QStringList{QStringLiteral("--ws-port"), QStringLiteral("0"),
+                                                           QStringLiteral("--max-pages"), QStringLiteral("64"),
+                                                           QStringLiteral("--resume-grace-ms"), QStringLiteral("0")});
         ASSERT_TRUE(s_host->start());
         const std::optional<QJsonObject> first = s_host->readMessage();
         ASSERT_TRUE(first.has_value());
@@ -153,6 +95,7 @@ protected:
         ASSERT_EQ(raw.handshake(goodTarget(), upgradeHeaders() << "Host: " + goodHost() << "Origin: " + kPageOrigin),
                   101)
             << raw.response().constData();
+        expectSession(raw);
     }
 
     static std::unique_ptr<HostProcess> s_host;
@@ -251,26 +194,19 @@ TEST_F(WebSocketHost, APageGetsFramesOnlyWhenItIsReadyAndThePictureChanged)
     Page page;
     page.open(goodUrl(), kPageOrigin, goodHost());
     ASSERT_TRUE(page.connected());
-    // A second page that acknowledges every frame shows when the host has
-    // grabbed a changed picture; one round trip on the first page after
-    // that brings any frame sent to it on the same tick.
-    Page witness;
-    witness.open(goodUrl(), kPageOrigin, goodHost());
-    ASSERT_TRUE(witness.connected());
-    QObject::connect(&witness.socket(), &QWebSocket::binaryMessageReceived, [&witness] { witness.notify("$ack"); });
+    const auto stats = [&page] { return resultOf(page.call("$viewStats", QJsonArray{})).toObject(); };
+    const auto count = [](const QJsonObject& s, const char* name) { return s.value(QLatin1String(name)).toInteger(); };
 
     EXPECT_EQ(resultOf(page.call("$view", QJsonObject{{"fps", 25}})).toObject().value(QLatin1String("format")),
               QJsonValue("jpeg"));
-    resultOf(witness.call("$view", QJsonObject{{"fps", 25}}));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return page.frames().size() == 1 && witness.frames().size() == 1; }, kWaitMs));
-    const QImage first = QImage::fromData(page.frames().first(), "JPEG");
-    EXPECT_EQ(first.size(), QSize(960, 540));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page.frames().size() == 1; }, kWaitMs));
+    EXPECT_EQ(QImage::fromData(page.frames().first(), "JPEG").size(), QSize(960, 540));
 
-    // Unacknowledged: nothing more, even when the picture changes.
+    // Unacknowledged: nothing more, even when the picture changes, however
+    // many ticks pass (the streamer counts the ticks it held the page back).
     EXPECT_EQ(resultOf(page.call("$resize", QJsonArray{640, 360})), QJsonValue(QJsonObject{{"width", 640}, {"height", 360}}));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return witness.frames().size() == 2; }, kWaitMs));
-    EXPECT_EQ(QImage::fromData(witness.frames().last(), "JPEG").size(), QSize(640, 360));
-    resultOf(page.call("$methods", QJsonArray{}));
+    const qint64 heldBefore = count(stats(), "heldForAck");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return count(stats(), "heldForAck") >= heldBefore + 3; }, kWaitMs));
     EXPECT_EQ(page.frames().size(), 1);
 
     // Acknowledged: the changed picture comes.
@@ -278,9 +214,13 @@ TEST_F(WebSocketHost, APageGetsFramesOnlyWhenItIsReadyAndThePictureChanged)
     ASSERT_TRUE(QTest::qWaitFor([&] { return page.frames().size() == 2; }, kWaitMs));
     EXPECT_EQ(QImage::fromData(page.frames().last(), "JPEG").size(), QSize(640, 360));
 
-    // Acknowledged and unchanged: nothing. The next frame the page gets is
-    // the next change, not the same picture again.
+    // Acknowledged and unchanged: pictures are grabbed but none is sent.
+    // The next frame the page gets is the next change.
     page.notify("$ack");
+    const QJsonObject before = stats();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return count(stats(), "unchanged") >= count(before, "unchanged") + 3; }, kWaitMs));
+    EXPECT_EQ(page.frames().size(), 2);
+    EXPECT_EQ(count(stats(), "framesSent"), count(before, "framesSent"));
     resultOf(page.call("$resize", QJsonArray{960, 540}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return page.frames().size() >= 3; }, kWaitMs));
     EXPECT_EQ(QImage::fromData(page.frames().at(2), "JPEG").size(), QSize(960, 540));
@@ -288,7 +228,6 @@ TEST_F(WebSocketHost, APageGetsFramesOnlyWhenItIsReadyAndThePictureChanged)
     EXPECT_EQ(errorCodeOf(page.call("$resize", QJsonArray{10, 10})), -32602);
     EXPECT_EQ(errorCodeOf(page.call("$resize", QJsonArray{"wide", 360})), -32602);
     resultOf(page.call("$view", QJsonObject{{"fps", 0}}));
-    resultOf(witness.call("$view", QJsonObject{{"fps", 0}}));
 }
 
 TEST_F(WebSocketHost, BatchesAndInvalidRequestsAreAnsweredOverTheSocketToo)
@@ -565,7 +504,11 @@ namespace {
 
 // A host of its own, for tests that fill its limits.
 struct LimitedHost {
-    HostProcess process{QStringList{QStringLiteral("--ws-port"), QStringLiteral("0")}};
+    explicit LimitedHost(QStringList extra = {})
+        : process(QStringList{QStringLiteral("--ws-port"), QStringLiteral("0")} + extra)
+    {
+    }
+    HostProcess process;
     quint16 port = 0;
     QByteArray token;
 
@@ -580,14 +523,20 @@ struct LimitedHost {
         token = first->value(QLatin1String("token")).toString().toUtf8();
         return port != 0;
     }
-    int handshake(RawWebSocket& raw) const
+    int handshake(RawWebSocket& raw, const QByteArray& query = QByteArray()) const
     {
         if (!raw.connectTo(port))
             return -1;
-        return raw.handshake("/?token=" + token,
+        return raw.handshake("/?token=" + token + query,
                              {"Host: 127.0.0.1:" + QByteArray::number(port), "Origin: " + kPageOrigin,
                               "Upgrade: websocket", "Connection: Upgrade",
                               "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==", "Sec-WebSocket-Version: 13"});
+    }
+    // A page served by a control: the handshake and the $session message.
+    void openPage(RawWebSocket& raw) const
+    {
+        ASSERT_EQ(handshake(raw), 101);
+        expectSession(raw);
     }
 };
 
@@ -601,27 +550,44 @@ bool answersGetVolume(RawWebSocket& raw)
 
 }  // namespace
 
-TEST(WebSocketHostLife, ANinthPageIsRefusedUntilAnotherLeaves)
+TEST(WebSocketHostLife, APageBeyondTheLimitIsRefusedUntilAControlEnds)
 {
-    LimitedHost host;
+    // Two pages at most; a page's control waits 1.5 s for it after it left.
+    LimitedHost host({QStringLiteral("--max-pages"), QStringLiteral("2"), QStringLiteral("--resume-grace-ms"),
+                      QStringLiteral("1500")});
     ASSERT_TRUE(host.start());
     std::vector<std::unique_ptr<RawWebSocket>> pages;
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 2; ++i) {
         pages.push_back(std::make_unique<RawWebSocket>());
-        ASSERT_EQ(host.handshake(*pages.back()), 101);
+        host.openPage(*pages.back());
         ASSERT_TRUE(answersGetVolume(*pages.back()));
     }
-    RawWebSocket ninth;
-    ASSERT_EQ(host.handshake(ninth), 101);
-    expectClosedWith(ninth, 1008);
+    RawWebSocket third;
+    ASSERT_EQ(host.handshake(third), 101);
+    const std::optional<RawWebSocket::Frame> refusal = third.readFrame();
+    ASSERT_TRUE(refusal.has_value());
+    EXPECT_EQ(refusal->closeCode(), 1013);
+    EXPECT_TRUE(refusal->payload.contains("at most 2")) << refusal->payload.constData();
 
-    // One page leaves; the next one is served.
+    // One page leaves; its control still holds its place for the grace
+    // time, then the next page is served.
     pages.front()->send(RawWebSocket::frame(0x88, closeFramePayload(1000)));
     expectClosedWith(*pages.front(), 1000);
-    RawWebSocket next;
-    ASSERT_EQ(host.handshake(next), 101);
-    EXPECT_TRUE(answersGetVolume(next));
-    EXPECT_EQ(host.process.terminateAndWait(5000), 0);
+    RawWebSocket early;
+    ASSERT_EQ(host.handshake(early), 101);
+    const std::optional<RawWebSocket::Frame> stillFull = early.readFrame();
+    ASSERT_TRUE(stillFull.has_value());
+    EXPECT_EQ(stillFull->closeCode(), 1013);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            RawWebSocket next;
+            if (host.handshake(next) != 101)
+                return false;
+            const std::optional<RawWebSocket::Frame> first = next.readFrame();
+            return first && first->opcode == 0x1 && answersGetVolume(next);
+        },
+        10000));
+    EXPECT_EQ(host.process.terminateAndWait(10000), 0);
 }
 
 TEST(WebSocketHostLife, IdleHandshakesCannotPileUp)
@@ -641,7 +607,7 @@ TEST(WebSocketHostLife, IdleHandshakesCannotPileUp)
     for (const auto& connection : idle)
         EXPECT_TRUE(connection->waitClosed());
     RawWebSocket page;
-    ASSERT_EQ(host.handshake(page), 101);
+    host.openPage(page);
     EXPECT_TRUE(answersGetVolume(page));
-    EXPECT_EQ(host.process.terminateAndWait(5000), 0);
+    EXPECT_EQ(host.process.terminateAndWait(10000), 0);
 }

@@ -37,6 +37,7 @@ public:
     void setEnvironment(const QString& name, const QString& value);
     bool start();
     QString homePath() const { return m_home.path(); }
+    qint64 processId() const { return m_process.processId(); }
 
     void sendLine(const QByteArray& line);
     // The next line on stdout without its line break, or nothing within the
