@@ -1,17 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // page-bench: the control's picture in the recorder's page, in headless
 // Chromium (playwright-core from tests/e2e), against a fresh recorder and
-// automation host: frames per second reaching the page and the time from a
-// click in the page to the changed picture in the page, for a 4-window and
-// a 16-window grid of a 960x540 control, printed beside the host's own
-// grab + encode time (bench-grab-encode, run first in the same run).
-// Targets: at least 20 fps; at most 100 ms from a click to the changed picture.
+// automation host: frames per second reaching the page, the time from a
+// click in the page to the changed picture in the page, and what the page's
+// control costs the host (CPU of its page process, its memory), for
+//   - a 4-window and a 16-window grid of a 960x540 control,
+//   - a 16-window grid of main streams in a 1920x1080 control,
+//   - two pages at once, each with that full-HD grid (the second page's
+//     control is one more process: its memory and the CPU it adds).
+// References in the same run: the host's own grab + encode time
+// (bench-grab-encode, run first, at 960x540) and, for every case, the
+// page's own host process's grab and encode time per frame over the same
+// seconds ($viewStats).
+// Targets: 960x540: at least 20 fps, at most 100 ms from a click to the
+// changed picture (median). 1920x1080: at least 25 fps, at most 50 ms
+// (median), the page's host process under 60 % of one core; two pages at
+// least 20 fps each.
 //
 //   node bench/page-bench.mjs [--seconds N] [--clicks N]
 // VELK_BIN_DIR names the folder of the programs (default build/bin),
 // VELK_CHROMIUM the browser (default /usr/bin/chromium).
 import {spawn, spawnSync} from 'node:child_process';
-import {existsSync, mkdtempSync, rmSync} from 'node:fs';
+import {existsSync, mkdtempSync, readFileSync, readdirSync, rmSync} from 'node:fs';
 import {createRequire} from 'node:module';
 import {tmpdir} from 'node:os';
 import {dirname, join, resolve} from 'node:path';
@@ -24,9 +34,14 @@ const binDir = process.env.VELK_BIN_DIR || join(repoDir, 'build', 'bin');
 const chromiumPath = process.env.VELK_CHROMIUM || '/usr/bin/chromium';
 const require = createRequire(join(repoDir, 'tests', 'e2e', 'package.json'));
 
-const CONTROL = {width: 960, height: 540};
+const SMALL = {width: 960, height: 540};
+const FULL_HD = {width: 1920, height: 1080};
 const TARGET_FPS = 20;
 const TARGET_CLICK_MS = 100;
+const TARGET_FULL_HD_FPS = 25;
+const TARGET_FULL_HD_CLICK_MS = 50;
+const TARGET_FULL_HD_CPU = 60;  // % of one core
+const TARGET_TWO_PAGES_FPS = 20;
 
 function option(name, fallback) {
   const at = process.argv.indexOf(`--${name}`);
@@ -124,7 +139,7 @@ class Stack {
     delete env.WAYLAND_DISPLAY;
     this.host = spawn(join(binDir, 'velk-dvr-host'),
       ['--ws-port', '0', '--token', this.token, '--allow-origin', this.origin,
-        '--size', `${CONTROL.width}x${CONTROL.height}`],
+        '--size', `${SMALL.width}x${SMALL.height}`, '--resume-grace-ms', '0'],
       {stdio: ['ignore', 'pipe', 'inherit'], env});
     const wsPort = JSON.parse(await firstLine(this.host)).port;
     this.pageUrl = `${this.origin}/?ws=${wsPort}&token=${this.token}`;
@@ -164,8 +179,8 @@ class Stack {
   }
 }
 
-async function loggedInPage(stack) {
-  const page = await stack.browser.newPage({viewport: {width: 1280, height: 960}});
+async function loggedInPage(stack, viewport = {width: 1280, height: 960}) {
+  const page = await stack.browser.newPage({viewport});
   await page.goto(stack.pageUrl);
   await page.waitForFunction(() => document.getElementById('connection').textContent === 'connected');
   await page.fill('#login-password', 'admin');
@@ -192,9 +207,9 @@ async function framesPerSecond(page, ms) {
 // One click on a window of the grid, from the canvas's mousedown to the
 // next frame drawn in the canvas (the picture is still, so the next frame
 // is the one the click changed); null when none came within 2 s.
-async function clickToPicture(page, box, controlPoint) {
-  const x = box.x + (controlPoint.x * box.width) / CONTROL.width;
-  const y = box.y + (controlPoint.y * box.height) / CONTROL.height;
+async function clickToPicture(page, box, control, controlPoint) {
+  const x = box.x + (controlPoint.x * box.width) / control.width;
+  const y = box.y + (controlPoint.y * box.height) / control.height;
   await page.mouse.move(x, y);
   await sleep(300);  // a hover change, if any, has reached the page
   await page.evaluate(() => {
@@ -221,6 +236,99 @@ async function clickToPicture(page, box, controlPoint) {
   });
 }
 
+// --- the host's processes, from /proc ---
+const TICKS_PER_SECOND = 100;  // Linux's USER_HZ
+
+function readProc(path) {
+  try {
+    return readFileSync(path, 'utf8');
+  } catch {
+    return '';
+  }
+}
+
+// Processes whose parent is pid: the host's page processes.
+function childrenOf(pid) {
+  const children = [];
+  for (const entry of readdirSync('/proc')) {
+    if (!/^\d+$/.test(entry)) continue;
+    const stat = readProc(`/proc/${entry}/stat`);
+    const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
+    if (Number(fields[1]) === pid) children.push(Number(entry));
+  }
+  return children;
+}
+
+// CPU ticks (user + system) a process has used.
+function cpuTicks(pid) {
+  const stat = readProc(`/proc/${pid}/stat`);
+  const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
+  return Number(fields[11] || 0) + Number(fields[12] || 0);
+}
+
+function residentMB(pid) {
+  const m = /VmRSS:\s+(\d+) kB/.exec(readProc(`/proc/${pid}/status`));
+  return m ? Number(m[1]) / 1024 : 0;
+}
+
+// The page processes' CPU (% of one core) over a measurement.
+function cpuMeter(pids) {
+  const start = pids.map(cpuTicks);
+  const t0 = performance.now();
+  return () => {
+    const seconds = (performance.now() - t0) / 1000;
+    return pids.map((pid, i) => ((cpuTicks(pid) - start[i]) / TICKS_PER_SECOND / seconds) * 100);
+  };
+}
+
+async function viewStats(page) {
+  return page.evaluate(() => window.velk.ctrl.call('$viewStats'));
+}
+
+// Per frame over a measurement, from two $viewStats.
+function perFrame(before, after) {
+  const grabs = after.grabs - before.grabs;
+  const encodes = after.encodes - before.encodes;
+  return {
+    grabMs: grabs > 0 ? (after.grabMs - before.grabMs) / grabs : 0,
+    encodeMs: encodes > 0 ? (after.encodeMs - before.encodeMs) / encodes : 0,
+    jpegKB: after.framesSent > before.framesSent
+      ? (after.bytesSent - before.bytesSent) / (after.framesSent - before.framesSent) / 1024 : 0,
+  };
+}
+
+async function showGrid(page, grid, control) {
+  await page.evaluate(async ({n, size}) => {
+    const ctrl = window.velk.ctrl;
+    await ctrl.resize(size.width, size.height);
+    await ctrl.ShowChannels(n);
+    await ctrl.StartViewAll(window.velk.devId, n, 0);
+  }, {n: grid, size: control});
+}
+
+async function clickLatencies(page, grid, control) {
+  await page.evaluate(async () => { await window.velk.ctrl.StopPreviewAll(window.velk.devId); });
+  await sleep(1500);
+  const box = await page.locator('#control').boundingBox();
+  const side = Math.sqrt(grid);
+  const cell = {width: control.width / side, height: control.height / side};
+  const latencies = [];
+  let lost = 0;
+  for (let i = 0; i < clicks; ++i) {
+    const w = (i + 1) % grid;
+    const point = {x: (w % side + 0.5) * cell.width, y: (Math.floor(w / side) + 0.5) * cell.height};
+    const ms = await clickToPicture(page, box, control, point);
+    if (ms === null) ++lost; else latencies.push(ms);
+  }
+  return {latencies, lost};
+}
+
+function reportHostFrame(stats) {
+  report.reference('this page\'s host: grab per frame (same seconds)', stats.grabMs, 'ms');
+  report.reference('this page\'s host: JPEG encode per frame (same seconds)', stats.encodeMs, 'ms');
+  report.reference('this page\'s host: JPEG size: mean', stats.jpegKB, 'KB');
+}
+
 async function main() {
   const skip = skipReason();
   if (skip) {
@@ -231,53 +339,97 @@ async function main() {
   console.log('# page-bench');
   const grab = hostGrabEncode();
   const stack = await new Stack().start();
+  const hostPid = stack.host.pid;
   try {
+    // --- 960x540: 4 and 16 windows ---
     const page = await loggedInPage(stack);
+    const [pageProcess] = childrenOf(hostPid);
     const box = await page.locator('#control').boundingBox();
-    report.note(`control ${CONTROL.width}x${CONTROL.height} in the host, shown in a ${Math.round(box.width)}x${Math.round(box.height)} canvas; live main streams`);
+    report.note(`control ${SMALL.width}x${SMALL.height} in the host, shown in a ${Math.round(box.width)}x${Math.round(box.height)} canvas; live main streams`);
     for (const grid of [4, 16]) {
-      await page.evaluate(async (n) => {
-        await window.velk.ctrl.ShowChannels(n);
-        await window.velk.ctrl.StartViewAll(window.velk.devId, n, 0);
-      }, grid);
+      await showGrid(page, grid, SMALL);
       await sleep(2000);  // every window shows pictures
+      const before = await viewStats(page);
+      const cpu = cpuMeter([pageProcess]);
       const {fps, intervals} = await framesPerSecond(page, seconds * 1000);
+      const [cpuPercent] = cpu();
+      const host = perFrame(before, await viewStats(page));
+      const {latencies, lost} = await clickLatencies(page, grid, SMALL);
 
-      // Clicks on a still picture: preview closed, each click selects
-      // another window and so changes its frame.
-      await page.evaluate(async () => { await window.velk.ctrl.StopPreviewAll(window.velk.devId); });
-      await sleep(1500);
-      const side = Math.sqrt(grid);
-      const cell = {width: CONTROL.width / side, height: CONTROL.height / side};
-      const latencies = [];
-      let lost = 0;
-      for (let i = 0; i < clicks; ++i) {
-        const w = (i + 1) % grid;
-        const point = {x: (w % side + 0.5) * cell.width, y: (Math.floor(w / side) + 0.5) * cell.height};
-        const ms = await clickToPicture(page, box, point);
-        if (ms === null) ++lost; else latencies.push(ms);
-      }
-
-      report.section(`${grid}-window grid at ${CONTROL.width}x${CONTROL.height} in the page`);
+      report.section(`${grid}-window grid at ${SMALL.width}x${SMALL.height} in the page`);
       report.figure('frames per second reaching the page (live video)', fps, 'fps');
       report.figure('interval between frames in the page: median', percentile(intervals, 50), 'ms');
       report.figure('interval between frames in the page: p95', percentile(intervals, 95), 'ms');
       report.figure(`click to changed picture in the page: median of ${latencies.length}`, percentile(latencies, 50), 'ms');
       report.figure('click to changed picture in the page: max', percentile(latencies, 100), 'ms');
+      report.figure('the page\'s host process: CPU', cpuPercent, '% core');
       const g = grab[String(grid)];
       if (g) {
-        report.reference('host grab + JPEG encode per frame: median', g.totalMs, 'ms');
-        report.reference('host grab + JPEG encode per frame: p95', g.totalP95Ms, 'ms');
-        report.reference('host JPEG size: mean', g.jpegKB, 'KB');
+        report.reference('host grab + JPEG encode per frame (bench-grab-encode): median', g.totalMs, 'ms');
+        report.reference('host grab + JPEG encode per frame (bench-grab-encode): p95', g.totalP95Ms, 'ms');
       } else {
         report.note('host grab + encode: bench-grab-encode is not built or did not report');
       }
+      reportHostFrame(host);
       if (lost) report.note(`${lost} click(s) showed no changed picture within 2 s`);
       report.target(`at least ${TARGET_FPS} fps (${grid} windows)`, fps >= TARGET_FPS);
       report.target(`click to changed picture within ${TARGET_CLICK_MS} ms (${grid} windows, median)`,
         latencies.length > 0 && lost === 0 && percentile(latencies, 50) <= TARGET_CLICK_MS);
     }
     await page.close();
+    await sleep(1000);  // its page process ends
+
+    // --- 1920x1080: one page, then two ---
+    const viewport = {width: 2400, height: 1500};
+    const first = await loggedInPage(stack, viewport);
+    const [firstProcess] = childrenOf(hostPid);
+    await showGrid(first, 16, FULL_HD);
+    await sleep(2500);
+    const oneBefore = await viewStats(first);
+    const oneCpu = cpuMeter([firstProcess]);
+    const one = await framesPerSecond(first, seconds * 1000);
+    const [oneCpuPercent] = oneCpu();
+    const oneHost = perFrame(oneBefore, await viewStats(first));
+    const oneMB = residentMB(firstProcess);
+
+    const second = await loggedInPage(stack, viewport);
+    const secondProcess = childrenOf(hostPid).find((pid) => pid !== firstProcess);
+    await showGrid(second, 16, FULL_HD);
+    await sleep(2500);
+    const twoCpu = cpuMeter([firstProcess, secondProcess]);
+    const [a, b] = await Promise.all([framesPerSecond(first, seconds * 1000), framesPerSecond(second, seconds * 1000)]);
+    const twoCpuPercent = twoCpu();
+    const secondMB = residentMB(secondProcess);
+    await second.close();
+    await sleep(1000);
+
+    const {latencies, lost} = await clickLatencies(first, 16, FULL_HD);
+    report.section(`16-window grid at ${FULL_HD.width}x${FULL_HD.height} in the page (main streams)`);
+    report.figure('frames per second reaching the page (live video)', one.fps, 'fps');
+    report.figure('interval between frames in the page: p95', percentile(one.intervals, 95), 'ms');
+    report.figure(`click to changed picture in the page: median of ${latencies.length}`, percentile(latencies, 50), 'ms');
+    report.figure('click to changed picture in the page: max', percentile(latencies, 100), 'ms');
+    report.figure('the page\'s host process: CPU', oneCpuPercent, '% core');
+    report.figure('the page\'s host process: resident memory', oneMB, 'MB');
+    reportHostFrame(oneHost);
+    if (lost) report.note(`${lost} click(s) showed no changed picture within 2 s`);
+    report.target(`at least ${TARGET_FULL_HD_FPS} fps (full HD, 16 windows)`, one.fps >= TARGET_FULL_HD_FPS);
+    report.target(`click to changed picture within ${TARGET_FULL_HD_CLICK_MS} ms (full HD, median)`,
+      latencies.length > 0 && lost === 0 && percentile(latencies, 50) <= TARGET_FULL_HD_CLICK_MS);
+    report.target(`the page's host process under ${TARGET_FULL_HD_CPU} % of one core (full HD)`,
+      oneCpuPercent < TARGET_FULL_HD_CPU);
+
+    report.section(`two pages at once, each a 16-window grid at ${FULL_HD.width}x${FULL_HD.height}`);
+    report.figure('first page: frames per second', a.fps, 'fps');
+    report.figure('second page: frames per second', b.fps, 'fps');
+    report.figure('first page\'s host process: CPU', twoCpuPercent[0], '% core');
+    report.figure('second page\'s host process (one more control): CPU', twoCpuPercent[1], '% core');
+    report.figure('second page\'s host process (one more control): resident memory', secondMB, 'MB');
+    report.reference('one page alone: frames per second', one.fps, 'fps');
+    report.reference('one page alone: its host process\'s CPU', oneCpuPercent, '% core');
+    report.target(`at least ${TARGET_TWO_PAGES_FPS} fps on each of two pages (full HD)`,
+      a.fps >= TARGET_TWO_PAGES_FPS && b.fps >= TARGET_TWO_PAGES_FPS);
+    await first.close();
   } finally {
     await stack.stop();
   }

@@ -31,6 +31,15 @@ FrameStreamer::FrameStreamer(const ScreenGrabber& grabber, QObject* parent) : QO
 {
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, [this] { onTick(); });
+    m_encoderThread.setObjectName(QStringLiteral("frame encoder"));
+    m_encoderContext.moveToThread(&m_encoderThread);
+    m_encoderThread.start();
+}
+
+FrameStreamer::~FrameStreamer()
+{
+    m_encoderThread.quit();
+    m_encoderThread.wait();
 }
 
 FrameStreamer::Subscriber* FrameStreamer::find(WebSocketConnection* page)
@@ -136,36 +145,80 @@ void FrameStreamer::onTick()
     if (ready.empty())
         return;
 
+    if (m_encoding) {
+        ++m_stats.heldForEncoder;
+        for (Subscriber* subscriber : ready)
+            subscriber->missedTick = true;
+        return;
+    }
+
     QElapsedTimer clock;
     clock.start();
-    const QImage picture = m_grabber.grab();
-    if (picture.isNull())
+    auto job = std::make_shared<Job>();
+    job->picture = m_grabber.grab();
+    if (job->picture.isNull())
         return;
-    const quint64 print = fingerprint(picture);
     ++m_stats.grabs;
     m_stats.grabMs += static_cast<double>(clock.nsecsElapsed()) / 1e6;
-    QByteArray jpeg;
     for (Subscriber* subscriber : ready) {
-        if (subscriber->sentAny && subscriber->lastFingerprint == print)
+        job->pages.emplace_back(subscriber->page);
+        job->knownPrints.push_back(subscriber->lastFingerprint);
+        job->sentAny.push_back(subscriber->sentAny);
+    }
+    m_encoding = true;
+    QMetaObject::invokeMethod(&m_encoderContext, [this, job] { encode(job); }, Qt::QueuedConnection);
+}
+
+void FrameStreamer::encode(const std::shared_ptr<Job>& job)
+{
+    job->print = fingerprint(job->picture);
+    bool needed = false;
+    for (std::size_t i = 0; i < job->pages.size(); ++i)
+        needed = needed || !job->sentAny[i] || job->knownPrints[i] != job->print;
+    if (needed) {
+        QElapsedTimer clock;
+        clock.start();
+        job->jpeg = encodeJpeg(job->picture);
+        job->encodeMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    }
+    job->picture = QImage();  // released here, not on the UI thread's time
+    QMetaObject::invokeMethod(this, [this, job] { deliver(job); }, Qt::QueuedConnection);
+}
+
+void FrameStreamer::deliver(const std::shared_ptr<Job>& job)
+{
+    m_encoding = false;
+    if (job->jpeg.isEmpty()) {
+        ++m_stats.unchanged;
+    } else {
+        ++m_stats.encodes;
+        m_stats.encodeMs += job->encodeMs;
+    }
+    const qint64 now = nowMs();
+    for (const QPointer<WebSocketConnection>& page : job->pages) {
+        Subscriber* subscriber = page.isNull() ? nullptr : find(page);
+        if (subscriber == nullptr)
             continue;
-        if (jpeg.isEmpty()) {
-            clock.restart();
-            jpeg = encodeJpeg(picture);
-            ++m_stats.encodes;
-            m_stats.encodeMs += static_cast<double>(clock.nsecsElapsed()) / 1e6;
-        }
-        if (jpeg.isEmpty())
-            return;
-        subscriber->page->sendBinaryMessage(jpeg);
+        subscriber->missedTick = false;  // this grab served it, changed or not
+        if (!page->isOpen() || job->jpeg.isEmpty())
+            continue;
+        if (subscriber->sentAny && subscriber->lastFingerprint == job->print)
+            continue;
+        page->sendBinaryMessage(job->jpeg);
         ++m_stats.framesSent;
-        m_stats.bytesSent += static_cast<quint64>(jpeg.size());
-        subscriber->lastFingerprint = print;
+        m_stats.bytesSent += static_cast<quint64>(job->jpeg.size());
+        subscriber->lastFingerprint = job->print;
         subscriber->sentAny = true;
         subscriber->lastSentMs = now;
         subscriber->inFlightSinceMs = now;
     }
-    if (jpeg.isEmpty())
-        ++m_stats.unchanged;
+    // A page held back while this picture was encoded goes on at once.
+    bool waiting = false;
+    for (Subscriber& subscriber : m_subscribers) {
+        waiting = waiting || (subscriber.missedTick && subscriber.inFlightSinceMs < 0);
+    }
+    if (waiting)
+        QTimer::singleShot(0, this, [this] { onTick(); });
 }
 
 QByteArray FrameStreamer::encodeJpeg(const QImage& image)

@@ -6,13 +6,22 @@
 // sends `$ack`; until then it gets nothing more, so a slow page gets fewer
 // frames and never a growing queue. One grab and one encoding serve every
 // page that is ready on a tick.
+//
+// Threads: grabbing paints widgets, so it runs on the UI thread; the
+// fingerprint and the JPEG encoding (the larger part at full HD) run on the
+// streamer's encoder thread, one picture at a time, and the result comes
+// back to the UI thread as a queued call, where it is sent. Ticks while a
+// picture is being encoded grab nothing (counted as heldForEncoder).
 #pragma once
 
 #include <QByteArray>
 #include <QImage>
 #include <QObject>
 #include <QPointer>
+#include <QThread>
 #include <QTimer>
+
+#include <memory>
 
 #include <vector>
 
@@ -30,6 +39,9 @@ public:
     static constexpr int kAckTimeoutMs = 5000;
 
     explicit FrameStreamer(const ScreenGrabber& grabber, QObject* parent = nullptr);
+    // Waits for a picture being encoded (the encoder thread only posts to
+    // this thread, never waits for it).
+    ~FrameStreamer() override;
 
     // Subscribes (fps > 0, clamped to 1..25) or unsubscribes (fps 0) a page.
     // A new subscription gets the current picture at once. UI thread only.
@@ -46,6 +58,7 @@ public:
         quint64 ticks = 0;           // timer ticks with at least one subscriber
         quint64 heldForAck = 0;      // a page skipped on a tick: its last frame not yet acknowledged
         quint64 heldForQueue = 0;    // a page skipped on a tick: its socket still holds too much
+        quint64 heldForEncoder = 0;  // a tick with nothing grabbed: the last picture is still being encoded
         quint64 grabs = 0;           // pictures grabbed
         quint64 unchanged = 0;       // grabs that no page needed (the picture had not changed)
         quint64 encodes = 0;         // JPEGs made
@@ -72,13 +85,29 @@ private:
         bool missedTick = false;  // a tick passed while a frame was in flight
     };
 
+    // A picture for the encoder thread, and what it sends back.
+    struct Job {
+        QImage picture;
+        std::vector<QPointer<WebSocketConnection>> pages;  // ready on the tick
+        std::vector<quint64> knownPrints;                  // what each already has (0 and !sentAny: nothing)
+        std::vector<bool> sentAny;
+        quint64 print = 0;
+        QByteArray jpeg;  // empty when no page needed this picture
+        double encodeMs = 0;
+    };
+
     void onTick();
     void updateTimer();
+    void encode(const std::shared_ptr<Job>& job);  // encoder thread
+    void deliver(const std::shared_ptr<Job>& job);  // UI thread
     Subscriber* find(WebSocketConnection* page);
 
     const ScreenGrabber& m_grabber;
     QTimer m_timer;
     Stats m_stats;
+    QThread m_encoderThread;
+    QObject m_encoderContext;  // lives on the encoder thread: queued calls run there
+    bool m_encoding = false;   // a job is on the encoder thread; UI thread only
     std::vector<Subscriber> m_subscribers;  // UI thread only
 };
 

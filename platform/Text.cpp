@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/Text.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
 #include <cstring>
 
@@ -14,7 +16,11 @@ std::string toUtf8(const QString& text)
 
 QString fromUtf8(std::string_view text)
 {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    // QString::fromUtf8 drops a leading byte-order mark; here the bytes are
+    // a value (a folder, a name), and U+FEFF in front is part of it: a value
+    // written and read back must be the same.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 std::string toUtf8Fitting(const QString& text, std::size_t bufferBytes)

@@ -17,6 +17,10 @@ TEST(Text, RoundTripsBetweenUtf16AndUtf8)
     EXPECT_EQ(narrow, "Kan\xC3\xA1l \xE6\xB8\xA0\xE9\x81\x93 \xF0\x9F\x8E\xA5");
     EXPECT_EQ(fromUtf8(narrow), wide);
     EXPECT_EQ(fromUtf8(std::string_view("ab\0cd", 5)).size(), 5) << "the view's length counts, not a NUL";
+    // A value that starts with U+FEFF keeps it: it is not a file's mark.
+    const QString marked = QString(QChar(0xFEFF)) + QStringLiteral("[velk");
+    EXPECT_EQ(fromUtf8(toUtf8(marked)), marked);
+    EXPECT_EQ(fromUtf8("\xEF\xBB\xBF\xEF\xBB\xBF").size(), 2);
 }
 
 TEST(Text, FittingNeedsRoomForTheTerminator)
