@@ -88,6 +88,7 @@ void viewStats(const FrameStreamer& streamer, const RpcResponder& responder)
     responder.result(QJsonObject{{"ticks", static_cast<qint64>(s.ticks)},
                                  {"heldForAck", static_cast<qint64>(s.heldForAck)},
                                  {"heldForQueue", static_cast<qint64>(s.heldForQueue)},
+                                 {"heldForEncoder", static_cast<qint64>(s.heldForEncoder)},
                                  {"grabs", static_cast<qint64>(s.grabs)},
                                  {"unchanged", static_cast<qint64>(s.unchanged)},
                                  {"encodes", static_cast<qint64>(s.encodes)},
