@@ -6,6 +6,7 @@
 #include "host/FrameStreamer.h"
 #include "host/HostMethods.h"
 #include "host/InputInjector.h"
+#include "host/InputRequest.h"
 #include "host/JsonRpcDispatcher.h"
 #include "host/PageMethods.h"
 #include "host/RpcResponder.h"
@@ -54,6 +55,12 @@ bool ControlHost::create(QSize size, NotificationSink events, SnapshotSink snaps
     registerHostMethods(*m_dispatcher, *m_grabber, *m_injector);
     m_streamer = std::make_unique<FrameStreamer>(*m_grabber);
     registerPageMethods(*m_dispatcher, *m_streamer, *m_control);
+    // A click or a key shows in the page as soon as the control repainted,
+    // not on the next tick of the frame rate. Hovering waits for its tick.
+    m_injector->afterInput = [streamer = m_streamer.get()](const InputRequest& request) {
+        if (request.type != InputRequest::Type::Move)
+            streamer->hurry();
+    };
     return true;
 }
 

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "host/FrameStreamer.h"
 
+#include "host/JpegEncoder.h"
 #include "host/ScreenGrabber.h"
 #include "host/WebSocketConnection.h"
 
-#include <QBuffer>
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QImageWriter>
 
 #include <algorithm>
 #include <cstring>
@@ -71,6 +70,7 @@ void FrameStreamer::subscribe(WebSocketConnection* page, int fps)
     subscriber->intervalMs = 1000 / std::clamp(fps, 1, kMaxFps);
     subscriber->sentAny = false;  // a (re)subscribing page wants a picture now
     subscriber->inFlightSinceMs = -1;
+    subscriber->inFlight = 0;
     updateTimer();
     // Answer first, then the picture: queued so the subscription's answer
     // leaves before the first frame.
@@ -82,7 +82,10 @@ void FrameStreamer::acknowledge(WebSocketConnection* page)
     Subscriber* subscriber = find(page);
     if (subscriber == nullptr)
         return;
-    subscriber->inFlightSinceMs = -1;
+    subscriber->inFlight = std::max(0, subscriber->inFlight - 1);
+    // The next oldest frame's time is not kept: the ack timeout counts
+    // from this ack for it.
+    subscriber->inFlightSinceMs = subscriber->inFlight > 0 ? nowMs() : -1;
     // A page whose ack came after its tick would otherwise wait a whole
     // further interval: its next frame goes as soon as its interval allows.
     if (subscriber->missedTick) {
@@ -96,6 +99,14 @@ void FrameStreamer::invalidate()
 {
     for (Subscriber& subscriber : m_subscribers)
         subscriber.sentAny = false;
+}
+
+void FrameStreamer::hurry()
+{
+    if (m_subscribers.empty() || m_hurry)
+        return;
+    m_hurry = true;
+    QTimer::singleShot(0, this, [this] { onTick(); });
 }
 
 void FrameStreamer::updateTimer()
@@ -129,12 +140,16 @@ void FrameStreamer::onTick()
     const qint64 now = nowMs();
     std::vector<Subscriber*> ready;
     for (Subscriber& subscriber : m_subscribers) {
-        if (subscriber.inFlightSinceMs >= 0 && now - subscriber.inFlightSinceMs < kAckTimeoutMs) {
+        if (subscriber.inFlight > 0 && now - subscriber.inFlightSinceMs >= kAckTimeoutMs) {
+            subscriber.inFlight = 0;  // acks lost: the page is not starved for ever
+            subscriber.inFlightSinceMs = -1;
+        }
+        if (subscriber.inFlight >= kFramesInFlight) {
             subscriber.missedTick = true;
             ++m_stats.heldForAck;
             continue;
         }
-        if (now - subscriber.lastSentMs < subscriber.intervalMs - 2)
+        if (!m_hurry && now - subscriber.lastSentMs < subscriber.intervalMs - 2)
             continue;
         if (subscriber.page->bytesToWrite() > kMaxQueuedBytes) {
             ++m_stats.heldForQueue;
@@ -146,6 +161,7 @@ void FrameStreamer::onTick()
         return;
 
     if (m_encoding) {
+        // The hurry stays for the tick after this picture is delivered.
         ++m_stats.heldForEncoder;
         for (Subscriber* subscriber : ready)
             subscriber->missedTick = true;
@@ -160,6 +176,7 @@ void FrameStreamer::onTick()
         return;
     ++m_stats.grabs;
     m_stats.grabMs += static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    m_hurry = false;
     for (Subscriber* subscriber : ready) {
         job->pages.emplace_back(subscriber->page);
         job->knownPrints.push_back(subscriber->lastFingerprint);
@@ -210,12 +227,14 @@ void FrameStreamer::deliver(const std::shared_ptr<Job>& job)
         subscriber->lastFingerprint = job->print;
         subscriber->sentAny = true;
         subscriber->lastSentMs = now;
-        subscriber->inFlightSinceMs = now;
+        if (subscriber->inFlight++ == 0)
+            subscriber->inFlightSinceMs = now;
     }
-    // A page held back while this picture was encoded goes on at once.
-    bool waiting = false;
+    // A page held back while this picture was encoded goes on at once, as
+    // does input that came meanwhile.
+    bool waiting = m_hurry;
     for (Subscriber& subscriber : m_subscribers) {
-        waiting = waiting || (subscriber.missedTick && subscriber.inFlightSinceMs < 0);
+        waiting = waiting || (subscriber.missedTick && subscriber.inFlight < kFramesInFlight);
     }
     if (waiting)
         QTimer::singleShot(0, this, [this] { onTick(); });
@@ -223,14 +242,7 @@ void FrameStreamer::deliver(const std::shared_ptr<Job>& job)
 
 QByteArray FrameStreamer::encodeJpeg(const QImage& image)
 {
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(kJpegQuality);
-    if (!writer.write(image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32)))
-        return QByteArray();
-    return jpeg;
+    return encodeJpegFast(image, kJpegQuality);
 }
 
 quint64 FrameStreamer::fingerprint(const QImage& image)

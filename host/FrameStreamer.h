@@ -2,10 +2,12 @@
 // Streams what the user sees of the control to subscribed pages as JPEG
 // frames (binary WebSocket messages), only when the picture changed.
 //
-// Flow control: a page has at most one frame in flight. After each frame it
-// sends `$ack`; until then it gets nothing more, so a slow page gets fewer
-// frames and never a growing queue. One grab and one encoding serve every
-// page that is ready on a tick.
+// Flow control: a page has at most kFramesInFlight frames it has not
+// acknowledged. After drawing each frame it sends `$ack`; with none left to
+// send it gets nothing more, so a slow page gets fewer frames and never a
+// growing queue. Two in flight let the page decode one frame while the
+// next is grabbed, encoded and sent, instead of each waiting for the other.
+// One grab and one encoding serve every page that is ready on a tick.
 //
 // Threads: grabbing paints widgets, so it runs on the UI thread; the
 // fingerprint and the JPEG encoding (the larger part at full HD) run on the
@@ -34,6 +36,7 @@ class FrameStreamer : public QObject {
 public:
     static constexpr int kMaxFps = 25;
     static constexpr int kJpegQuality = 75;
+    static constexpr int kFramesInFlight = 2;
     // A frame not acknowledged within this time is taken as lost, so that a
     // page that dropped an ack is not starved for ever.
     static constexpr int kAckTimeoutMs = 5000;
@@ -51,6 +54,10 @@ public:
     // Forgets the last picture so that every page gets the next one (after
     // a resize). UI thread only.
     void invalidate();
+    // Input changed the picture, perhaps: grab as soon as the event loop
+    // has run, without waiting for the next tick of the frame rate (the
+    // frames in flight still count). UI thread only.
+    void hurry();
 
     // What the streamer did since it was made: for pages that want to know
     // where their frames went, and for benchmarks.
@@ -79,7 +86,8 @@ private:
         QPointer<WebSocketConnection> page;
         int intervalMs = 40;
         qint64 lastSentMs = -1000000;
-        qint64 inFlightSinceMs = -1;  // -1: nothing in flight
+        qint64 inFlightSinceMs = -1;  // when the oldest frame in flight was sent; -1: none
+        int inFlight = 0;             // frames sent and not yet acknowledged
         quint64 lastFingerprint = 0;
         bool sentAny = false;
         bool missedTick = false;  // a tick passed while a frame was in flight
@@ -108,6 +116,7 @@ private:
     QThread m_encoderThread;
     QObject m_encoderContext;  // lives on the encoder thread: queued calls run there
     bool m_encoding = false;   // a job is on the encoder thread; UI thread only
+    bool m_hurry = false;      // input came: the next tick ignores the frame interval; UI thread only
     std::vector<Subscriber> m_subscribers;  // UI thread only
 };
 

@@ -39,6 +39,7 @@ void InputInjector::keepAWindowActive()
 void InputInjector::inject(const InputRequest& request, std::function<void()> delivered)
 {
     auto sequence = std::make_shared<Sequence>();
+    sequence->request = request;
     sequence->steps = stepsFor(request);
     sequence->delivered = std::move(delivered);
     m_pending.push_back(std::move(sequence));
@@ -98,6 +99,8 @@ void InputInjector::runStep(const std::shared_ptr<Sequence>& sequence, std::size
 {
     if (index == sequence->steps.size()) {
         m_running = false;
+        if (afterInput)
+            afterInput(sequence->request);
         if (sequence->delivered)
             sequence->delivered();
         startNext();

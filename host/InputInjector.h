@@ -32,6 +32,10 @@ class InputInjector : public QObject {
 public:
     InputInjector(QWidget& control, const WindowStack& stack, QObject* parent = nullptr);
 
+    // Called after each request's last event was handled, before its
+    // `delivered`: the frame streamer uses it to show the effect soon.
+    std::function<void(const InputRequest& request)> afterInput;
+
     // Queues one request; `delivered` is called once its last event has
     // been handled, or from the nested loop that event started. UI thread only.
     void inject(const InputRequest& request, std::function<void()> delivered);
@@ -43,6 +47,7 @@ public:
 
 private:
     struct Sequence {
+        InputRequest request;
         std::vector<std::function<void()>> steps;
         std::function<void()> delivered;
     };

@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -64,7 +65,7 @@ PageBroker::PageProcess* PageBroker::findResumable(const QByteArray& resumeId) c
     if (resumeId.isEmpty())
         return nullptr;
     for (const auto& process : m_processes) {
-        if (process->resumeId == resumeId && process->state == PageProcess::State::Detached)
+        if (process->resumeId == resumeId && process->state != PageProcess::State::Ending)
             return process.get();
     }
     return nullptr;
@@ -76,9 +77,51 @@ void PageBroker::accept(WebSocketConnection* connection, const WebSocketRequest&
         connection->close(ws::kGoingAway, QStringLiteral("host ends"));
         return;
     }
-    if (PageProcess* resumed = findResumable(resumeIdOf(request))) {
-        if (handOver(*resumed, connection, /*resumed=*/true))
-            resumed->state = PageProcess::State::Attached;
+    PageProcess* resumable = findResumable(resumeIdOf(request));
+    if (resumable != nullptr && resumable->state == PageProcess::State::Detached) {
+        if (handOver(*resumable, connection, /*resumed=*/true))
+            resumable->state = PageProcess::State::Attached;
+        return;
+    }
+    if (resumable != nullptr) {
+        // Its page may be the one reloading: wait for it to go.
+        connection->hold();
+        auto* timer = new QTimer(this);
+        timer->setSingleShot(true);
+        m_waiting.push_back({connection, resumable, timer});
+        connect(timer, &QTimer::timeout, this, [this, timer] {
+            for (std::size_t i = 0; i < m_waiting.size(); ++i) {
+                if (m_waiting[i].timer == timer) {
+                    endWait(i, /*resume=*/false);
+                    return;
+                }
+            }
+        });
+        timer->start(kResumeWaitMs);
+        return;
+    }
+    startNew(connection);
+}
+
+void PageBroker::endWait(std::size_t index, bool resume)
+{
+    const Waiting waiting = m_waiting[index];
+    m_waiting.erase(m_waiting.begin() + static_cast<std::ptrdiff_t>(index));
+    waiting.timer->deleteLater();
+    if (waiting.connection.isNull() || !waiting.connection->isOpen())
+        return;  // the page gave up meanwhile
+    if (resume && waiting.process->state == PageProcess::State::Detached) {
+        if (handOver(*waiting.process, waiting.connection, /*resumed=*/true))
+            waiting.process->state = PageProcess::State::Attached;
+        return;
+    }
+    startNew(waiting.connection);
+}
+
+void PageBroker::startNew(WebSocketConnection* connection)
+{
+    if (m_shuttingDown) {
+        connection->close(ws::kGoingAway, QStringLiteral("host ends"));
         return;
     }
     if (pageCount() >= m_settings.maxPages) {
@@ -171,10 +214,18 @@ void PageBroker::onChannelReadable(PageProcess* process)
             process->notifier->setEnabled(false);
             return;
         case pagechannel::ReceiveResult::Message:
-            if (message.kind == pagechannel::Kind::Detached && process->state == PageProcess::State::Attached)
+            if (message.kind == pagechannel::Kind::Detached && process->state == PageProcess::State::Attached) {
                 process->state = PageProcess::State::Detached;
-            else if (message.kind == pagechannel::Kind::Ending)
+                // A reload waiting for this page to go gets the control now.
+                for (std::size_t i = 0; i < m_waiting.size(); ++i) {
+                    if (m_waiting[i].process == process) {
+                        endWait(i, /*resume=*/true);
+                        break;
+                    }
+                }
+            } else if (message.kind == pagechannel::Kind::Ending) {
                 process->state = PageProcess::State::Ending;
+            }
             break;
         }
     }
@@ -188,6 +239,13 @@ void PageBroker::forget(PageProcess* process)
         return;
     std::unique_ptr<PageProcess> page = std::move(*found);
     m_processes.erase(found);
+    // Pages waiting for this control get one of their own.
+    for (std::size_t i = 0; i < m_waiting.size();) {
+        if (m_waiting[i].process == process)
+            endWait(i, /*resume=*/false);
+        else
+            ++i;
+    }
     delete page->notifier;
     ::close(page->channel);
     page->process->disconnect(this);
@@ -197,6 +255,8 @@ void PageBroker::forget(PageProcess* process)
 void PageBroker::shutDown(int waitMs)
 {
     m_shuttingDown = true;
+    while (!m_waiting.empty())
+        endWait(0, /*resume=*/false);  // closed: the host is ending
     for (const auto& page : m_processes)
         pagechannel::send(page->channel, pagechannel::Kind::Shutdown);
     const QDeadlineTimer deadline(waitMs);

@@ -17,7 +17,10 @@
 // page that comes back with the id within it gets the same control (still
 // logged in, still watching); else the process ends its control (logging
 // out, finishing recordings) and exits. A second page presenting an id
-// whose control is in use (a duplicated tab) gets a control of its own.
+// whose control is in use gets a control of its own (a duplicated tab
+// copies sessionStorage), but only after waiting kResumeWaitMs for that
+// control's page to go: a reload's new connection can come before the
+// page process has seen the old one end.
 //
 // At most `maxPages` page processes live at once (those waiting for their
 // page included); a page beyond them is closed with 1013 (try again later)
@@ -28,6 +31,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QSize>
 #include <QString>
 
@@ -36,6 +40,7 @@
 
 class QProcess;
 class QSocketNotifier;
+class QTimer;
 
 namespace host {
 
@@ -49,6 +54,8 @@ public:
         int resumeGraceMs = 10000;
         QSize controlSize{960, 540};
     };
+
+    static constexpr int kResumeWaitMs = 1500;
 
     explicit PageBroker(Settings settings, QObject* parent = nullptr);
     ~PageBroker() override;
@@ -67,6 +74,16 @@ public:
 private:
     struct PageProcess;
 
+    // A connection presenting the id of a control still in use, held until
+    // that control's page goes or the wait is over.
+    struct Waiting {
+        QPointer<WebSocketConnection> connection;
+        PageProcess* process = nullptr;
+        QTimer* timer = nullptr;
+    };
+
+    void startNew(WebSocketConnection* connection);
+    void endWait(std::size_t index, bool resume);
     PageProcess* startProcess();
     bool handOver(PageProcess& process, WebSocketConnection* connection, bool resumed);
     void onChannelReadable(PageProcess* process);
@@ -75,6 +92,7 @@ private:
 
     const Settings m_settings;
     std::vector<std::unique_ptr<PageProcess>> m_processes;
+    std::vector<Waiting> m_waiting;
     bool m_shuttingDown = false;
 };
 

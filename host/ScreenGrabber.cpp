@@ -44,17 +44,26 @@ QImage ScreenGrabber::grab() const
 // window covers uninitialised, and would stack windows by creation order.
 QImage ScreenGrabber::composeWindows(const QRect& area) const
 {
+    QList<QWindow*> over;
+    for (QWindow* window : m_stack.stacked()) {
+        if (window->isExposed() && window->geometry().intersects(area) && window->screen() != nullptr)
+            over << window;
+    }
+    // The usual case, the control alone and covering the area exactly: its
+    // backing store is the picture, without painting it onto black first
+    // (at full HD each of those passes is 8 MB).
+    if (over.size() == 1 && over.first()->geometry() == area) {
+        const QImage picture = over.first()->screen()->grabWindow(over.first()->winId()).toImage();
+        if (picture.size() == area.size())
+            return picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
+    }
+
     QImage image(area.size(), QImage::Format_RGB32);
     image.fill(Qt::black);
     QPainter painter(&image);
-    for (QWindow* window : m_stack.stacked()) {
+    for (QWindow* window : over) {
         const QRect geometry = window->geometry();
-        if (!window->isExposed() || !geometry.intersects(area))
-            continue;
-        QScreen* screen = window->screen();
-        if (screen == nullptr)
-            continue;
-        const QPixmap picture = screen->grabWindow(window->winId());
+        const QPixmap picture = window->screen()->grabWindow(window->winId());
         if (!picture.isNull())
             painter.drawPixmap(geometry.topLeft() - area.topLeft(), picture);
     }

@@ -130,9 +130,14 @@ void WebSocketConnection::refuse(int status, const QByteArray& why)
     endAfterSending(/*closeAtOnce=*/false);
 }
 
+void WebSocketConnection::hold()
+{
+    m_held = true;
+}
+
 void WebSocketConnection::scheduleProcessing()
 {
-    if (m_processingScheduled)
+    if (m_processingScheduled || m_held)
         return;
     m_processingScheduled = true;
     QTimer::singleShot(0, this, [this] {

@@ -72,7 +72,10 @@ public:
     void close(quint16 code, const QString& reason);
     // Cuts the connection without a closing handshake.
     void abort();
-    // Gives the open connection away, from onOpened only (before any
+    // Stops reading the page's messages (they stay in the socket) until the
+    // connection is handed over; its end is still noticed.
+    void hold();
+    // Gives the open connection away, from onOpened or while held (before any
     // message was read): a duplicate of its descriptor and the bytes read
     // after the handshake. The TCP connection stays up for the new owner;
     // this object ends without a close frame and without onClosed. False
@@ -103,6 +106,7 @@ private:
     bool m_shutDownWhenFlushed = false;  // end sending once sent
     bool m_sendingShutDown = false;
     bool m_discarding = false;  // refused or failed: incoming bytes are dropped
+    bool m_held = false;        // messages are not read until handed over
     bool m_ended = false;  // onClosed called
 };
 

@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-private-dev qt6-websockets-dev libqt6opengl6-dev
   qt6-multimedia-dev libgl-dev
-  libjsoncpp-dev
+  libjsoncpp-dev libjpeg-dev
   libavcodec-dev libavutil-dev libswscale-dev
   libasio-dev libboost-dev libssl-dev
   libgtest-dev libgmock-dev

@@ -84,6 +84,8 @@ export class DvrControl {
     this._closedByUser = false;
     this._controlSize = {width: 0, height: 0};
     this._drawing = false;
+    this._framesReceived = 0;  // frames that arrived, numbered in order
+    this._lastDrawn = 0;       // the number of the frame drawn last
     this._detachInput = null;
   }
 
@@ -327,8 +329,16 @@ export class DvrControl {
   }
 
   async _drawFrame(blob) {
+    // Two frames may be in flight and their decodes overlap: a frame whose
+    // decode ends after a newer one's was drawn is not drawn.
+    const sequence = ++this._framesReceived;
     try {
       const bitmap = await createImageBitmap(blob);
+      if (sequence < this._lastDrawn) {
+        bitmap.close();
+        return;
+      }
+      this._lastDrawn = sequence;
       this._controlSize = {width: bitmap.width, height: bitmap.height};
       const canvas = this._canvas;
       if (canvas) {
@@ -341,7 +351,8 @@ export class DvrControl {
       bitmap.close();
       this._emit('frame', this._controlSize);
     } finally {
-      // One frame in flight: ask for the next only once this one is drawn.
+      // Acknowledged once drawn (or dropped): the host sends a page only so
+      // many frames ahead of what it has drawn.
       this.notify('$ack');
     }
   }

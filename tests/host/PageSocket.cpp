@@ -22,6 +22,18 @@ Page::Page()
 
 void Page::open(const QUrl& url, const QByteArray& origin, const QByteArray& hostHeader)
 {
+    begin(url, origin, hostHeader);
+    waitOpened();
+}
+
+bool Page::waitOpened(int timeoutMs)
+{
+    return QTest::qWaitFor([this] { return (m_connected && !m_session.isEmpty()) || m_disconnected; }, timeoutMs) &&
+           !m_disconnected;
+}
+
+void Page::begin(const QUrl& url, const QByteArray& origin, const QByteArray& hostHeader)
+{
     QUrl target(url);
     const qsizetype colon = hostHeader.lastIndexOf(':');
     target.setHost(QString::fromLatin1(hostHeader.left(colon)));
@@ -30,8 +42,6 @@ void Page::open(const QUrl& url, const QByteArray& origin, const QByteArray& hos
     if (!origin.isEmpty())
         request.setRawHeader("Origin", origin);
     m_socket.open(request);
-    [[maybe_unused]] const bool settled =
-        QTest::qWaitFor([this] { return (m_connected && !m_session.isEmpty()) || m_disconnected; }, kWaitMs);
 }
 
 bool Page::waitDisconnected()

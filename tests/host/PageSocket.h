@@ -20,6 +20,9 @@ public:
     // header of the URL (and adds a second one if another is set), so the
     // Host to send is put in the URL.
     void open(const QUrl& url, const QByteArray& origin, const QByteArray& hostHeader);
+    // The same in two steps: start connecting, and later wait for it.
+    void begin(const QUrl& url, const QByteArray& origin, const QByteArray& hostHeader);
+    bool waitOpened(int timeoutMs = kWaitMs);
     bool waitDisconnected();
 
     // Sends a request and waits for its answer (an empty object when none
