@@ -8,7 +8,8 @@
 
 namespace host {
 
-bool choosePlatform(bool forceHeadless, QSize controlSize, PlatformChoice& choice, QString& error)
+bool choosePlatform(bool forceHeadless, QSize controlSize, PlatformChoice& choice, QString& error,
+                    double devicePixelRatio)
 {
     const QByteArray requested = qgetenv("QT_QPA_PLATFORM");
     const bool hasDisplay = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
@@ -19,7 +20,8 @@ bool choosePlatform(bool forceHeadless, QSize controlSize, PlatformChoice& choic
     if (requestsOffscreen && requested.contains("configfile=") && !forceHeadless)
         return true;  // the caller configured the screen already
 
-    const QSize screen = controlSize;
+    // The configuration gives the screen in device pixels.
+    const QSize screen = controlSize * devicePixelRatio;
     const QJsonObject config{
         {"synchronousWindowSystemEvents", false},
         // No window manager draws frames here: without margins, dialogs are
@@ -32,7 +34,7 @@ bool choosePlatform(bool forceHeadless, QSize controlSize, PlatformChoice& choic
                                            {"height", screen.height()},
                                            {"logicalDpi", 96},
                                            {"logicalBaseDpi", 96},
-                                           {"dpr", 1.0}}}},
+                                           {"dpr", devicePixelRatio}}}},
     };
     choice.configFile = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/velk-dvr-host-XXXXXX.json"));
     if (!choice.configFile->open()) {

@@ -41,6 +41,10 @@ struct PlatformChoice {
 // platform, or when neither DISPLAY nor WAYLAND_DISPLAY is set (unless
 // QT_QPA_PLATFORM names another platform). Sets QT_QPA_PLATFORM accordingly.
 // False with a message when the configuration cannot be written.
-bool choosePlatform(bool forceHeadless, QSize controlSize, PlatformChoice& choice, QString& error);
+// `devicePixelRatio` is the offscreen screen's (the page's): the control
+// keeps its size in logical pixels and draws with that many device pixels to
+// one, so its picture is sharp on the page's screen.
+bool choosePlatform(bool forceHeadless, QSize controlSize, PlatformChoice& choice, QString& error,
+                    double devicePixelRatio = 1.0);
 
 }  // namespace host

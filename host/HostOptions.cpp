@@ -5,6 +5,9 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <algorithm>
+#include <cmath>
+
 namespace host {
 
 namespace {
@@ -53,6 +56,13 @@ bool validToken(const QString& text)
 
 }  // namespace
 
+double boundedPixelRatio(double ratio)
+{
+    if (!(ratio >= 1.0))  // NaN too
+        return 1.0;
+    return std::round(std::min(ratio, 3.0) * 4.0) / 4.0;
+}
+
 QStringList HostOptions::effectiveOrigins() const
 {
     if (!allowedOrigins.isEmpty())
@@ -82,6 +92,8 @@ QString hostUsage()
         "                           the default when there is no display\n"
         "  --max-pages N            pages served at once, each with a control of its\n"
         "                           own in a process of its own (default 4, 1..64)\n"
+        "  --dpr R                  device pixels per control pixel (1..3, default 1):\n"
+        "                           the headless control draws that sharp\n"
         "  --resume-grace-ms N      how long a page's control waits for its page to\n"
         "                           come back (a reload) before it logs out and ends\n"
         "                           (default 10000, 0..600000)\n"
@@ -102,9 +114,10 @@ bool parseHostOptions(const QStringList& arguments, HostOptions& options, QStrin
     const QCommandLineOption maxPagesOption(QStringLiteral("max-pages"), QString(), QStringLiteral("N"));
     const QCommandLineOption graceOption(QStringLiteral("resume-grace-ms"), QString(), QStringLiteral("N"));
     const QCommandLineOption pageChildOption(QStringLiteral("page-child"), QString(), QStringLiteral("FD"));
+    const QCommandLineOption dprOption(QStringLiteral("dpr"), QString(), QStringLiteral("R"));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("help"), QStringLiteral("h")});
     parser.addOptions({stdioOption, wsPortOption, originOption, recorderPortOption, tokenOption, sizeOption,
-                       headlessOption, maxPagesOption, graceOption, pageChildOption, helpOption});
+                       headlessOption, maxPagesOption, graceOption, pageChildOption, dprOption, helpOption});
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return false;
@@ -168,6 +181,15 @@ bool parseHostOptions(const QStringList& arguments, HostOptions& options, QStrin
     if (!parseBounded(graceOption, 0, 600000, options.resumeGraceMs)) {
         error = QStringLiteral("--resume-grace-ms takes a number 0..600000");
         return false;
+    }
+    if (parser.isSet(dprOption)) {
+        bool ok = false;
+        const double ratio = parser.value(dprOption).toDouble(&ok);
+        if (!ok || !(ratio >= 1.0 && ratio <= 3.0)) {
+            error = QStringLiteral("--dpr takes a number 1..3");
+            return false;
+        }
+        options.devicePixelRatio = boundedPixelRatio(ratio);
     }
     // Set by the host for its page processes only.
     if (!parseBounded(pageChildOption, 3, 1 << 20, options.pageChannelFd)) {

@@ -21,11 +21,16 @@ struct HostOptions {
     int maxPages = 4;                    // --max-pages N: page controls at once
     int resumeGraceMs = 10000;           // --resume-grace-ms N: a gone page's control waits this long
     int pageChannelFd = -1;              // --page-child FD: serve one page handed over on FD
+    double devicePixelRatio = 1.0;       // --dpr R: device pixels per control pixel (1..3), headless
     bool help = false;                   // --help
 
     // The allowed origins, or the recorder's page when none were given.
     QStringList effectiveOrigins() const;
 };
+
+// A device pixel ratio as the host takes it: 1..3 in quarter steps; 1 for
+// anything that is not a number.
+double boundedPixelRatio(double ratio);
 
 // Reads the arguments (the program name first). False with a message in
 // `error` for anything malformed or for a command line that serves nothing.

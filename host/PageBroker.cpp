@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "host/PageBroker.h"
 
+#include "host/HostOptions.h"
 #include "host/PageChannel.h"
 #include "host/WebSocketConnection.h"
 #include "host/WebSocketFrames.h"
@@ -30,6 +31,15 @@ QByteArray resumeIdOf(const WebSocketRequest& request)
     static const QRegularExpression form(QStringLiteral("^[0-9a-f]{32}$"));
     const QString id = QUrlQuery(QUrl::fromEncoded(request.target)).queryItemValue(QStringLiteral("resume"));
     return form.match(id).hasMatch() ? id.toLatin1() : QByteArray();
+}
+
+// The device pixel ratio the page asks for (`?dpr=`), as the host takes it.
+double pixelRatioOf(const WebSocketRequest& request)
+{
+    bool ok = false;
+    const double ratio =
+        QUrlQuery(QUrl::fromEncoded(request.target)).queryItemValue(QStringLiteral("dpr")).toDouble(&ok);
+    return ok ? boundedPixelRatio(ratio) : 1.0;
 }
 
 }  // namespace
@@ -88,7 +98,7 @@ void PageBroker::accept(WebSocketConnection* connection, const WebSocketRequest&
         connection->hold();
         auto* timer = new QTimer(this);
         timer->setSingleShot(true);
-        m_waiting.push_back({connection, resumable, timer});
+        m_waiting.push_back({connection, resumable, timer, pixelRatioOf(request)});
         connect(timer, &QTimer::timeout, this, [this, timer] {
             for (std::size_t i = 0; i < m_waiting.size(); ++i) {
                 if (m_waiting[i].timer == timer) {
@@ -100,7 +110,7 @@ void PageBroker::accept(WebSocketConnection* connection, const WebSocketRequest&
         timer->start(kResumeWaitMs);
         return;
     }
-    startNew(connection);
+    startNew(connection, pixelRatioOf(request));
 }
 
 void PageBroker::endWait(std::size_t index, bool resume)
@@ -115,10 +125,10 @@ void PageBroker::endWait(std::size_t index, bool resume)
             waiting.process->state = PageProcess::State::Attached;
         return;
     }
-    startNew(waiting.connection);
+    startNew(waiting.connection, waiting.pixelRatio);
 }
 
-void PageBroker::startNew(WebSocketConnection* connection)
+void PageBroker::startNew(WebSocketConnection* connection, double pixelRatio)
 {
     if (m_shuttingDown) {
         connection->close(ws::kGoingAway, QStringLiteral("host ends"));
@@ -130,7 +140,7 @@ void PageBroker::startNew(WebSocketConnection* connection)
                           QStringLiteral("too many pages: this host serves at most %1 at once").arg(m_settings.maxPages));
         return;
     }
-    PageProcess* process = startProcess();
+    PageProcess* process = startProcess(pixelRatio);
     if (process == nullptr) {
         connection->close(ws::kInternalError, QStringLiteral("the page's control could not be started"));
         return;
@@ -138,7 +148,7 @@ void PageBroker::startNew(WebSocketConnection* connection)
     handOver(*process, connection, /*resumed=*/false);
 }
 
-PageBroker::PageProcess* PageBroker::startProcess()
+PageBroker::PageProcess* PageBroker::startProcess(double pixelRatio)
 {
     int hostEnd = -1;
     int childEnd = -1;
@@ -154,7 +164,8 @@ PageBroker::PageProcess* PageBroker::startProcess()
     page->process->setArguments({QStringLiteral("--page-child"), QString::number(childEnd), QStringLiteral("--size"),
                                  QStringLiteral("%1x%2").arg(m_settings.controlSize.width()).arg(
                                      m_settings.controlSize.height()),
-                                 QStringLiteral("--resume-grace-ms"), QString::number(m_settings.resumeGraceMs)});
+                                 QStringLiteral("--resume-grace-ms"), QString::number(m_settings.resumeGraceMs),
+                                 QStringLiteral("--dpr"), QString::number(pixelRatio)});
     page->process->setProcessChannelMode(QProcess::ForwardedChannels);
     page->process->setInputChannelMode(QProcess::ForwardedInputChannel);
     // The child's end is the only descriptor of ours it keeps.

@@ -22,6 +22,10 @@
 // control's page to go: a reload's new connection can come before the
 // page process has seen the old one end.
 //
+// A page may ask for its screen's device pixel ratio (`?dpr=2`): its
+// control then draws that sharp (menus and texts included) and its frames
+// have that many device pixels to each control pixel.
+//
 // At most `maxPages` page processes live at once (those waiting for their
 // page included); a page beyond them is closed with 1013 (try again later)
 // and a sentence saying why.
@@ -80,11 +84,12 @@ private:
         QPointer<WebSocketConnection> connection;
         PageProcess* process = nullptr;
         QTimer* timer = nullptr;
+        double pixelRatio = 1.0;
     };
 
-    void startNew(WebSocketConnection* connection);
+    void startNew(WebSocketConnection* connection, double pixelRatio);
     void endWait(std::size_t index, bool resume);
-    PageProcess* startProcess();
+    PageProcess* startProcess(double pixelRatio);
     bool handOver(PageProcess& process, WebSocketConnection* connection, bool resumed);
     void onChannelReadable(PageProcess* process);
     void forget(PageProcess* process);

@@ -128,7 +128,9 @@ void resize(FrameStreamer& streamer, QWidget& control, const QJsonValue& params,
     // stay on it), so it follows the control.
     if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QRect geometry(screen->geometry().topLeft(), QSize(*width, *height));
+            // The window system speaks device pixels.
+            const qreal ratio = screen->devicePixelRatio();
+            const QRect geometry(screen->geometry().topLeft() * ratio, QSize(*width, *height) * ratio);
             QWindowSystemInterface::handleScreenGeometryChange(screen, geometry, geometry);
             QWindowSystemInterface::flushWindowSystemEvents();
         }

@@ -52,13 +52,18 @@ QImage ScreenGrabber::composeWindows(const QRect& area) const
     // The usual case, the control alone and covering the area exactly: its
     // backing store is the picture, without painting it onto black first
     // (at full HD each of those passes is 8 MB).
+    // The picture has the screen's device pixels (a page on a 2x screen
+    // gets a sharp picture of twice the control's size).
+    const qreal ratio = m_control.devicePixelRatioF();
+    const QSize pixels = (QSizeF(area.size()) * ratio).toSize();
     if (over.size() == 1 && over.first()->geometry() == area) {
         const QImage picture = over.first()->screen()->grabWindow(over.first()->winId()).toImage();
-        if (picture.size() == area.size())
+        if (picture.size() == pixels)
             return picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
     }
 
-    QImage image(area.size(), QImage::Format_RGB32);
+    QImage image(pixels, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
     image.fill(Qt::black);
     QPainter painter(&image);
     for (QWindow* window : over) {

@@ -63,7 +63,8 @@ int main(int argc, char** argv)
     // A page's process draws for its page only: always headless.
     const bool pageChild = options.pageChannelFd >= 0;
     host::PlatformChoice platform;
-    if (!host::choosePlatform(options.headless || pageChild, options.controlSize, platform, error)) {
+    if (!host::choosePlatform(options.headless || pageChild, options.controlSize, platform, error,
+                              options.devicePixelRatio)) {
         std::fprintf(stderr, "velk-dvr-host: %s\n", qPrintable(error));
         return 1;
     }

@@ -36,6 +36,10 @@ export interface DvrControlOptions {
   callTimeoutMs?: number;
   /** makes the WebSocket (default: the browser's); e.g. for scripts outside a browser */
   createWebSocket?: (url: string) => WebSocket;
+  /** device pixels per control pixel, 1..3 in quarter steps (default 1): a
+   * page passes its window.devicePixelRatio for a sharp picture; the canvas
+   * then holds that many more pixels than its CSS size */
+  pixelRatio?: number;
   /** where the resume id is kept (default: sessionStorage; null: nowhere) */
   resumeStore?: Pick<Storage, "getItem" | "setItem" | "removeItem"> | null;
 }
@@ -71,7 +75,9 @@ export declare class DvrControl {
   constructor(options: DvrControlOptions);
   readonly state: ConnectionState;
   readonly methods: MethodDescription[];
+  /** the control's size in control pixels */
   readonly controlSize: { width: number; height: number };
+  readonly pixelRatio: number;
   /** the host's last greeting, null before the first */
   readonly session: SessionGreeting | null;
   /** forgets the resume id: the next connection gets a new control */

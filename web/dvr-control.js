@@ -55,11 +55,16 @@ export class DvrControl {
 
   constructor({url, token, canvas = null, fps = 25, reconnect = true, reconnectDelayMs = 1000,
                reconnectMaxDelayMs = 15000, callTimeoutMs = 0, createWebSocket = (u) => new WebSocket(u),
-               resumeStore = defaultResumeStore()} = {}) {
+               resumeStore = defaultResumeStore(), pixelRatio = 1} = {}) {
     if (!url) throw new Error('DvrControl: url is required (ws://127.0.0.1:<port>/)');
     const u = new URL(url);
     if (token) u.searchParams.set('token', token);
     u.searchParams.delete('resume');
+    // The host draws the control with this many device pixels to a control
+    // pixel (1..3 in quarter steps): a page on a 2x screen passes 2 and gets
+    // a sharp picture, its size still given in control pixels.
+    this._pixelRatio = Math.min(3, Math.max(1, Math.round((Number(pixelRatio) || 1) * 4) / 4));
+    if (this._pixelRatio !== 1) u.searchParams.set('dpr', String(this._pixelRatio));
     this._url = u.toString();
     this._resumeStore = resumeStore;
     this._resumeKey = RESUME_KEY_PREFIX + u.host;
@@ -92,7 +97,10 @@ export class DvrControl {
   get state() { return this._state; }
   get methods() { return this._methods.slice(); }
   get events() { return this._events.slice(); }
+  // The control's size in control pixels (the picture has pixelRatio times
+  // as many device pixels each way).
   get controlSize() { return {...this._controlSize}; }
+  get pixelRatio() { return this._pixelRatio; }
   // The host's last greeting: {resume, resumed}, or null before the first.
   get session() { return this._session ? {...this._session} : null; }
 
@@ -339,7 +347,8 @@ export class DvrControl {
         return;
       }
       this._lastDrawn = sequence;
-      this._controlSize = {width: bitmap.width, height: bitmap.height};
+      this._controlSize = {width: Math.round(bitmap.width / this._pixelRatio),
+                           height: Math.round(bitmap.height / this._pixelRatio)};
       const canvas = this._canvas;
       if (canvas) {
         if (canvas.width !== bitmap.width || canvas.height !== bitmap.height) {
@@ -365,8 +374,8 @@ function attachInput(ctrl, canvas) {
   const buttons = ['left', 'middle', 'right'];
   const point = (e) => {
     const size = ctrl.controlSize;
-    const w = size.width || canvas.width;
-    const h = size.height || canvas.height;
+    const w = size.width || Math.round(canvas.width / ctrl.pixelRatio);
+    const h = size.height || Math.round(canvas.height / ctrl.pixelRatio);
     const area = pictureArea(canvas, w, h);
     const x = Math.floor((e.clientX - area.left) * w / Math.max(area.width, 1));
     const y = Math.floor((e.clientY - area.top) * h / Math.max(area.height, 1));

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 bool parse(QStringList args, host::HostOptions& options, QString* errorOut = nullptr)
@@ -48,6 +50,28 @@ TEST(HostOptions, ReadsEveryOption)
     EXPECT_TRUE(options.headless);
 }
 
+TEST(HostOptions, PageLimitsGraceAndPixelRatio)
+{
+    host::HostOptions options;
+    ASSERT_TRUE(parse({QStringLiteral("--ws-port"), QStringLiteral("0")}, options));
+    EXPECT_EQ(options.maxPages, 4);
+    EXPECT_EQ(options.resumeGraceMs, 10000);
+    EXPECT_EQ(options.devicePixelRatio, 1.0);
+    ASSERT_TRUE(parse({QStringLiteral("--ws-port"), QStringLiteral("0"), QStringLiteral("--max-pages"),
+                       QStringLiteral("64"), QStringLiteral("--resume-grace-ms"), QStringLiteral("0"),
+                       QStringLiteral("--dpr"), QStringLiteral("1.6")},
+                      options));
+    EXPECT_EQ(options.maxPages, 64);
+    EXPECT_EQ(options.resumeGraceMs, 0);
+    EXPECT_EQ(options.devicePixelRatio, 1.5);  // quarter steps
+    // A page process needs nothing else to serve.
+    ASSERT_TRUE(parse({QStringLiteral("--page-child"), QStringLiteral("7")}, options));
+    EXPECT_EQ(options.pageChannelFd, 7);
+    EXPECT_EQ(host::boundedPixelRatio(2.9), 3.0);
+    EXPECT_EQ(host::boundedPixelRatio(9), 3.0);
+    EXPECT_EQ(host::boundedPixelRatio(std::nan("")), 1.0);
+}
+
 TEST(HostOptions, RefusesMalformedValues)
 {
     const QList<QStringList> bad = {
@@ -63,6 +87,13 @@ TEST(HostOptions, RefusesMalformedValues)
         {QStringLiteral("--stdio"), QStringLiteral("--allow-origin"), QStringLiteral("http://x.example/page")},
         {QStringLiteral("--stdio"), QStringLiteral("--bogus")},
         {QStringLiteral("--stdio"), QStringLiteral("extra")},
+        {QStringLiteral("--ws-port"), QStringLiteral("0"), QStringLiteral("--max-pages"), QStringLiteral("0")},
+        {QStringLiteral("--ws-port"), QStringLiteral("0"), QStringLiteral("--max-pages"), QStringLiteral("65")},
+        {QStringLiteral("--ws-port"), QStringLiteral("0"), QStringLiteral("--resume-grace-ms"), QStringLiteral("-1")},
+        {QStringLiteral("--stdio"), QStringLiteral("--dpr"), QStringLiteral("0.9")},
+        {QStringLiteral("--stdio"), QStringLiteral("--dpr"), QStringLiteral("nan")},
+        {QStringLiteral("--page-child"), QStringLiteral("2")},
+        {QStringLiteral("--page-child"), QStringLiteral("5"), QStringLiteral("--stdio")},
     };
     for (const QStringList& args : bad) {
         host::HostOptions options;

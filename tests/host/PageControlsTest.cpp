@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTest>
@@ -75,17 +76,17 @@ public:
     }
 
     // Opens a page, presenting a resume id when one is given.
-    std::unique_ptr<Page> open(const QString& resumeId = QString())
+    std::unique_ptr<Page> open(const QString& resumeId = QString(), const QString& extraQuery = QString())
     {
-        std::unique_ptr<Page> page = begin(resumeId);
+        std::unique_ptr<Page> page = begin(resumeId, extraQuery);
         page->waitOpened();
         return page;
     }
     // Starts opening one; the caller waits.
-    std::unique_ptr<Page> begin(const QString& resumeId = QString())
+    std::unique_ptr<Page> begin(const QString& resumeId = QString(), const QString& extraQuery = QString())
     {
         auto page = std::make_unique<Page>();
-        QString query = QStringLiteral("?token=") + m_token;
+        QString query = QStringLiteral("?token=") + m_token + extraQuery;
         if (!resumeId.isEmpty())
             query += QStringLiteral("&resume=") + resumeId;
         page->begin(QUrl(QStringLiteral("ws://127.0.0.1:%1/%2").arg(m_port).arg(query)), kPageOrigin,
@@ -130,6 +131,45 @@ TEST(PageControls, TwoPagesEachHaveAControlOfTheirOwn)
     EXPECT_EQ(grabbedSize(*first), QSize(640, 360));
     EXPECT_EQ(grabbedSize(*second), QSize(960, 540));
     EXPECT_EQ(host.process().processId() > 0 ? childrenOf(host.process().processId()).size() : -1, 2);
+    EXPECT_EQ(host.process().terminateAndWait(), 0);
+}
+
+TEST(PageControls, APageOnASharperScreenGetsASharperPicture)
+{
+    PageHost host({QStringLiteral("--resume-grace-ms"), QStringLiteral("0"), QStringLiteral("--max-pages"),
+                   QStringLiteral("8")});
+    ASSERT_TRUE(host.start());
+    struct Case {
+        const char* query;
+        QSize picture;
+    };
+    // The ratio is taken in quarter steps from 1 to 3; anything else is 1.
+    for (const Case c : {Case{"&dpr=2", {1920, 1080}}, Case{"&dpr=1.3", {1200, 675}}, Case{"&dpr=7", {2880, 1620}},
+                         Case{"&dpr=abc", {960, 540}}, Case{"&dpr=0.5", {960, 540}}}) {
+        std::unique_ptr<Page> page = host.open(QString(), QString::fromLatin1(c.query));
+        ASSERT_TRUE(page->connected()) << c.query;
+        EXPECT_EQ(grabbedSize(*page), c.picture) << c.query;
+        page->close();
+    }
+
+    // Sizes stay in control pixels; input too: a click in the lower right
+    // window of the grid selects that window, whose frame is drawn in the
+    // lower right quarter of the device pixels.
+    std::unique_ptr<Page> page = host.open(QString(), QStringLiteral("&dpr=2"));
+    EXPECT_EQ(resultOf(page->call(QStringLiteral("$resize"), QJsonArray{640, 360})),
+              QJsonValue(QJsonObject{{"width", 640}, {"height", 360}}));
+    resultOf(page->call(QStringLiteral("ShowChannels"), QJsonArray{4}));
+    const auto grab = [&page] {
+        const QJsonObject picture = resultOf(page->call(QStringLiteral("$grab"), QJsonArray{})).toObject();
+        return QImage::fromData(QByteArray::fromBase64(picture.value(QLatin1String("png")).toString().toLatin1()),
+                                "PNG");
+    };
+    const QImage before = grab();
+    EXPECT_EQ(before.size(), QSize(1280, 720));
+    resultOf(page->call(QStringLiteral("$input"), QJsonArray{QJsonObject{{"type", "click"}, {"x", 480}, {"y", 270}}}));
+    const QImage after = grab();
+    EXPECT_EQ(after.size(), QSize(1280, 720));
+    EXPECT_NE(after.copy(640, 360, 640, 360), before.copy(640, 360, 640, 360));
     EXPECT_EQ(host.process().terminateAndWait(), 0);
 }
 
