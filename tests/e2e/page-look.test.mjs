@@ -1,0 +1,287 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The live page as a daily-use recorder interface, in headless Chromium
+// against a real recorder and host: the channel list and its marks, the
+// layout and stream choice, the REC time, snapshot notices, full screen,
+// the picture at the size the control draws it, the phone layout, and names
+// for everything the keyboard reaches in both languages.
+import assert from 'node:assert/strict';
+import {mkdtempSync} from 'node:fs';
+import {join} from 'node:path';
+import {after, afterEach, before, describe, test} from 'node:test';
+
+import {Stack, pollUntil, skipReason, waitForStatus} from './harness.mjs';
+
+const skip = skipReason();
+if (skip) console.log(`# e2e skipped: ${skip}`);
+
+// Keeps every control call of the page from here on in window.__calls.
+function recordCalls(page) {
+  return page.evaluate(() => {
+    window.__calls = [];
+    const ctrl = window.velk.ctrl;
+    const call = ctrl.call.bind(ctrl);
+    ctrl.call = (name, ...args) => { window.__calls.push([name, ...args]); return call(name, ...args); };
+  });
+}
+const callsOf = (page, name) => page.evaluate((n) => window.__calls.filter(([m]) => m === n), name);
+
+// The channel entries: {open, recording, offline, active, name} by channel.
+const channelEntries = (page) => page.evaluate(() => [...document.querySelectorAll('#channel-entries [data-channel]')]
+  .map((button) => ({
+    open: !button.querySelector('[data-mark="open"]').hidden,
+    recording: !button.querySelector('[data-mark="recording"]').hidden,
+    offline: !button.querySelector('[data-mark="offline"]').hidden,
+    active: button.dataset.active === 'true',
+    name: button.getAttribute('aria-label'),
+  })));
+
+// An event as the host would send it, to the control object's listeners.
+const hostSends = (page, name, params) => page.evaluate(([n, p]) => window.velk.ctrl._emit(n, p), [name, params]);
+
+const noticeTexts = (page) => page.$$eval('#notices .notice', (all) => all.map((n) => n.textContent));
+
+describe('the live page as a recorder interface', {skip: skip || false}, () => {
+  let stack;
+  before(async () => { stack = await new Stack().start(); });
+  afterEach(async () => { await stack?.closePages(); });
+  after(async () => { await stack?.stop(); });
+
+  test('the channel list marks the channels open, recording and the recorder lost', async () => {
+    const page = await stack.livePage({viewport: {width: 1366, height: 768}});
+    const channels = await page.evaluate(() => window.velk.channels);
+    let entries = await channelEntries(page);
+    assert.equal(entries.length, channels);
+    assert.ok(entries.every((e) => e.open && !e.recording && !e.offline), 'all open after log-in');
+    assert.equal(entries[0].name, 'CH01, open');
+
+    // The control's masks: channels 1 and 3 open, 3 recording.
+    await hostSends(page, 'ReTurnPreviewAllChannelState', {ulType: 0, ulOpen: 0b101});
+    await hostSends(page, 'ReTurnPreviewAllChannelState', {ulType: 1, ulOpen: 0b100});
+    entries = await channelEntries(page);
+    assert.deepEqual(entries.slice(0, 4).map((e) => [e.open, e.recording]),
+      [[true, false], [false, false], [true, true], [false, false]]);
+    assert.equal(entries[2].name, 'CH03, open, recording');
+    assert.equal(entries[1].name, 'CH02, closed');
+    await hostSends(page, 'ReTurnPreviewAllChannelState', {ulType: 1, ulOpen: 0});
+
+    // The recorder lost: every entry says so, until it is back.
+    await hostSends(page, 'ReTurnPreviewAllChannelState', {ulType: 2, ulOpen: 0});
+    await page.waitForFunction(() => window.velk.recorderLost);
+    assert.ok((await channelEntries(page)).every((e) => e.offline));
+    await page.selectOption('#language', 'zh-CN');
+    assert.equal((await channelEntries(page))[0].name, 'CH01，已打开、录像机连接已断开');
+    await page.waitForTimeout(300);  // a later event is a change of its own
+    await hostSends(page, 'ReTurnPreviewAllChannelState', {ulType: 2, ulOpen: 0});
+    await page.waitForFunction(() => !window.velk.recorderLost);
+    assert.ok((await channelEntries(page)).every((e) => !e.offline));
+  });
+
+  // In 16 windows the channel is on the first page; in 4 and 1 the grid
+  // pages to it; in every case its window is selected.
+  for (const {layout, channel, nexts} of [{layout: 16, channel: 6, nexts: 0}, {layout: 4, channel: 6, nexts: 1},
+    {layout: 1, channel: 2, nexts: 2}]) {
+    test(`a click on a closed channel opens it and selects its window (${layout} windows, CH0${channel + 1})`, async () => {
+      const page = await stack.livePage({viewport: {width: 1366, height: 768}});
+      if (layout !== 16) await page.click(`[data-layout="${layout}"]`);
+      await page.click('#close-all');
+      await waitForStatus(page, /StopPreviewAll 0/);
+      assert.ok((await channelEntries(page)).every((e) => !e.open), 'closed after Close all');
+      await recordCalls(page);
+
+      await page.click(`#channel-entries [data-channel="${channel}"]`);
+      const devId = await page.evaluate(() => window.velk.devId);
+      // The control has the channel's window selected.
+      await pollUntil(() => page.evaluate(async ([d, c]) => await window.velk.ctrl.GetActiveChannel(d) === c, [devId, channel]),
+        `CH0${channel + 1} selected`);
+      const stream = layout === 1 ? 0 : 1;  // the option is on: sub in grids, main alone
+      assert.deepEqual(await callsOf(page, 'StartViewAll'), [['StartViewAll', devId, 16, stream]]);
+      assert.equal((await callsOf(page, 'NextGroupVideos')).length, nexts);
+      const entries = await channelEntries(page);
+      assert.ok(entries[channel].open && entries[channel].active);
+      assert.equal(entries.filter((e) => e.active).length, 1);
+    });
+  }
+
+  test('the layout chosen is pressed; grids take the sub stream, one window the main stream', async () => {
+    const page = await stack.livePage({viewport: {width: 1366, height: 768}});
+    const devId = await page.evaluate(() => window.velk.devId);
+    const pressed = () => page.$$eval('[data-layout][aria-pressed="true"]', (all) => all.map((b) => b.dataset.layout));
+    assert.deepEqual(await pressed(), ['16']);
+    assert.equal(await page.evaluate(() => window.velk.liveOpened.streamType), 1, 'logged in on 16 windows: sub');
+    assert.equal(await page.isVisible('#stream-type'), false, 'the layout chooses: no stream selector');
+    await recordCalls(page);
+
+    const switches = async () => (await callsOf(page, 'SwitchPreviewStreamType')).map(([, , s]) => s);
+    for (const [layout, expected] of [['1', [0]], ['9', [0, 1]], ['4', [0, 1]], ['1', [0, 1, 0]]]) {
+      await page.click(`[data-layout="${layout}"]`);
+      await pollUntil(async () => (await pressed()).join() === layout && (await switches()).join() === expected.join(),
+        `layout ${layout} pressed, switches ${expected}`);
+    }
+    // Opening again in one window takes the main stream.
+    await page.click('#close-all');
+    await waitForStatus(page, /StopPreviewAll 0/);
+    await page.click('#open-all');
+    await pollUntil(async () => (await callsOf(page, 'StartViewAll')).length === 1, 'Open all');
+    assert.deepEqual(await callsOf(page, 'StartViewAll'), [['StartViewAll', devId, 16, 0]]);
+
+    // Off: the stream chosen, whatever the layout; remembered.
+    await page.uncheck('#stream-auto');
+    await page.selectOption('#stream-type', '1');
+    await pollUntil(async () => (await switches()).join() === '0,1,0,1', 'the sub stream chosen');
+    await page.click('[data-layout="4"]');
+    await page.click('[data-layout="1"]');
+    await pollUntil(async () => (await pressed()).join() === '1', 'layout 1 pressed');
+    assert.deepEqual(await switches(), [0, 1, 0, 1], 'the layouts switched no stream');
+    await page.reload();
+    await page.waitForFunction(() => document.getElementById('connection').dataset.state === 'open');
+    assert.equal(await page.isChecked('#stream-auto'), false, 'the option is remembered');
+  });
+
+  test('the REC mark counts the time since recording started', async () => {
+    const page = await stack.livePage({viewport: {width: 1366, height: 768}});
+    const folder = mkdtempSync(join(stack.home, 'records-')) + '/';
+    assert.equal(await page.evaluate((f) => window.velk.ctrl.SetLocalParameter(window.velk.devId, 'record_path', f, 'set'),
+      folder), 'succeed');
+    await page.click('#record-start');
+    await page.waitForSelector('#rec-indicator', {state: 'visible'});
+    assert.ok((await noticeTexts(page)).includes('Recording started'));
+    const first = await page.textContent('#rec-indicator');
+    assert.match(first, /^REC 00:00:0[0-2]$/);
+    await page.waitForFunction(() => /^REC 00:00:0[2-9]$/.test(document.getElementById('rec-indicator').textContent));
+    assert.ok((await channelEntries(page)).some((e) => e.recording), 'the list marks a recording channel');
+    await page.click('#record-stop');
+    await page.waitForSelector('#rec-indicator', {state: 'hidden'});
+    // Recording again counts from zero.
+    await page.click('#record-start');
+    await page.waitForSelector('#rec-indicator', {state: 'visible'});
+    assert.match(await page.textContent('#rec-indicator'), /^REC 00:00:0[0-1]$/);
+    await page.click('#record-stop');
+    await page.waitForSelector('#rec-indicator', {state: 'hidden'});
+  });
+
+  test('a snapshot notice shows the picture with a download link when the host sends it, the path otherwise', async () => {
+    const page = await stack.livePage({viewport: {width: 1366, height: 768}});
+    const jpeg = await page.evaluate(() => document.getElementById('control').toDataURL('image/jpeg').split(',')[1]);
+    const path = '/home/ann/VELK_Dvr/127.0.0.1/CAPTURE/CH02/20261208-101500.jpeg';
+    await hostSends(page, '$snapshot', {path, channel: 1, jpeg});
+    await waitForStatus(page, new RegExp(`Snapshot saved: ${path}`));
+    const shown = await page.waitForSelector('#notices .notice img');
+    await page.waitForFunction((img) => img.complete && img.naturalWidth > 0, shown);
+    const link = await page.$eval('#notices .notice a', (a) => ({download: a.download, href: a.href, text: a.textContent}));
+    assert.equal(link.download, '20261208-101500.jpeg');
+    assert.match(link.href, /^blob:/);
+    assert.equal(link.text, 'Download 20261208-101500.jpeg');
+    const bytes = await page.evaluate(async (href) => (await (await fetch(href)).arrayBuffer()).byteLength, link.href);
+    assert.equal(bytes, Buffer.from(jpeg, 'base64').length, 'the link gives the JPEG the host sent');
+    // Escape dismisses the newest notice (outside the picture).
+    await page.focus('#open-all');
+    await page.keyboard.press('Escape');
+    await page.waitForSelector('#notices .notice img', {state: 'detached'});
+
+    // Without the picture: the path, as the status line says it.
+    const pathNotice = page.locator('#notices .notice', {hasText: `Snapshot saved: ${path}`});
+    for (const params of [{path, channel: 1}, {path, channel: 1, jpeg: ''}]) {
+      await hostSends(page, '$snapshot', params);
+      await pathNotice.waitFor();
+      assert.equal(await page.$('#notices .notice img'), null);
+      await pathNotice.click();  // a click dismisses it
+      await pathNotice.waitFor({state: 'detached'});
+    }
+  });
+
+  for (const viewport of [{width: 1366, height: 768}, {width: 1920, height: 1080}]) {
+    test(`full screen gives the control the screen's size and its size back after (${viewport.width}x${viewport.height})`,
+      async () => {
+        const page = await stack.livePage({viewport});
+        const size = () => page.evaluate(() => ({...window.velk.ctrl.controlSize, canvas: document.getElementById('control').width}));
+        const before = await size();
+        const screen = await page.evaluate(() => ({width: screen.width, height: screen.height}));
+        await page.click('#full-screen');
+        await page.waitForFunction(() => document.fullscreenElement?.id === 'view');
+        await pollUntil(async () => {
+          const now = await size();
+          return now.width === screen.width && now.height === screen.height && now.canvas === screen.width;
+        }, `the control at the screen's size ${JSON.stringify(screen)}`);
+        // The picture fills the screen at its own size.
+        const shown = await page.$eval('#control', (c) => c.getBoundingClientRect().width);
+        assert.equal(shown, screen.width);
+        await page.evaluate(() => document.exitFullscreen());
+        await pollUntil(async () => JSON.stringify(await size()) === JSON.stringify(before),
+          `the control back at ${JSON.stringify(before)}`);
+      });
+  }
+
+  for (const viewport of [{width: 1366, height: 768}, {width: 1920, height: 1080}, {width: 390, height: 844}]) {
+    test(`the picture shows at the size the control draws it, without scrolling sideways (${viewport.width}x${viewport.height})`,
+      async () => {
+        const page = await stack.livePage({viewport});
+        const look = await page.evaluate(() => {
+          const canvas = document.getElementById('control');
+          const rect = canvas.getBoundingClientRect();
+          return {drawn: canvas.width, shown: rect.width, bottom: rect.bottom, control: window.velk.ctrl.controlSize.width,
+            scrollWidth: document.documentElement.scrollWidth, width: innerWidth, height: innerHeight};
+        });
+        assert.equal(look.shown, look.drawn, 'one CSS pixel a pixel of the picture');
+        assert.equal(look.control, look.drawn);
+        assert.ok(look.scrollWidth <= look.width, `no sideways scroll (${look.scrollWidth} > ${look.width})`);
+        if (viewport.width > 760) assert.ok(look.bottom <= look.height, 'the picture fits the window');
+        else assert.ok(look.drawn >= viewport.width - 32, 'the picture takes the phone\'s width');
+      });
+  }
+
+  for (const language of ['en', 'zh-CN']) {
+    test(`on a phone the header takes two lines at most (${language})`, async () => {
+      const page = await stack.livePage({viewport: {width: 390, height: 844}});
+      await page.selectOption('#language', language);
+      // Rows: an item that starts below the bottom of the row before begins a new one.
+      const rows = await page.evaluate(() => {
+        const boxes = [...document.querySelectorAll('header > *')].filter((e) => e.checkVisibility())
+          .map((e) => e.getBoundingClientRect()).sort((a, b) => a.top - b.top);
+        let count = 0;
+        let bottom = -Infinity;
+        for (const box of boxes) {
+          if (box.top >= bottom - 1) ++count;
+          bottom = Math.max(box.top >= bottom - 1 ? box.bottom : bottom, box.bottom);
+        }
+        return count;
+      });
+      assert.ok(rows <= 2, `${rows} rows`);
+      // Nothing inside the header wraps on its own: each item is one line high.
+      const tall = await page.evaluate(() => [...document.querySelectorAll('header .brand, header #tabs button, #connection')]
+        .filter((e) => e.getBoundingClientRect().height > 50).map((e) => e.textContent));
+      assert.deepEqual(tall, []);
+      assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <= innerWidth));
+    });
+  }
+
+  test('every focusable element of the live page has a name, in both languages', async () => {
+    const page = await stack.livePage({viewport: {width: 1366, height: 768}});
+    // A notice with a link is on screen too.
+    const jpeg = await page.evaluate(() => document.getElementById('control').toDataURL('image/jpeg').split(',')[1]);
+    await hostSends(page, '$snapshot', {path: '/tmp/a.jpeg', channel: 0, jpeg});
+    await page.uncheck('#stream-auto');  // the stream selector shows
+    const names = async () => {
+      const all = page.locator('input, select, button, canvas, a[href], [tabindex]');
+      const out = [];
+      for (let i = 0; i < await all.count(); ++i) {
+        if (!await all.nth(i).isVisible()) continue;
+        const line = (await all.nth(i).ariaSnapshot()).split('\n')[0];
+        assert.match(line, /^- [\w-]+ "[^"]+"/, `${line} has a name`);
+        out.push(line);
+      }
+      return out;
+    };
+    const english = await names();
+    assert.ok(english.length > 30, `${english.length} elements`);
+    await page.selectOption('#language', 'zh-CN');
+    const chinese = await names();
+    assert.equal(chinese.length, english.length);
+    assert.equal(await page.textContent('#event-log summary'), '事件日志');
+    // Every name that says words says them in Chinese (channel and file
+    // names aside).
+    for (const line of chinese) {
+      const name = /"([^"]*)"/.exec(line)[1];
+      assert.doesNotMatch(name.replace(/CH\d\d|English|[\w-]+\.jpe?g/g, ''), /[A-Za-z]{2,}/, line);
+    }
+  });
+});
