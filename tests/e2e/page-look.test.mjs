@@ -9,10 +9,69 @@ import {mkdtempSync} from 'node:fs';
 import {join} from 'node:path';
 import {after, afterEach, before, describe, test} from 'node:test';
 
+import {firstPosition, slotCentre} from '../../web/channel-list.js';
+import {screenSize} from '../../web/full-screen.js';
+import {baseName, formatElapsed} from '../../web/record-section.js';
+import {loadStreamAuto, saveStreamAuto, streamForLayout} from '../../web/stream-choice.js';
 import {Stack, pollUntil, skipReason, waitForStatus} from './harness.mjs';
 
 const skip = skipReason();
 if (skip) console.log(`# e2e skipped: ${skip}`);
+
+describe('the live page\'s plain helpers', () => {
+  // The grid's paging as the control does it: the last page is always full,
+  // and past the end it wraps to the start.
+  const nextFirst = (first, count, total) => {
+    if (count >= total) return first;
+    return first + count < total ? Math.min(first + count, total - count) : 0;
+  };
+
+  test('the page pages the grid to the page that shows the channel, for every count and total', () => {
+    for (const total of [4, 5, 10, 16]) {
+      for (const count of [1, 4, 9, 16]) {
+        for (let channel = 0; channel < total; ++channel) {
+          const first = firstPosition(count, total, channel);
+          // As channel-list.js presses next page: from position 0 by count until first.
+          let shown = 0;
+          for (let position = 0; position < first; position += count) shown = nextFirst(shown, count, total);
+          assert.equal(shown, first, `count ${count} total ${total} channel ${channel}`);
+          assert.ok(channel >= shown && channel < shown + count, `CH${channel + 1} shown (count ${count}, total ${total})`);
+        }
+      }
+    }
+  });
+
+  test('a slot\'s middle lies inside its cell', () => {
+    assert.deepEqual(slotCentre(1, 0, 1078, 606), {x: 539, y: 303});
+    assert.deepEqual(slotCentre(4, 3, 800, 450), {x: 600, y: 337});
+    assert.deepEqual(slotCentre(16, 6, 800, 450), {x: 500, y: 168});
+  });
+
+  test('the stream a layout takes, and the option remembered', () => {
+    assert.deepEqual([1, 4, 9, 16].map((n) => streamForLayout(n, true, 0)), [0, 1, 1, 1]);
+    assert.deepEqual([1, 4].map((n) => streamForLayout(n, false, 1)), [1, 1]);
+    const stored = new Map();
+    const storage = {getItem: (k) => stored.get(k) ?? null, setItem: (k, v) => stored.set(k, v)};
+    assert.equal(loadStreamAuto(storage), true, 'on unless turned off');
+    saveStreamAuto(storage, false);
+    assert.equal(loadStreamAuto(storage), false);
+    const refusing = {getItem: () => { throw new Error('denied'); }, setItem: () => { throw new Error('denied'); }};
+    assert.equal(loadStreamAuto(refusing), true);
+    saveStreamAuto(refusing, false);  // no throw
+  });
+
+  test('the REC time, the snapshot\'s file name and the full screen size', () => {
+    assert.equal(formatElapsed(0), '00:00:00');
+    assert.equal(formatElapsed(83999), '00:01:23');
+    assert.equal(formatElapsed(-5), '00:00:00');
+    assert.equal(formatElapsed(100 * 3600 * 1000 + 61000), '100:01:01');
+    assert.equal(baseName('/home/ann/VELK_Dvr/CAPTURE/CH01/20261208-101500.jpeg'), '20261208-101500.jpeg');
+    assert.equal(baseName('C:\\Users\\ann\\a.jpeg'), 'a.jpeg');
+    assert.deepEqual(screenSize({width: 1366, height: 768}), {width: 1366, height: 768});
+    assert.deepEqual(screenSize({width: 7680, height: 4320}), {width: 3840, height: 2160});
+    assert.deepEqual(screenSize({width: 10, height: 20.6}), {width: 64, height: 64});
+  });
+});
 
 // Keeps every control call of the page from here on in window.__calls.
 function recordCalls(page) {
@@ -78,7 +137,7 @@ describe('the live page as a recorder interface', {skip: skip || false}, () => {
 
   // In 16 windows the channel is on the first page; in 4 and 1 the grid
   // pages to it; in every case its window is selected.
-  for (const {layout, channel, nexts} of [{layout: 16, channel: 6, nexts: 0}, {layout: 4, channel: 6, nexts: 1},
+  for (const {layout, channel, nexts} of [{layout: 16, channel: 6, nexts: 0}, {layout: 4, channel: 5, nexts: 1},
     {layout: 1, channel: 2, nexts: 2}]) {
     test(`a click on a closed channel opens it and selects its window (${layout} windows, CH0${channel + 1})`, async () => {
       const page = await stack.livePage({viewport: {width: 1366, height: 768}});
@@ -87,17 +146,19 @@ describe('the live page as a recorder interface', {skip: skip || false}, () => {
       await waitForStatus(page, /StopPreviewAll 0/);
       assert.ok((await channelEntries(page)).every((e) => !e.open), 'closed after Close all');
       await recordCalls(page);
+      const devId = await page.evaluate(() => window.velk.devId);
+      const activeChannel = () => page.evaluate((d) => window.velk.ctrl.GetActiveChannel(d), devId);
+      assert.notEqual(await activeChannel(), channel, 'another window is selected before');
 
       await page.click(`#channel-entries [data-channel="${channel}"]`);
-      const devId = await page.evaluate(() => window.velk.devId);
+      await page.waitForFunction((c) => window.velk.activeWindow === c, channel);
       // The control has the channel's window selected.
-      await pollUntil(() => page.evaluate(async ([d, c]) => await window.velk.ctrl.GetActiveChannel(d) === c, [devId, channel]),
-        `CH0${channel + 1} selected`);
+      await pollUntil(async () => await activeChannel() === channel, `CH0${channel + 1} selected`);
       const stream = layout === 1 ? 0 : 1;  // the option is on: sub in grids, main alone
       assert.deepEqual(await callsOf(page, 'StartViewAll'), [['StartViewAll', devId, 16, stream]]);
       assert.equal((await callsOf(page, 'NextGroupVideos')).length, nexts);
       const entries = await channelEntries(page);
-      assert.ok(entries[channel].open && entries[channel].active);
+      assert.ok(entries[channel].open && entries[channel].active, JSON.stringify(entries[channel]));
       assert.equal(entries.filter((e) => e.active).length, 1);
     });
   }
