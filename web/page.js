@@ -13,7 +13,7 @@ import {LANGUAGES} from './languages.js';
 import {applyPageTexts, pageText} from './page-texts.js';
 import {describeLogin} from './login-result.js';
 import {createNotices} from './notices.js';
-import {listenForRecording, resetRecording, wireRecording} from './record-section.js';
+import {listenForRecording, refreshRecordingTexts, resetRecording, wireRecording} from './record-section.js';
 import {formatCode} from './result-codes.js';
 import {createScheduleSection} from './schedule-section.js';
 import {loadStreamAuto, saveStreamAuto, streamForLayout} from './stream-choice.js';
@@ -448,6 +448,7 @@ async function applyLanguage(language) {
   applyPageTexts(document, language);
   for (const element of document.querySelectorAll('[data-text-key]')) refreshPageText(element);
   channelList.refresh();
+  refreshRecordingTexts(page);
   if (!state.ctrl) return;
   let replaced = 0;
   for (const [key, value] of Object.entries(table)) {

@@ -118,6 +118,12 @@ export function listenForRecording(page, ctrl) {
   });
 }
 
+// The REC mark's tooltip in the page's language now.
+export function refreshRecordingTexts(page) {
+  const mask = page.state.recordMask;
+  page.$('rec-indicator').title = mask === 0 ? '' : page.text('recording', channelsOfMask(mask));
+}
+
 // After logging out nothing records for this page any more.
 export function resetRecording(page) {
   showRecording(page, 0);

@@ -322,6 +322,56 @@ describe('the live page as a recorder interface', {skip: skip || false}, () => {
     });
   }
 
+  test('text stands out from its background at 4.5:1 at least, logged out and in', async () => {
+    const page = await stack.browser.newPage({viewport: {width: 1366, height: 768}});
+    stack.pages.add(page);
+    await page.goto(stack.pageUrl);
+    await page.waitForFunction(() => document.getElementById('connection').dataset.state === 'open');
+    const lowContrast = () => page.evaluate(() => {
+      const rgba = (text) => (text.match(/[\d.]+/g) || [0, 0, 0, 0]).map(Number).concat(1).slice(0, 4);
+      const luminance = ([r, g, b]) => {
+        const lin = (c) => { const v = c / 255; return v <= 0.03928 ? v / 12.92 : ((v + 0.055) / 1.055) ** 2.4; };
+        return 0.2126 * lin(r) + 0.7152 * lin(g) + 0.0722 * lin(b);
+      };
+      // The colour behind an element: its own and its ancestors' backgrounds laid over each other.
+      const behind = (element) => {
+        const layers = [];
+        for (let e = element; e; e = e.parentElement) {
+          const colour = rgba(getComputedStyle(e).backgroundColor);
+          if (colour[3] > 0) layers.push(colour);
+          if (colour[3] >= 1) break;
+        }
+        let result = [255, 255, 255];
+        for (const [r, g, b, a] of layers.reverse()) result = [r * a + result[0] * (1 - a), g * a + result[1] * (1 - a), b * a + result[2] * (1 - a)];
+        return result;
+      };
+      const out = [];
+      for (const element of document.querySelectorAll('body *')) {
+        if (!element.checkVisibility() || element.closest('select, svg')) continue;
+        const text = [...element.childNodes].filter((n) => n.nodeType === Node.TEXT_NODE).map((n) => n.textContent).join('').trim();
+        if (!text) continue;
+        const style = getComputedStyle(element);
+        if (style.clip !== 'auto' && style.position === 'absolute') continue;  // visually hidden
+        const background = behind(element);
+        const [r, g, b, a] = rgba(style.color);
+        const colour = [r * a + background[0] * (1 - a), g * a + background[1] * (1 - a), b * a + background[2] * (1 - a)];
+        const [light, dark] = [luminance(colour), luminance(background)].sort((x, y) => y - x);
+        const ratio = (light + 0.05) / (dark + 0.05);
+        if (ratio < 4.5) out.push(`${text.slice(0, 30)}: ${ratio.toFixed(2)}`);
+      }
+      return out;
+    });
+    assert.deepEqual(await lowContrast(), [], 'logged out');
+    await page.fill('#login-password', 'admin');
+    await page.click('#login-button');
+    await waitForStatus(page, /StartViewAll \d/);
+    await page.click('#event-log summary');
+    assert.deepEqual(await lowContrast(), [], 'logged in, the event log open');
+    await page.click('[data-layout="4"]');  // a pressed button
+    await page.uncheck('#stream-auto');
+    assert.deepEqual(await lowContrast(), [], 'with the stream selector');
+  });
+
   test('every focusable element of the live page has a name, in both languages', async () => {
     const page = await stack.livePage({viewport: {width: 1366, height: 768}});
     // A notice with a link is on screen too.
