@@ -15,6 +15,8 @@ const markKinds = [
   ['offline', 'offline', 'channelOffline'],
 ];
 
+const SQUARE_LAYOUTS = [1, 4, 9, 16];
+
 export const channelName = (channel) => `CH${String(channel + 1).padStart(2, '0')}`;
 
 // Where the grid of count windows (1, 4, 9, 16: n x n) has slot j, in
@@ -34,7 +36,7 @@ export function firstPosition(count, total, channel) {
   return Math.min(Math.floor(channel / count) * count, total - count);
 }
 
-// page: {state, $, run, text, openAll}
+// page: {state, $, run, status, text, openAll, showLayout}
 export function createChannelList(page) {
   const {state, $} = page;
   const list = $('channel-entries');
@@ -101,7 +103,10 @@ export function createChannelList(page) {
     if (!state.devId || !state.ctrl) return;
     const {run} = page;
     if (((state.openMask >>> channel) & 1) === 0) await page.openAll();
-    const count = state.layout;
+    // Square grids only: the page knows where their windows are (a channel
+    // count of 6, 8 or 13 lays out a grid of unequal windows: 16 instead).
+    const count = SQUARE_LAYOUTS.includes(state.layout) ? state.layout : 16;
+    if (count !== state.layout) page.showLayout(count);
     const total = state.channels;
     // A change of layout starts the grid at its first page (and ends the
     // control's single view); then page on to the channel's window.

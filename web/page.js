@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The recorder's page: log in, the live view with the channel list, the
 // control's picture and its toolbar, the schedule, the local settings, the
-// language switch, notices for the user and a folded log of events. Sections are tabs: a section adds a tab button and a <section>
-// with the same data-section name, and registers itself in SECTIONS; one
+// language switch, notices for the user and a folded log of events.
+// Sections are tabs: a section adds a tab button and a <section> with the
+// same data-section name, and registers itself in SECTIONS; one
 // that shows the control names the control's page (SwitchPage) it needs.
 import {createChannelList} from './channel-list.js';
 import {DvrControl} from './dvr-control.js';
@@ -88,7 +89,7 @@ function notice(options) {
 }
 
 const page = {state, $, status, run, switchControlPage, text, notice, openAll: () => openAll(),
-  setText: (element, key, ...args) => setPageText(element, key, ...args)};
+  showLayout: (count) => showLayout(count), setText: (element, key, ...args) => setPageText(element, key, ...args)};
 const channelList = createChannelList(page);
 
 async function recorderInfo() {
