@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Short notices for the user (logged in, snapshot saved, recording started,
 // a call that failed): a stack in the page's corner, each one role=status so
-// that screen readers say it, gone after a few seconds. A click on a notice
-// or Escape (outside the picture, whose keys are the control's) dismisses
-// the newest one; a notice under the mouse or holding the focus stays.
+// that screen readers say it, gone after a few seconds. A click on its
+// close mark or picture, or Escape (outside the picture, whose keys are the
+// control's) for the newest one, dismisses it; a notice holding the focus
+// (its link) or with the mouse over its picture stays.
 import {iconElement} from './icons.js';
 
 const SHOWN_MS = 6000;
@@ -50,6 +51,8 @@ export function createNotices(container, {setText, text, isPicture}) {
     close.append(iconElement('close'));
     notice.append(body, close);
     notice.title = text('dismissNotice');  // data-title: rewritten on a language switch
+    // The notice lets the mouse through to what is under it; its close mark
+    // and its picture take a click (the link does what links do).
     notice.addEventListener('click', (e) => { if (!e.target.closest('a')) dismiss(notice); });
     container.append(notice);
     while (container.childElementCount > MAX_SHOWN) dismiss(container.firstElementChild);

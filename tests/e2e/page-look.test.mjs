@@ -13,7 +13,7 @@ import {firstPosition, slotCentre} from '../../web/channel-list.js';
 import {screenSize} from '../../web/full-screen.js';
 import {baseName, formatElapsed} from '../../web/record-section.js';
 import {loadStreamAuto, saveStreamAuto, streamForLayout} from '../../web/stream-choice.js';
-import {Stack, pollUntil, skipReason, waitForStatus} from './harness.mjs';
+import {Stack, clickAt, pollUntil, skipReason, waitForStatus} from './harness.mjs';
 
 const skip = skipReason();
 if (skip) console.log(`# e2e skipped: ${skip}`);
@@ -234,6 +234,25 @@ describe('the live page as a recorder interface', {skip: skip || false}, () => {
     assert.equal(link.text, 'Download 20261208-101500.jpeg');
     const bytes = await page.evaluate(async (href) => (await (await fetch(href)).arrayBuffer()).byteLength, link.href);
     assert.equal(bytes, Buffer.from(jpeg, 'base64').length, 'the link gives the JPEG the host sent');
+    // The notice does not hold up a click on the picture under it: the
+    // window of the 16 under its corner gets it (after the last window was
+    // selected, so that the click changes the selection).
+    const {width, height} = await page.evaluate(() => window.velk.ctrl.controlSize);
+    await clickAt(page, {x: width - 10, y: height - 10});
+    const devId = await page.evaluate(() => window.velk.devId);
+    const active = () => page.evaluate((d) => window.velk.ctrl.GetActiveChannel(d), devId);
+    await pollUntil(async () => await active() === 15, 'the last window selected');
+    const at = await page.$eval('#notices .notice', (notice) => {
+      const box = notice.getBoundingClientRect();
+      const picture = document.getElementById('control').getBoundingClientRect();
+      const x = box.left + 8;
+      const y = box.top + 8;
+      const window = Math.floor((y - picture.top) / (picture.height / 4)) * 4 + Math.floor((x - picture.left) / (picture.width / 4));
+      return {x, y, window, under: document.elementFromPoint(x, y)?.id};
+    });
+    assert.equal(at.under, 'control', 'the picture is under the notice');
+    await page.mouse.click(at.x, at.y);
+    await pollUntil(async () => await active() === at.window, `window ${at.window} selected through the notice`);
     // Escape dismisses the newest notice (outside the picture).
     await page.focus('#open-all');
     await page.keyboard.press('Escape');
@@ -245,7 +264,7 @@ describe('the live page as a recorder interface', {skip: skip || false}, () => {
       await hostSends(page, '$snapshot', params);
       await pathNotice.waitFor();
       assert.equal(await page.$('#notices .notice img'), null);
-      await pathNotice.click();  // a click dismisses it
+      await pathNotice.locator('.notice-close').click();  // a click on its close mark dismisses it
       await pathNotice.waitFor({state: 'detached'});
     }
   });
