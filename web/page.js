@@ -1,17 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The recorder's page: log in, the live view with the control's picture,
-// the schedule, the local settings, the language switch and a status line
-// of events. Sections are tabs: a section adds a tab button and a <section>
-// with the same data-section name, and registers itself in SECTIONS; one
+// The recorder's page: log in, the live view with the channel list, the
+// control's picture and its toolbar, the schedule, the local settings, the
+// language switch, notices for the user and a folded log of events.
+// Sections are tabs: a section adds a tab button and a <section> with the
+// same data-section name, and registers itself in SECTIONS; one
 // that shows the control names the control's page (SwitchPage) it needs.
+import {createChannelList} from './channel-list.js';
 import {DvrControl} from './dvr-control.js';
 import {encipherPassword} from './des.js';
+import {screenSize, wireFullScreen} from './full-screen.js';
+import {drawIcons} from './icons.js';
 import {LANGUAGES} from './languages.js';
 import {applyPageTexts, pageText} from './page-texts.js';
 import {describeLogin} from './login-result.js';
-import {listenForRecording, resetRecording, wireRecording} from './record-section.js';
+import {createNotices} from './notices.js';
+import {listenForRecording, refreshRecordingTexts, resetRecording, wireRecording} from './record-section.js';
 import {formatCode} from './result-codes.js';
 import {createScheduleSection} from './schedule-section.js';
+import {loadStreamAuto, saveStreamAuto, streamForLayout} from './stream-choice.js';
 
 const $ = (id) => document.getElementById(id);
 const params = new URLSearchParams(location.search);
@@ -19,6 +25,7 @@ const MAX_STATUS_LINES = 200;
 const LIVE_PAGE = 0;       // the control's live preview page
 const UNKNOWN_PAGE = -1;   // the control's page is not known (before log-in)
 const OPEN_STATE = 0;      // ReTurnPreviewAllChannelState type: channels open
+const RECORD_STATE = 1;    // ReTurnPreviewAllChannelState type: channels recording
 const RECORDER_STATE = 2;  // ReTurnPreviewAllChannelState type: the recorder was lost or logged in again
 const RECORDER_BACK_SHOWN_MS = 10000;  // how long "Recorder back" stays up
 // Recorder state events this close are one change (each session of the
@@ -35,6 +42,9 @@ const state = {
   reopenLive: false,   // the control closed them on leaving the live page: open again on return
   liveOpened: null,    // {channels, streamType} of the page's last StartViewAll, while not closed
   recorderLost: false, // the control reported the recorder lost and not yet back
+  layout: 16,          // the window count of the layout the page chose last
+  activeWindow: -1,    // the window the control reported clicked last
+  recordingSince: 0,   // Date.now() when the page saw recording start, 0 while none records
 };
 window.velk = state;  // for the browser's console and for page tests
 
@@ -55,6 +65,7 @@ async function run(name, ...args) {
     return result;
   } catch (e) {
     status(`${name} failed: ${e.message}`);
+    notice({key: 'callFailed', args: [name, e.message], kind: 'error'});
     return undefined;
   }
 }
@@ -69,7 +80,17 @@ async function switchControlPage(n) {
   state.controlPage = n;
 }
 
-const page = {state, $, status, run, switchControlPage, text: (key, ...args) => pageText(state.language, key, ...args)};
+const text = (key, ...args) => pageText(state.language, key, ...args);
+const isPicture = (element) => element === $('control');
+const notices = createNotices($('notices'), {setText: (element, key, ...args) => setPageText(element, key, ...args), text, isPicture});
+// A short notice for the user: {key, args, kind, ms, fill}.
+function notice(options) {
+  return notices.show(options);
+}
+
+const page = {state, $, status, run, switchControlPage, text, notice, openAll: () => openAll(),
+  showLayout: (count) => showLayout(count), setText: (element, key, ...args) => setPageText(element, key, ...args)};
+const channelList = createChannelList(page);
 
 async function recorderInfo() {
   try {
@@ -120,18 +141,35 @@ async function connectHost() {
     state.openMask = ulOpen;
     if (state.controlPage === LIVE_PAGE) state.liveOpen = ulOpen !== 0;
   });
+  ctrl.on('ReTurnPreviewActiveChl', ({ulActiveChannel}) => { state.activeWindow = Number(ulActiveChannel); });
   listenForRecording(page, ctrl);
+  // The channel list follows every change of the open and recording masks
+  // (registered after the listeners that keep them).
+  ctrl.on('ReTurnPreviewAllChannelState', ({ulType}) => {
+    if (ulType === OPEN_STATE || ulType === RECORD_STATE) channelList.refresh();
+  });
+  ctrl.on('ReTurnPreviewActiveChl', () => channelList.refresh());
   await ctrl.open();
   state.ctrl = ctrl;
   return ctrl;
 }
 
+// The stream live windows open with: with the option on, the sub stream in
+// grids and the main stream in a single window; else the one chosen.
+function wantedStream() {
+  return streamForLayout(state.layout, $('stream-auto').checked, Number($('stream-type').value));
+}
+
 async function openAll() {
-  const opened = {channels: state.channels, streamType: Number($('stream-type').value)};
+  const opened = {channels: state.channels, streamType: wantedStream()};
   const result = await run('StartViewAll', state.devId, opened.channels, opened.streamType);
   if (result === 0) {
     state.liveOpen = true;
     state.liveOpened = opened;
+    // The control reports no mask for StartViewAll (only for its menu's
+    // open and close): the channels asked for count as open.
+    state.openMask = (2 ** opened.channels - 1) >>> 0;
+    channelList.refresh();
   }
 }
 
@@ -170,6 +208,7 @@ function showRecorderState(which) {
   line.dataset.state = which;
   setPageText(line, which === 'lost' ? 'recorderLost' : which === 'back' ? 'recorderBack' : '');
   line.hidden = !which;
+  channelList.refresh();
   if (which === 'back') recorderBackTimer = setTimeout(() => showRecorderState(''), RECORDER_BACK_SHOWN_MS);
 }
 
@@ -195,6 +234,8 @@ async function recorderStateChanged() {
 
 function resetRecorderState() {
   state.recorderLost = false;
+  state.openMask = 0;
+  state.activeWindow = -1;
   lastRecorderEvent = -Infinity;
   showRecorderState('');
 }
@@ -219,9 +260,11 @@ async function login(event) {
     SECTIONS.schedule.reset();
     $('login').hidden = true;
     $('sections').hidden = false;
+    channelList.build(state.channels);
     followViewSize();
     await ctrl.SetChannelCnt(devId, state.channels);
     showLayout(state.channels);  // the control lays its grid out for the count
+    showStreamChoice();
     // The shared control may still have sound from an earlier page: it follows the button.
     await ctrl.SetPreviewSoundState(devId, $('sound').getAttribute('aria-pressed') === 'true' ? 1 : 0);
     if (state.language !== 'en') await applyLanguage(state.language);
@@ -231,6 +274,7 @@ async function login(event) {
     await switchControlPage(LIVE_PAGE);
     // Tabs chosen until here only showed; from here on they drive the control.
     state.devId = devId;
+    notice({key: 'loggedIn', args: [`${address}:${port}`], kind: 'ok'});
     await openAll();
     await loadSettings();
     await showSection(state.section);
@@ -242,28 +286,45 @@ async function login(event) {
   }
 }
 
-// The control takes the size of the element that shows it.
+// The control takes the size of the element that shows it, so that the
+// picture shows at the size the control draws it (one CSS pixel a pixel):
+// the element's width (its CSS fits it into the room left at 16:9), or the
+// screen's size while it is full screen.
 let resizeTimer = 0;
 let followingViewSize = false;
+function resizeControl({width, height}) {
+  const size = state.ctrl?.controlSize;
+  if (state.ctrl && size && (size.width !== width || size.height !== height))
+    state.ctrl.resize(width, height).catch((e) => status(`resize: ${e.message}`));
+}
+
+function viewSize() {
+  if (fullScreen.isOn()) return screenSize(window.screen);
+  const width = Math.max(320, Math.min(1920, Math.floor($('view').clientWidth)));
+  return {width, height: Math.max(180, Math.floor(width * 9 / 16))};
+}
+
 function followViewSize() {
   if (followingViewSize) return;
   followingViewSize = true;
   const view = $('view');
   const apply = () => {
-    if (view.hidden) return;
-    const width = Math.max(320, Math.min(1920, Math.floor(view.clientWidth)));
-    const height = Math.max(180, Math.floor(width * 9 / 16));
-    const size = state.ctrl?.controlSize;
-    if (state.ctrl && size && (size.width !== width || size.height !== height))
-      state.ctrl.resize(width, height).catch((e) => status(`resize: ${e.message}`));
+    if (!view.checkVisibility()) return;
+    resizeControl(viewSize());
   };
   new ResizeObserver(() => { clearTimeout(resizeTimer); resizeTimer = setTimeout(apply, 200); }).observe(view);
 }
+
+const fullScreen = wireFullScreen({
+  view: $('view'), button: $('full-screen'), resize: resizeControl, status,
+  currentSize: () => state.ctrl?.controlSize || viewSize(),
+});
 
 // Marks the layout button of count windows as pressed (none when the grid
 // has another count). The control's own gestures (double click shows one
 // window alone) do not tell the page, so this is the layout the page chose.
 function showLayout(count) {
+  state.layout = count;
   for (const button of document.querySelectorAll('[data-layout]'))
     button.setAttribute('aria-pressed', String(Number(button.dataset.layout) === count));
 }
@@ -289,16 +350,18 @@ function wireLive() {
   for (const button of document.querySelectorAll('[data-layout]')) {
     button.addEventListener('click', async () => {
       const count = Number(button.dataset.layout);
-      if (await run('ShowChannels', count) !== undefined) showLayout(count);
+      if (await run('ShowChannels', count) === undefined) return;
+      showLayout(count);
+      await followStreamChoice();
     });
   }
   $('page-prev').addEventListener('click', () => run('PreviousGoupVides'));
   $('page-next').addEventListener('click', () => run('NextGroupVideos'));
-  $('full-screen').addEventListener('click', () => run('ShowChannels', 0));
-  $('stream-type').addEventListener('change', async (e) => {
-    const streamType = Number(e.target.value);
-    if (await run('SwitchPreviewStreamType', state.devId, streamType) === 0 && state.liveOpened)
-      state.liveOpened = {...state.liveOpened, streamType};
+  $('stream-type').addEventListener('change', (e) => switchStream(Number(e.target.value)));
+  $('stream-auto').addEventListener('change', async (e) => {
+    saveStreamAuto(localStorage, e.target.checked);
+    showStreamChoice();
+    await followStreamChoice();
   });
   $('sound').addEventListener('click', async () => {
     const on = $('sound').getAttribute('aria-pressed') !== 'true';
@@ -310,6 +373,8 @@ function wireLive() {
     if (await run('StopPreviewAll', state.devId) === 0) {
       state.liveOpen = false;
       state.liveOpened = null;
+      state.openMask = 0;
+      channelList.refresh();
     }
   });
   wireRecording(page);
@@ -320,9 +385,30 @@ function wireLive() {
     state.liveOpened = null;
     resetRecorderState();
     resetRecording(page);
+    if (document.fullscreenElement) await document.exitFullscreen().catch(() => {});
     $('sections').hidden = true;
     $('login').hidden = false;
+    notices.clear();
+    notice({key: 'loggedOut'});
   });
+}
+
+async function switchStream(streamType) {
+  if (await run('SwitchPreviewStreamType', state.devId, streamType) === 0 && state.liveOpened)
+    state.liveOpened = {...state.liveOpened, streamType};
+}
+
+// With the option on the layout chooses the stream: the selector hides.
+function showStreamChoice() {
+  const auto = $('stream-auto').checked;
+  $('stream-type').closest('label').hidden = auto;
+}
+
+// The open live windows switch to the stream the option (or the selector) wants.
+async function followStreamChoice() {
+  showStreamChoice();
+  const streamType = wantedStream();
+  if (state.devId && state.liveOpened && state.liveOpened.streamType !== streamType) await switchStream(streamType);
 }
 
 // Loads overlap (at log-in and when the tab opens): only the newest one fills
@@ -362,6 +448,8 @@ async function applyLanguage(language) {
   document.documentElement.lang = language;
   applyPageTexts(document, language);
   for (const element of document.querySelectorAll('[data-text-key]')) refreshPageText(element);
+  channelList.refresh();
+  refreshRecordingTexts(page);
   if (!state.ctrl) return;
   let replaced = 0;
   for (const [key, value] of Object.entries(table)) {
@@ -391,6 +479,9 @@ async function showSection(name) {
     tab.setAttribute('aria-selected', String(tab.dataset.section === name));
   for (const element of document.querySelectorAll('#sections > .section'))
     element.hidden = element.dataset.section !== name;
+  // The picture moves into the shown section's place for it.
+  const slot = document.querySelector(`#sections > .section[data-section="${name}"] [data-view-slot]`);
+  if (slot && $('view').parentElement !== slot) slot.append($('view'));
   $('view').hidden = section.controlPage === undefined;
   $('control').dataset.label = name === 'schedule' ? 'canvasSchedule' : 'canvasLive';
   $('control').setAttribute('aria-label', pageText(state.language, $('control').dataset.label));
@@ -404,6 +495,9 @@ async function showSection(name) {
 }
 
 async function start() {
+  drawIcons(document);
+  $('stream-auto').checked = loadStreamAuto(localStorage);
+  showStreamChoice();
   const info = await recorderInfo();
   $('login-address').value = params.get('address') || location.hostname || '127.0.0.1';
   $('login-port').value = params.get('port') || info.devicePort || 9000;

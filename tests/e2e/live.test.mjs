@@ -37,9 +37,10 @@ describe('the live view', {skip: skip || false}, () => {
   });
 
   test('a click lands on the window under the pointer when the picture is letterboxed', async () => {
-    // A low window: the canvas keeps the picture's proportions inside a
-    // wider box, with empty bands left and right.
+    // The page shows the picture at its own size; a canvas styled wider and
+    // lower keeps the picture's proportions, with empty bands left and right.
     const page = await stack.livePage({viewport: {width: 1200, height: 500}});
+    await page.addStyleTag({content: '#control { width: 1100px !important; max-width: none !important; height: 300px !important; }'});
     const box = await page.locator('#control').boundingBox();
     const size = await controlSize(page);
     assert.ok(box.width / box.height > size.width / size.height * 1.5, 'the picture is letterboxed');

@@ -123,6 +123,9 @@ describe('the page when the recorder goes away and comes back', {skip: skip || f
     test(`the state line follows the recorder, and the live picture comes back by itself (away ${awayMs} ms, ` +
       `stream ${streamType})`, async () => {
       const {page, size} = await fourWindowPage(stack);
+      // The stream chosen, not the one the layout takes.
+      await page.uncheck('#stream-auto');
+      await page.waitForFunction(() => window.velk.liveOpened?.streamType === 0);
       if (streamType !== 0) {
         await page.selectOption('#stream-type', String(streamType));
         await page.waitForFunction(() => /SwitchPreviewStreamType 0/.test(document.getElementById('status').textContent));
