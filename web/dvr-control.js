@@ -354,6 +354,8 @@ export class DvrControl {
         if (canvas.width !== bitmap.width || canvas.height !== bitmap.height) {
           canvas.width = bitmap.width;
           canvas.height = bitmap.height;
+          // A sharper picture keeps the control's size on the page.
+          if (this._pixelRatio !== 1) canvas.style.width = `${this._controlSize.width}px`;
         }
         canvas.getContext('2d').drawImage(bitmap, 0, 0);
       }

@@ -14,10 +14,12 @@ import {LANGUAGES} from './languages.js';
 import {applyPageTexts, pageText} from './page-texts.js';
 import {describeLogin} from './login-result.js';
 import {createNotices} from './notices.js';
-import {listenForRecording, refreshRecordingTexts, resetRecording, wireRecording} from './record-section.js';
+import {listenForRecording, refreshRecordingTexts, resetRecording, restoreRecording, wireRecording}
+  from './record-section.js';
 import {formatCode} from './result-codes.js';
 import {createScheduleSection} from './schedule-section.js';
 import {loadStreamAuto, saveStreamAuto, streamForLayout} from './stream-choice.js';
+import {clearPageSession, loadPageSession, savePageSession} from './page-session.js';
 
 const $ = (id) => document.getElementById(id);
 const params = new URLSearchParams(location.search);
@@ -45,6 +47,8 @@ const state = {
   layout: 16,          // the window count of the layout the page chose last
   activeWindow: -1,    // the window the control reported clicked last
   recordingSince: 0,   // Date.now() when the page saw recording start, 0 while none records
+  address: '', port: 0, // the recorder logged in to
+  sound: false,        // live sound on
 };
 window.velk = state;  // for the browser's console and for page tests
 
@@ -78,6 +82,7 @@ async function switchControlPage(n) {
   const result = await state.ctrl.SwitchPage(n);
   status(`SwitchPage(${n}) ${formatCode(result)}`);
   state.controlPage = n;
+  keepSession();
 }
 
 const text = (key, ...args) => pageText(state.language, key, ...args);
@@ -89,7 +94,8 @@ function notice(options) {
 }
 
 const page = {state, $, status, run, switchControlPage, text, notice, openAll: () => openAll(),
-  showLayout: (count) => showLayout(count), setText: (element, key, ...args) => setPageText(element, key, ...args)};
+  showLayout: (count) => showLayout(count), setText: (element, key, ...args) => setPageText(element, key, ...args),
+  keepSession: () => keepSession()};
 const channelList = createChannelList(page);
 
 async function recorderInfo() {
@@ -105,6 +111,7 @@ async function recorderInfo() {
 // The header's word for each state of the host's connection.
 const CONNECTION_TEXTS = {
   connecting: 'connectionConnecting', open: 'connectionOpen', closed: 'connectionClosed', refused: 'connectionRefused',
+  full: 'connectionFull',
 };
 
 // A lost connection is reopened by the control object; while it is, and
@@ -113,18 +120,33 @@ let hostWasOpen = false;
 function showHostProblem(connectionState) {
   if (connectionState === 'open') hostWasOpen = true;
   const key = connectionState === 'refused' ? 'hostRefused'
-    : hostWasOpen && connectionState !== 'open' ? 'hostReconnecting' : '';
+    : connectionState === 'full' ? 'hostFull'
+      : hostWasOpen && connectionState !== 'open' ? 'hostReconnecting' : '';
   const line = $('host-problem');
   line.dataset.text = key;
   line.textContent = key ? pageText(state.language, key) : '';
   line.hidden = !key;
 }
 
+// The picture's pixels per CSS pixel: the screen's, so that the control's
+// texts are sharp on a 2x screen, but not so many that the frames grow much
+// beyond full HD (their cost grows with them).
+function pagePixelRatio() {
+  const ratio = Math.min(window.devicePixelRatio || 1, 2, 2200 / Math.max(1, window.innerWidth));
+  return Math.max(1, Math.floor(ratio * 4) / 4);
+}
+
 async function connectHost() {
   const wsPort = params.get('ws') || '8081';
   const token = params.get('token') || '';
   const host = location.hostname === 'localhost' ? 'localhost' : '127.0.0.1';
-  const ctrl = new DvrControl({url: `ws://${host}:${wsPort}/`, token, canvas: $('control')});
+  state.ctrl?.close();
+  const ctrl = new DvrControl({url: `ws://${host}:${wsPort}/`, token, canvas: $('control'),
+    pixelRatio: pagePixelRatio()});
+  // Known at once: a page the host turns away for now ('full') connects by
+  // itself later, through this object.
+  state.ctrl = ctrl;
+  ctrl.on('$session', (greeting) => sessionGreeted(greeting).catch((e) => status(e.message)));
   ctrl.on('state', (s) => {
     // data-state keeps the control's word whatever the language shows.
     $('connection').dataset.state = s;
@@ -150,8 +172,75 @@ async function connectHost() {
   });
   ctrl.on('ReTurnPreviewActiveChl', () => channelList.refresh());
   await ctrl.open();
-  state.ctrl = ctrl;
   return ctrl;
+}
+
+// The host's greeting on every connection. A resumed control is the one
+// this tab had (a reload, a blip): still logged in, so the page shows it
+// as it was. A new control after the page had a session means that
+// session ended (the page was away too long, the host restarted).
+async function sessionGreeted({resumed}) {
+  const kept = loadPageSession(sessionStorage);
+  if (resumed) {
+    if (state.devId || !kept) return;
+    // The greeting comes first; the control's methods are known once open.
+    const ctrl = state.ctrl;
+    if (ctrl.state !== 'open') {
+      await new Promise((done) => {
+        const off = ctrl.on('state', (s) => { if (s !== 'connecting') { off(); done(); } });
+      });
+    }
+    if (ctrl.state === 'open' && !state.devId) await restoreSession(kept);
+    return;
+  }
+  clearPageSession(sessionStorage);
+  if (state.devId || kept) {
+    showLoggedOut();
+    notice({key: 'sessionEnded', kind: 'error'});
+  }
+}
+
+// The page as it was before the reload; the control kept everything else.
+async function restoreSession(kept) {
+  resetRecorderState();
+  SECTIONS.schedule.reset();
+  Object.assign(state, kept);
+  if (kept.language && kept.language !== 'en') {
+    $('language').value = kept.language;
+    await applyLanguage(kept.language, {control: false});  // the control has its texts
+  }
+  $('sound').setAttribute('aria-pressed', String(Boolean(kept.sound)));
+  $('login').hidden = true;
+  $('sections').hidden = false;
+  channelList.build(state.channels);
+  followViewSize();
+  showLayout(state.layout);
+  showStreamChoice();
+  restoreRecording(page, kept.recordMask, kept.recordingSince);
+  channelList.refresh();
+  notice({key: 'sessionResumed', args: [`${state.address}:${state.port}`], kind: 'ok'});
+  status(`session resumed: device ${state.devId}`);
+  await showSection(state.section);
+}
+
+// Keeps what a reload needs, while logged in.
+function keepSession() {
+  if (state.devId) savePageSession(sessionStorage, state);
+}
+
+// The log-in form again, the page's session forgotten.
+function showLoggedOut() {
+  state.devId = 0;
+  state.liveOpen = false;
+  state.liveOpened = null;
+  state.controlPage = UNKNOWN_PAGE;
+  clearPageSession(sessionStorage);
+  resetRecorderState();
+  resetRecording(page);
+  if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
+  $('sections').hidden = true;
+  $('login').hidden = false;
+  notices.clear();
 }
 
 // The stream live windows open with: with the option on, the sub stream in
@@ -166,6 +255,7 @@ async function openAll() {
   if (result === 0) {
     state.liveOpen = true;
     state.liveOpened = opened;
+    keepSession();
     // The control reports no mask for StartViewAll (only for its menu's
     // open and close): the channels asked for count as open.
     state.openMask = (2 ** opened.channels - 1) >>> 0;
@@ -245,10 +335,17 @@ async function login(event) {
   showLoginError('');
   $('login-button').disabled = true;
   try {
-    const ctrl = state.ctrl || await connectHost();
+    let ctrl = state.ctrl;
+    if (!ctrl || ctrl.state === 'closed' || ctrl.state === 'refused') ctrl = await connectHost();
+    if (ctrl.state !== 'open') {
+      setPageText($('login-error'), ctrl.state === 'full' ? 'hostFull' : 'hostNotConnected');
+      return;
+    }
     const address = $('login-address').value.trim();
     const port = Number($('login-port').value);
     const result = await ctrl.Login(address, port, $('login-user').value, encipherPassword($('login-password').value));
+    state.address = address;
+    state.port = port;
     status(`Login ${result}`);
     const outcome = describeLogin(result);
     if (!outcome.ok) {
@@ -265,10 +362,11 @@ async function login(event) {
     await ctrl.SetChannelCnt(devId, state.channels);
     showLayout(state.channels);  // the control lays its grid out for the count
     showStreamChoice();
-    // The shared control may still have sound from an earlier page: it follows the button.
-    await ctrl.SetPreviewSoundState(devId, $('sound').getAttribute('aria-pressed') === 'true' ? 1 : 0);
+    // Sound follows the button.
+    state.sound = $('sound').getAttribute('aria-pressed') === 'true';
+    await ctrl.SetPreviewSoundState(devId, state.sound ? 1 : 0);
     if (state.language !== 'en') await applyLanguage(state.language);
-    // The host's control outlives pages: it may still show another page.
+    // A control kept over a log-out may still show another of its pages.
     state.controlPage = UNKNOWN_PAGE;
     state.reopenLive = false;
     await switchControlPage(LIVE_PAGE);
@@ -278,6 +376,7 @@ async function login(event) {
     await openAll();
     await loadSettings();
     await showSection(state.section);
+    keepSession();
   } catch (e) {
     setPageText($('login-error'), '');
     $('login-error').textContent = e.message;
@@ -325,6 +424,7 @@ const fullScreen = wireFullScreen({
 // window alone) do not tell the page, so this is the layout the page chose.
 function showLayout(count) {
   state.layout = count;
+  keepSession();
   for (const button of document.querySelectorAll('[data-layout]'))
     button.setAttribute('aria-pressed', String(Number(button.dataset.layout) === count));
 }
@@ -365,7 +465,11 @@ function wireLive() {
   });
   $('sound').addEventListener('click', async () => {
     const on = $('sound').getAttribute('aria-pressed') !== 'true';
-    if (await run('SetPreviewSoundState', state.devId, on ? 1 : 0) === 0) $('sound').setAttribute('aria-pressed', String(on));
+    if (await run('SetPreviewSoundState', state.devId, on ? 1 : 0) === 0) {
+      $('sound').setAttribute('aria-pressed', String(on));
+      state.sound = on;
+      keepSession();
+    }
   });
   $('volume').addEventListener('change', (e) => run('SetVolume', state.devId, 0, Number(e.target.value)));
   $('open-all').addEventListener('click', () => openAll());
@@ -375,20 +479,13 @@ function wireLive() {
       state.liveOpened = null;
       state.openMask = 0;
       channelList.refresh();
+      keepSession();
     }
   });
   wireRecording(page);
   $('logout').addEventListener('click', async () => {
     await run('Logout', state.devId);
-    state.devId = 0;
-    state.liveOpen = false;
-    state.liveOpened = null;
-    resetRecorderState();
-    resetRecording(page);
-    if (document.fullscreenElement) await document.exitFullscreen().catch(() => {});
-    $('sections').hidden = true;
-    $('login').hidden = false;
-    notices.clear();
+    showLoggedOut();
     notice({key: 'loggedOut'});
   });
 }
@@ -441,7 +538,7 @@ async function saveSettings(event) {
   status(`SetLocalParameter ${failed.length ? failed.join(', ') : 'succeed'}`);
 }
 
-async function applyLanguage(language) {
+async function applyLanguage(language, {control = true} = {}) {
   const table = LANGUAGES[language];
   if (!table) return;
   state.language = language;
@@ -450,7 +547,8 @@ async function applyLanguage(language) {
   for (const element of document.querySelectorAll('[data-text-key]')) refreshPageText(element);
   channelList.refresh();
   refreshRecordingTexts(page);
-  if (!state.ctrl) return;
+  keepSession();
+  if (!state.ctrl || !control || state.ctrl.state !== 'open') return;
   let replaced = 0;
   for (const [key, value] of Object.entries(table)) {
     if (await state.ctrl.SetLanguageString(state.devId, key, value) === 0) ++replaced;
@@ -475,6 +573,7 @@ async function showSection(name) {
   const section = SECTIONS[name];
   if (!section) return;
   state.section = name;
+  keepSession();
   for (const tab of document.querySelectorAll('#tabs [data-section]'))
     tab.setAttribute('aria-selected', String(tab.dataset.section === name));
   for (const element of document.querySelectorAll('#sections > .section'))
@@ -492,6 +591,7 @@ async function showSection(name) {
   } catch (e) {
     status(e.message);
   }
+  keepSession();
 }
 
 async function start() {

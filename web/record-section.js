@@ -47,6 +47,7 @@ let recordingSince = 0;
 let recordingTimer = 0;
 function showRecording(page, mask) {
   page.state.recordMask = mask;
+  page.keepSession?.();
   const indicator = page.$('rec-indicator');
   indicator.hidden = mask === 0;
   indicator.title = mask === 0 ? '' : page.text('recording', channelsOfMask(mask));
@@ -59,12 +60,22 @@ function showRecording(page, mask) {
     return;
   }
   if (!recordingSince) {
-    recordingSince = Date.now();
+    recordingSince = page.state.recordingSince || Date.now();
     page.state.recordingSince = recordingSince;
     const tick = () => { page.$('rec-time').textContent = formatElapsed(Date.now() - recordingSince); };
     tick();
     recordingTimer = setInterval(tick, 1000);
   }
+}
+
+// After a reload: the channels that were recording and since when, as the
+// page kept them (the control sends its record mask only when it changes).
+export function restoreRecording(page, mask, since) {
+  clearInterval(recordingTimer);
+  recordingTimer = 0;
+  recordingSince = 0;
+  page.state.recordingSince = since || 0;
+  showRecording(page, mask || 0);
 }
 
 // A JPEG given as base64 as a Blob, or null when it is not base64.

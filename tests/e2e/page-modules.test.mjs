@@ -9,6 +9,7 @@ import {afterEach, beforeEach, describe, mock, test} from 'node:test';
 import {DvrControl} from '../../web/dvr-control.js';
 
 import {describeLogin} from '../../web/login-result.js';
+import {clearPageSession, loadPageSession, savePageSession} from '../../web/page-session.js';
 import {PAGE_TEXTS, pageText} from '../../web/page-texts.js';
 import {channelsOfMask, formatCode} from '../../web/result-codes.js';
 import {modeOfScheduleText} from '../../web/schedule-section.js';
@@ -88,6 +89,7 @@ class StandInSocket {
   static host = 'accept';
   static errorAlone = false;
   static made = [];
+  static greeting = null;  // the host's $session params, sent on open when set
 
   constructor(url) {
     this.url = url;
@@ -105,8 +107,12 @@ class StandInSocket {
       return;
     }
     this.readyState = 1;
+    if (StandInSocket.greeting && StandInSocket.host === 'accept') {
+      this.onmessage?.({data: JSON.stringify({jsonrpc: '2.0', method: '$session', params: StandInSocket.greeting})});
+    }
     this.onopen?.();
     if (StandInSocket.host === 'refuse') this.serverClose(1008, 'refused');
+    if (StandInSocket.host === 'full') this.serverClose(1013, 'too many pages');
   }
 
   send(text) {
@@ -125,11 +131,46 @@ class StandInSocket {
   close(code = 1000, reason = '') { this.serverClose(code, reason); }
 }
 
+describe('what a reload keeps of the page', () => {
+  const storage = () => {
+    const items = new Map();
+    return {getItem: (k) => items.get(k) ?? null, setItem: (k, v) => items.set(k, String(v)),
+      removeItem: (k) => items.delete(k), items};
+  };
+
+  test('the session round-trips without anything it does not need', () => {
+    const store = storage();
+    savePageSession(store, {devId: 7, address: '127.0.0.1', port: 9000, layout: 4, section: 'schedule',
+      liveOpened: {channels: 16, streamType: 1}, language: 'zh-CN', password: 'secret', ctrl: {}});
+    const kept = loadPageSession(store);
+    assert.deepEqual(kept, {devId: 7, address: '127.0.0.1', port: 9000, layout: 4, section: 'schedule',
+      liveOpened: {channels: 16, streamType: 1}, language: 'zh-CN'});
+    assert.doesNotMatch([...store.items.values()].join(), /secret/);
+    clearPageSession(store);
+    assert.equal(loadPageSession(store), null);
+  });
+
+  test('nothing usable kept reads as no session, and a failing storage costs nothing', () => {
+    for (const text of ['{', 'null', '[]', '{"devId":0}', '{"devId":"7"}', '{"devId":-1}', '{"devId":1.5}']) {
+      const store = storage();
+      store.setItem('velk-page', text);
+      assert.equal(loadPageSession(store), null, text);
+    }
+    const broken = {getItem() { throw new Error('denied'); }, setItem() { throw new Error('full'); },
+      removeItem() { throw new Error('denied'); }};
+    assert.doesNotThrow(() => savePageSession(broken, {devId: 1}));
+    assert.equal(loadPageSession(broken), null);
+    assert.doesNotThrow(() => clearPageSession(broken));
+    assert.equal(loadPageSession(null), null);
+  });
+});
+
 describe('dvr-control.js after losing its host', () => {
   beforeEach(() => {
     StandInSocket.host = 'accept';
     StandInSocket.errorAlone = false;
     StandInSocket.made = [];
+    StandInSocket.greeting = null;
     mock.timers.enable({apis: ['setTimeout']});
   });
   afterEach(() => mock.timers.reset());
@@ -212,6 +253,68 @@ describe('dvr-control.js after losing its host', () => {
     ctrl.close();
     assert.equal(ctrl.state, 'closed');
     assert.deepEqual(await triesOver(1000), []);
+  });
+
+  test('a host at its limit of pages gives the state full, and the tries go on until there is room', async () => {
+    StandInSocket.host = 'full';
+    const ctrl = new DvrControl({url: 'ws://127.0.0.1:1/', createWebSocket: (u) => new StandInSocket(u),
+      reconnectDelayMs: 100, reconnectMaxDelayMs: 400});
+    const states = [];
+    ctrl.on('state', (s) => states.push(s));
+    const opened = ctrl.open();
+    await settle();
+    await assert.rejects(opened, /1013 too many pages/);
+    assert.equal(ctrl.state, 'full');
+    assert.deepEqual(await triesOver(1000), [100, 300, 700]);  // 100, then 200 and 400 later
+    assert.equal(ctrl.state, 'full', 'still full while the tries go on');
+    StandInSocket.host = 'accept';
+    await triesOver(500);
+    assert.equal(ctrl.state, 'open');
+    assert.deepEqual(states, ['connecting', 'full', 'open']);
+    ctrl.close();
+  });
+
+  test('the resume id of the host\'s greeting is kept and presented on every later try', async () => {
+    const store = new Map();
+    const resumeStore = {getItem: (k) => store.get(k) ?? null, setItem: (k, v) => store.set(k, v),
+      removeItem: (k) => store.delete(k)};
+    const id = '0123456789abcdef0123456789abcdef';
+    StandInSocket.greeting = {resume: id, resumed: false};
+    const {ctrl} = await connect({reconnectDelayMs: 100, resumeStore});
+    assert.doesNotMatch(StandInSocket.made[0].url, /resume=/);
+    assert.deepEqual(ctrl.session, {resume: id, resumed: false});
+    assert.deepEqual([...store.values()], [id]);
+
+    // A reconnection presents it (as a reload's new object would).
+    StandInSocket.greeting = {resume: id, resumed: true};
+    StandInSocket.made.at(-1).serverClose();
+    await triesOver(150);
+    assert.match(StandInSocket.made.at(-1).url, new RegExp(`resume=${id}`));
+    assert.equal(ctrl.session.resumed, true);
+    const again = new DvrControl({url: 'ws://127.0.0.1:1/?resume=forged', createWebSocket: (u) => new StandInSocket(u),
+      resumeStore});
+    await again.open();
+    assert.equal(new URL(StandInSocket.made.at(-1).url).searchParams.getAll('resume').join(), id);
+    again.close();
+    // Forgotten, the next connection asks for a new control.
+    ctrl.forgetSession();
+    StandInSocket.greeting = null;
+    StandInSocket.made.at(-1).serverClose();
+    ctrl.close();
+    const fresh = new DvrControl({url: 'ws://127.0.0.1:1/', createWebSocket: (u) => new StandInSocket(u), resumeStore});
+    await fresh.open();
+    assert.doesNotMatch(StandInSocket.made.at(-1).url, /resume=/);
+    fresh.close();
+  });
+
+  test('the pixel ratio goes to the host in quarter steps from 1 to 3; sizes stay in control pixels', async () => {
+    const urlFor = (pixelRatio) => new URL(new DvrControl({url: 'ws://127.0.0.1:1/', pixelRatio})._tryUrl());
+    assert.equal(urlFor(1).searchParams.get('dpr'), null);
+    assert.equal(urlFor(1.6).searchParams.get('dpr'), '1.5');
+    assert.equal(urlFor(2).searchParams.get('dpr'), '2');
+    assert.equal(urlFor(9).searchParams.get('dpr'), '3');
+    assert.equal(urlFor(0.5).searchParams.get('dpr'), null);
+    assert.equal(urlFor('x').searchParams.get('dpr'), null);
   });
 
   test('a lost first connection is not tried again, nor one closed by the page', async () => {
