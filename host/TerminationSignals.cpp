@@ -4,53 +4,63 @@
 #include <QSocketNotifier>
 
 #include <csignal>
-#include <fcntl.h>
+#include <pthread.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 namespace host {
 
 namespace {
-int g_signalPipe[2] = {-1, -1};  // written by the handler, read on the UI thread
+
+sigset_t terminationSet()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    return set;
+}
+
 }  // namespace
+
+void blockTerminationSignals()
+{
+    const sigset_t set = terminationSet();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
 
 TerminationSignals::TerminationSignals(std::function<void()> onSignal, QObject* parent)
     : QObject(parent), m_onSignal(std::move(onSignal))
 {
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    const sigset_t set = terminationSet();
+    // Blocked here too, in case main() did not: then only this thread and
+    // the threads it starts from now on are sure to leave them to the fd.
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    m_fd = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (m_fd < 0)
         return;
-    m_notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
+    m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
-        char buffer[16];
-        while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
-        }
-        if (m_onSignal)
+        signalfd_siginfo info{};
+        bool any = false;
+        while (::read(m_fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
+            any = true;
+        if (any && m_onSignal)
             m_onSignal();
     });
-    struct sigaction action {};
-    action.sa_handler = &TerminationSignals::handle;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
 }
 
 TerminationSignals::~TerminationSignals()
 {
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
     delete m_notifier;
     m_notifier = nullptr;
-    for (int& fd : g_signalPipe) {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
-}
-
-void TerminationSignals::handle(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    // From here on a signal ends the process as by default: the end of the
+    // host must not be stuck where nobody reads them any more.
+    const sigset_t set = terminationSet();
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 }  // namespace host

@@ -12,6 +12,11 @@ class QSocketNotifier;
 
 namespace host {
 
+// Blocks SIGINT and SIGTERM in the calling thread and in every thread it
+// starts afterwards, so that they reach the process only through a
+// TerminationSignals' descriptor. Call first in main(), before any thread.
+void blockTerminationSignals();
+
 class TerminationSignals : public QObject {
 public:
     // `onSignal` runs on the UI thread. One instance per process.
@@ -19,10 +24,8 @@ public:
     ~TerminationSignals() override;
 
 private:
-    // Runs in the signal handler: only writes to the pipe.
-    static void handle(int signalNumber);
-
     std::function<void()> m_onSignal;
+    int m_fd = -1;  // the signalfd reading SIGINT and SIGTERM
     QSocketNotifier* m_notifier = nullptr;
 };
 

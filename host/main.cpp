@@ -7,6 +7,7 @@
 #include "host/HostApplication.h"
 #include "host/HostOptions.h"
 #include "host/PageChildApplication.h"
+#include "host/TerminationSignals.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -41,6 +42,9 @@ void logToStderr(QtMsgType, const QMessageLogContext& context, const QString& me
 
 int main(int argc, char** argv)
 {
+    // Before any thread: SIGINT and SIGTERM are read from a descriptor on
+    // the UI thread, never handled on whatever thread they hit.
+    host::blockTerminationSignals();
     const int jsonFd = takeStdoutForJson();
     std::signal(SIGPIPE, SIG_IGN);  // a reader that went away is noticed by write()
     qInstallMessageHandler(logToStderr);
