@@ -171,6 +171,7 @@ void FrameStreamer::onTick()
     QElapsedTimer clock;
     clock.start();
     auto job = std::make_shared<Job>();
+    job->tickMs = now;
     job->picture = m_grabber.grab();
     if (job->picture.isNull())
         return;
@@ -226,7 +227,9 @@ void FrameStreamer::deliver(const std::shared_ptr<Job>& job)
         m_stats.bytesSent += static_cast<quint64>(job->jpeg.size());
         subscriber->lastFingerprint = job->print;
         subscriber->sentAny = true;
-        subscriber->lastSentMs = now;
+        // The interval counts from the tick that grabbed it, not from now:
+        // the encoding's time must not push every frame to the tick after.
+        subscriber->lastSentMs = job->tickMs;
         if (subscriber->inFlight++ == 0)
             subscriber->inFlightSinceMs = now;
     }

@@ -99,6 +99,7 @@ private:
         std::vector<QPointer<WebSocketConnection>> pages;  // ready on the tick
         std::vector<quint64> knownPrints;                  // what each already has (0 and !sentAny: nothing)
         std::vector<bool> sentAny;
+        qint64 tickMs = 0;  // when the picture was grabbed: the pages' frame intervals count from it
         quint64 print = 0;
         QByteArray jpeg;  // empty when no page needed this picture
         double encodeMs = 0;
