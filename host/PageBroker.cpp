@@ -94,7 +94,12 @@ void PageBroker::accept(WebSocketConnection* connection, const WebSocketRequest&
         return;
     }
     if (resumable != nullptr) {
-        // Its page may be the one reloading: wait for it to go.
+        // Its page may be the one reloading: wait for it to go. Held
+        // connections are bounded as pages are.
+        if (static_cast<int>(m_waiting.size()) >= m_settings.maxPages) {
+            connection->close(ws::kTryAgainLater, QStringLiteral("too many pages waiting for their controls"));
+            return;
+        }
         connection->hold();
         auto* timer = new QTimer(this);
         timer->setSingleShot(true);

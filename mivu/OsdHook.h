@@ -23,6 +23,9 @@ public:
     // Lets the callback draw on the picture. Decode threads.
     void draw(QImage& picture);
 
+    // A callback is set: it draws in the picture's own pixels. Any thread.
+    bool isSet() const { return m_registered.load(); }
+
     // True on a thread that is inside a drawing callback right now.
     static bool insideCallback();
 

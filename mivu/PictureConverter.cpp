@@ -76,19 +76,21 @@ PictureConverter::~PictureConverter()
     sws_freeContext(m_scaler);
 }
 
-bool PictureConverter::prepareScaler(const AVFrame* picture)
+bool PictureConverter::prepareScaler(const AVFrame* picture, QSize output)
 {
     bool fullRange = picture->color_range == AVCOL_RANGE_JPEG;
     const AVPixelFormat format = plainFormat(static_cast<AVPixelFormat>(picture->format), fullRange);
     const int colorSpace = picture->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
     if (m_scaler != nullptr && picture->width == m_sourceWidth && picture->height == m_sourceHeight &&
-        format == m_sourceFormat && fullRange == m_sourceFullRange && colorSpace == m_sourceColorSpace)
+        format == m_sourceFormat && fullRange == m_sourceFullRange && colorSpace == m_sourceColorSpace &&
+        output == m_output)
         return true;
 
     sws_freeContext(m_scaler);
     m_sourceFormat = -1;
-    // Same size in and out: the filter only matters for chroma upsampling.
-    m_scaler = sws_getContext(picture->width, picture->height, format, picture->width, picture->height,
+    // Bilinear: for chroma upsampling at the same size, and as smooth as
+    // the window's own scaling when the size changes.
+    m_scaler = sws_getContext(picture->width, picture->height, format, output.width(), output.height(),
                               AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (m_scaler == nullptr)
         return false;
@@ -99,6 +101,7 @@ bool PictureConverter::prepareScaler(const AVFrame* picture)
     m_sourceFormat = format;
     m_sourceFullRange = fullRange;
     m_sourceColorSpace = colorSpace;
+    m_output = output;
     return true;
 }
 
@@ -129,12 +132,16 @@ QImage* PictureConverter::freeImage(int width, int height)
     return victim->isNull() ? nullptr : victim;
 }
 
-QImage* PictureConverter::convert(const AVFrame* picture)
+QImage* PictureConverter::convert(const AVFrame* picture, QSize size)
 {
     if (picture == nullptr || picture->width <= 0 || picture->height <= 0 || picture->width > kMaxSide ||
-        picture->height > kMaxSide || !prepareScaler(picture))
+        picture->height > kMaxSide)
         return nullptr;
-    QImage* image = freeImage(picture->width, picture->height);
+    const bool scaled = size.width() > 0 && size.height() > 0 && size.width() <= kMaxSide && size.height() <= kMaxSide;
+    const QSize output = scaled ? size : QSize(picture->width, picture->height);
+    if (!prepareScaler(picture, output))
+        return nullptr;
+    QImage* image = freeImage(output.width(), output.height());
     if (image == nullptr)
         return nullptr;
     // The pool is the only holder, so bits() does not copy (a copy would
@@ -142,7 +149,7 @@ QImage* PictureConverter::convert(const AVFrame* picture)
     std::uint8_t* const target[4] = {image->bits(), nullptr, nullptr, nullptr};
     const int targetStride[4] = {static_cast<int>(image->bytesPerLine()), 0, 0, 0};
     const int rows = sws_scale(m_scaler, picture->data, picture->linesize, 0, picture->height, target, targetStride);
-    return rows == picture->height ? image : nullptr;
+    return rows == output.height() ? image : nullptr;
 }
 
 }  // namespace mivu

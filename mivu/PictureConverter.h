@@ -24,13 +24,16 @@ public:
     PictureConverter& operator=(const PictureConverter&) = delete;
 
     // Converts the picture into a pool image that only the pool holds, so
-    // that it can still be painted on without a copy. The pointer is valid
-    // until the next call; nullptr when the picture cannot be converted.
-    // Decode thread (or a capturing thread, with a converter of its own).
-    QImage* convert(const AVFrame* picture);
+    // that it can still be painted on without a copy. With a valid `size`
+    // the picture is scaled to it on the way (the window's size, so that
+    // the window need not scale it again); else it keeps its own size. The
+    // pointer is valid until the next call; nullptr when the picture cannot
+    // be converted. Decode thread (or a capturing thread, with a converter
+    // of its own).
+    QImage* convert(const AVFrame* picture, QSize size = QSize());
 
 private:
-    bool prepareScaler(const AVFrame* picture);
+    bool prepareScaler(const AVFrame* picture, QSize output);
     QImage* freeImage(int width, int height);
 
     SwsContext* m_scaler = nullptr;
@@ -39,6 +42,7 @@ private:
     int m_sourceFormat = -1;
     bool m_sourceFullRange = false;
     int m_sourceColorSpace = -1;
+    QSize m_output;
 
     // The window holds up to two (shown and pending), the decoder one.
     std::array<QImage, 4> m_pool;

@@ -263,7 +263,11 @@ void SubPicture::showPicture(AVFrame* picture)
     m_picturesDecoded.fetch_add(1);
     m_width.store(picture->width);
     m_height.store(picture->height);
-    QImage* image = m_converter.convert(picture);
+    // Straight to the window's size, so that it only copies the picture;
+    // at the picture's own size while a drawing callback draws on it in
+    // the picture's pixels.
+    const QSize windowSize = m_settings.osd.isSet() ? QSize() : platform::renderTargetSize(m_target);
+    QImage* image = m_converter.convert(picture, windowSize);
     if (image == nullptr) {
         m_decodeErrors.fetch_add(1);
         return;

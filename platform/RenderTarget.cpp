@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QSizeF>
 
 #include <mutex>
 #include <unordered_map>
@@ -42,6 +43,8 @@ struct RenderSlot {
 
     std::atomic<std::uint64_t> shown{0};
     std::atomic<std::uint64_t> dropped{0};
+    // The window's size in device pixels, width << 16 | height; 0 unknown.
+    std::atomic<std::uint32_t> deviceSize{0};
 };
 
 }  // namespace detail
@@ -126,6 +129,17 @@ bool presentPicture(WindowHandle target, PresentedPicture picture)
     return true;
 }
 
+QSize renderTargetSize(WindowHandle target)
+{
+    RenderRegistry& r = registry();
+    std::lock_guard<std::mutex> lock(r.targetsLock);
+    const auto it = r.targets.find(target);
+    if (it == r.targets.end())
+        return QSize();
+    const std::uint32_t packed = it->second->deviceSize.load();
+    return QSize(static_cast<int>(packed >> 16), static_cast<int>(packed & 0xFFFF));
+}
+
 bool isRenderTarget(WindowHandle target)
 {
     RenderRegistry& r = registry();
@@ -149,11 +163,27 @@ CRenderTargetWnd::~CRenderTargetWnd()
 
 bool CRenderTargetWnd::onCreate()
 {
+    noteDeviceSize();
     RenderRegistry& r = registry();
     std::lock_guard<std::mutex> lock(r.targetsLock);
     m_slot->window = this;
     r.targets[handle()] = m_slot;
     return true;
+}
+
+QSize CRenderTargetWnd::deviceSize() const
+{
+    return (QSizeF(size()) * devicePixelRatioF()).toSize();
+}
+
+void CRenderTargetWnd::noteDeviceSize()
+{
+    const QSize pixels = deviceSize();
+    const bool known = pixels.width() > 0 && pixels.height() > 0 && pixels.width() <= 0xFFFF &&
+                       pixels.height() <= 0xFFFF;
+    m_slot->deviceSize.store(known ? (static_cast<std::uint32_t>(pixels.width()) << 16) |
+                                         static_cast<std::uint32_t>(pixels.height())
+                                   : 0u);
 }
 
 void CRenderTargetWnd::onDestroy()
@@ -216,6 +246,8 @@ void CRenderTargetWnd::paintNoPicture(QPainter& painter)
 bool CRenderTargetWnd::event(QEvent* e)
 {
     takeOver(e);
+    if (e->type() == QEvent::Resize || e->type() == QEvent::ScreenChangeInternal)
+        noteDeviceSize();
     if (e->type() != pictureReadyType())
         return CWnd::event(e);
     update();
@@ -241,7 +273,9 @@ void CRenderTargetWnd::paintEvent(QPaintEvent* e)
     if (m_picture.image.isNull()) {
         paintNoPicture(painter);
     } else {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        // A picture of the window's own size (the decoder scales to it when
+        // it knows the size) is copied as it is; another one is scaled.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, m_picture.image.size() != deviceSize());
         painter.drawImage(rect(), m_picture.image);
         paintOverPicture(painter);
     }

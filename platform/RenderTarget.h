@@ -41,6 +41,11 @@ bool presentPicture(WindowHandle target, PresentedPicture picture);
 // True while a render target is registered under the handle. Any thread.
 bool isRenderTarget(WindowHandle target);
 
+// The size in device pixels of the render target registered under the
+// handle, so that a decoder can hand it pictures of exactly that size;
+// empty when there is none or its size is not known. Any thread.
+QSize renderTargetSize(WindowHandle target);
+
 // A window that shows the newest picture presented to its handle, scaled to
 // its client rectangle. It is a render target from createWindow() until
 // destroyWindow(). Subclasses that override onCreate()/onDestroy() must call
@@ -82,6 +87,8 @@ protected:
 
 private:
     void unregisterTarget();
+    QSize deviceSize() const;
+    void noteDeviceSize();
 
     const std::shared_ptr<detail::RenderSlot> m_slot;
     PresentedPicture m_picture;  // UI thread only

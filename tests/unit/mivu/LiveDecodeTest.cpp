@@ -259,7 +259,29 @@ TEST_F(LiveDecode, PictureSizeChangesMidStream)
     const MIVU_Statistics s = statisticsOf(decoder);
     EXPECT_EQ(s.width, 176);
     EXPECT_EQ(s.height, 144);
-    ASSERT_TRUE(spinUntil([&] { return window.picture().image.size() == QSize(176, 144); }));
+    // The window goes on showing pictures of its own size, now made from
+    // the smaller ones.
+    ASSERT_TRUE(spinUntil([&] { return window.picture().frameTimeMs >= 1'700'000'100'000ull; }));
+    EXPECT_EQ(window.picture().image.size(), QSize(kWidth, kHeight));
+}
+
+TEST_F(LiveDecode, PicturesComeAtTheWindowsSize)
+{
+    // A window of another size than the stream, and one resized meanwhile:
+    // the decoder hands each the pictures at its size, so the window only
+    // copies them.
+    TargetWindow other(true, QSize(200, 150));
+    const std::uint32_t handle = other.handle();
+    std::uint32_t second = 0;
+    ASSERT_EQ(MIVU_OpenStream(&handle, 1, MIVU_MODE_LIVE, &second), MIVU_OK);
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(MIVU_InputFrame(second, 0, frames[i].data(), std::uint32_t(frames[i].size())), MIVU_OK);
+    ASSERT_TRUE(spinUntil([&] { return other.picture().image.size() == QSize(200, 150); }));
+    other.resize(300, 100);
+    for (int i = 10; i < 20; ++i)
+        ASSERT_EQ(MIVU_InputFrame(second, 0, frames[i].data(), std::uint32_t(frames[i].size())), MIVU_OK);
+    ASSERT_TRUE(spinUntil([&] { return other.picture().image.size() == QSize(300, 100); }));
+    EXPECT_EQ(MIVU_CloseStream(second), MIVU_OK);
 }
 
 TEST_F(LiveDecode, ClosingWithFramesStillQueued)

@@ -85,6 +85,32 @@ TEST(PictureConverter, OddAndOrdinarySizesConvertCompletelyAndInsideTheirBuffers
     }
 }
 
+TEST(PictureConverter, ScalesToTheWindowsSizeOnTheWay)
+{
+    // Down, up, odd and lopsided sizes: the picture comes out at the size
+    // asked for, completely written and inside its buffer (run under
+    // valgrind too), the same grey; sizes it cannot take leave it as it is.
+    const Size windows[] = {{480, 270}, {1920, 1080}, {91, 71}, {1, 1}, {3, 997}, {4099, 2}};
+    PictureConverter converter;
+    for (const Size source : {Size{704, 576}, Size{352, 288}, Size{250, 142}}) {
+        const FramePtr picture = flatPicture(source.width, source.height, AV_PIX_FMT_YUVJ420P, 128, 128, 128);
+        ASSERT_TRUE(picture);
+        for (const Size window : windows) {
+            SCOPED_TRACE(testing::Message() << source.width << "x" << source.height << " to " << window.width << "x"
+                                            << window.height);
+            const QImage* image = converter.convert(picture.get(), QSize(window.width, window.height));
+            ASSERT_NE(image, nullptr);
+            EXPECT_EQ(image->size(), QSize(window.width, window.height));
+            EXPECT_EQ(pixelsOffGrey(*image, 128), 0);
+        }
+        for (const QSize unusable : {QSize(), QSize(0, 100), QSize(-5, 10), QSize(20000, 10)}) {
+            const QImage* image = converter.convert(picture.get(), unusable);
+            ASSERT_NE(image, nullptr);
+            EXPECT_EQ(image->size(), QSize(source.width, source.height));
+        }
+    }
+}
+
 TEST(PictureConverter, ImageHeldByTheWindowIsNeverWrittenAgain)
 {
     PictureConverter converter;
