@@ -86,6 +86,11 @@ void FrameStreamer::acknowledge(WebSocketConnection* page)
     // The next oldest frame's time is not kept: the ack timeout counts
     // from this ack for it.
     subscriber->inFlightSinceMs = subscriber->inFlight > 0 ? nowMs() : -1;
+    // Input is waiting to be shown: at once.
+    if (m_hurry) {
+        QTimer::singleShot(0, this, [this] { onTick(); });
+        return;
+    }
     // A page whose ack came after its tick would otherwise wait a whole
     // further interval: its next frame goes as soon as its interval allows.
     if (subscriber->missedTick) {
