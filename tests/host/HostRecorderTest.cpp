@@ -226,11 +226,11 @@ TEST(HostWithRecorderPage, APageClosesTheDialogItsOwnCallOpened)
     ASSERT_TRUE(recorder.start(QStringLiteral("viewer"), QStringLiteral("secret9")));
     HostProcess host({QStringLiteral("--ws-port"), QStringLiteral("0")});
     ASSERT_TRUE(host.start());
-    const std::optional<QJsonObject> first = host.readMessage();
-    ASSERT_TRUE(first.has_value());
+    quint16 port = 0;
+    QString token;
+    ASSERT_TRUE(host.readWebSocketAddress(port, token));
     PageOnSocket page;
-    ASSERT_TRUE(page.open(static_cast<quint16>(first->value(QLatin1String("port")).toInt()),
-                          first->value(QLatin1String("token")).toString()));
+    ASSERT_TRUE(page.open(port, token));
 
     const QString login = page.call(1, QStringLiteral("Login"),
                                     QJsonArray{"127.0.0.1", recorder.devicePort(), "viewer", passwordText("secret9")})

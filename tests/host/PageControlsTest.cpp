@@ -63,17 +63,7 @@ public:
     {
     }
 
-    bool start()
-    {
-        if (!m_process.start())
-            return false;
-        const std::optional<QJsonObject> first = m_process.readMessage();
-        if (!first)
-            return false;
-        m_port = static_cast<quint16>(first->value(QLatin1String("port")).toInt());
-        m_token = first->value(QLatin1String("token")).toString();
-        return m_port != 0;
-    }
+    bool start() { return m_process.start() && m_process.readWebSocketAddress(m_port, m_token); }
 
     // Opens a page, presenting a resume id when one is given.
     std::unique_ptr<Page> open(const QString& resumeId = QString(), const QString& extraQuery = QString())

@@ -519,14 +519,11 @@ struct LimitedHost {
 
     bool start()
     {
-        if (!process.start())
+        QString text;
+        if (!process.start() || !process.readWebSocketAddress(port, text))
             return false;
-        const std::optional<QJsonObject> first = process.readMessage();
-        if (!first)
-            return false;
-        port = static_cast<quint16>(first->value(QLatin1String("port")).toInt());
-        token = first->value(QLatin1String("token")).toString().toUtf8();
-        return port != 0;
+        token = text.toUtf8();
+        return true;
     }
     int handshake(RawWebSocket& raw, const QByteArray& query = QByteArray()) const
     {

@@ -57,6 +57,16 @@ bool HostProcess::start()
     return m_process.waitForStarted(5000);
 }
 
+bool HostProcess::readWebSocketAddress(quint16& port, QString& token, int timeoutMs)
+{
+    const std::optional<QJsonObject> first = readMessage(timeoutMs);
+    if (!first)
+        return false;
+    port = static_cast<quint16>(first->value(QLatin1String("port")).toInt());
+    token = first->value(QLatin1String("token")).toString();
+    return port != 0 && !token.isEmpty();
+}
+
 void HostProcess::sendLine(const QByteArray& line)
 {
     m_process.write(line + '\n');

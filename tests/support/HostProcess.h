@@ -45,6 +45,9 @@ public:
     std::optional<QByteArray> readLine(int timeoutMs = kHostTimeoutMs);
     // The next JSON line on stdout, or nothing within the timeout.
     std::optional<QJsonObject> readMessage(int timeoutMs = kHostTimeoutMs);
+    // A --ws-port host without --stdio: its first stdout line, the
+    // WebSocket's port and token. False when it did not come.
+    bool readWebSocketAddress(quint16& port, QString& token, int timeoutMs = kHostTimeoutMs);
     // Sends a request with a fresh id and returns its response; notifications
     // read meanwhile are kept in notifications().
     QJsonObject call(const QString& method, const QJsonValue& params = QJsonValue::Undefined, int timeoutMs = kHostTimeoutMs);
