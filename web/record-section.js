@@ -28,7 +28,8 @@ export function wireRecording(page) {
   const {state, $, run} = page;
   $('record-start').addEventListener('click', async () => {
     const result = await run('StartRecord', state.devId, 0, '');
-    if (result === 0) page.notice({key: 'recordStarted', kind: 'recording'});
+    if (result === 0 && await recordingShown(page)) page.notice({key: 'recordStarted', kind: 'recording'});
+    else if (result === 0) page.notice({key: 'recordNothing', kind: 'error'});
     else if (result !== undefined) page.notice({key: 'recordFailed', args: [formatCode(result)], kind: 'error'});
   });
   $('record-stop').addEventListener('click', async () => {
@@ -39,6 +40,16 @@ export function wireRecording(page) {
     const result = await run('CaptureImage', state.devId);
     if (result !== 0 && result !== undefined) page.notice({key: 'snapshotFailed', args: [formatCode(result)], kind: 'error'});
   });
+}
+
+// Whether some channel records, waiting briefly for the control's record
+// mask: StartRecord answers 0 also when no window plays yet (nothing to
+// record), and the mask may arrive just after the answer.
+const RECORD_MASK_WAIT_MS = 1500;
+async function recordingShown(page) {
+  for (let waited = 0; page.state.recordMask === 0 && waited < RECORD_MASK_WAIT_MS; waited += 100)
+    await new Promise((resolve) => setTimeout(resolve, 100));
+  return page.state.recordMask !== 0;
 }
 
 // The REC mark: shown while any channel records, with the time since the

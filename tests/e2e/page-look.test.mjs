@@ -203,9 +203,19 @@ describe('the live page as a recorder interface', {skip: skip || false}, () => {
     const folder = mkdtempSync(join(stack.home, 'records-')) + '/';
     assert.equal(await page.evaluate((f) => window.velk.ctrl.SetLocalParameter(window.velk.devId, 'record_path', f, 'set'),
       folder), 'succeed');
-    await page.click('#record-start');
+    // Until a window plays (slow under a sanitizer) there is nothing to
+    // record, and the page says so instead of claiming a recording.
+    await pollUntil(async () => {
+      await page.click('#record-start');
+      await page.waitForFunction(() => [...document.querySelectorAll('#notices .notice')]
+        .some((n) => /Recording started|Nothing to record/.test(n.textContent)));
+      const texts = await noticeTexts(page);
+      if (texts.some((t) => t.includes('Recording started'))) return true;
+      assert.ok(!await page.isVisible('#rec-indicator'), 'no REC mark while nothing records');
+      await page.$$eval('#notices .notice', (all) => all.forEach((n) => n.remove()));
+      return false;
+    }, 'recording started', {intervalMs: 500});
     await page.waitForSelector('#rec-indicator', {state: 'visible'});
-    assert.ok((await noticeTexts(page)).includes('Recording started'));
     const first = await page.textContent('#rec-indicator');
     assert.match(first, /^REC 00:00:0[0-2]$/);
     await page.waitForFunction(() => /^REC 00:00:0[2-9]$/.test(document.getElementById('rec-indicator').textContent));
@@ -218,6 +228,12 @@ describe('the live page as a recorder interface', {skip: skip || false}, () => {
     assert.match(await page.textContent('#rec-indicator'), /^REC 00:00:0[0-1]$/);
     await page.click('#record-stop');
     await page.waitForSelector('#rec-indicator', {state: 'hidden'});
+    // With every window closed, Record starts nothing and says so.
+    await page.click('#close-all');
+    await waitForStatus(page, /StopPreviewAll 0/);
+    await page.click('#record-start');
+    await page.waitForFunction(() => /Nothing to record/.test(document.getElementById('notices').textContent));
+    assert.equal(await page.isVisible('#rec-indicator'), false);
   });
 
   test('a snapshot notice shows the picture with a download link when the host sends it, the path otherwise', async () => {
