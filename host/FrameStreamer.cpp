@@ -4,6 +4,7 @@
 #include "host/JpegEncoder.h"
 #include "host/ScreenGrabber.h"
 #include "host/WebSocketConnection.h"
+#include "platform/RenderTarget.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -180,6 +181,13 @@ void FrameStreamer::onTick()
     job->picture = m_grabber.grab();
     if (job->picture.isNull())
         return;
+    // A video picture painted since the last grab changed what the screen
+    // shows: no need to compare 8 MB of pixels to know (with live video,
+    // nearly every grab). The print is one no earlier grab had.
+    const quint64 painted = platform::CRenderTargetWnd::newPicturesPainted();
+    if (painted != m_picturesAtGrab)
+        job->freshPrint = (quint64{1} << 63) | ++m_freshPrints;
+    m_picturesAtGrab = painted;
     ++m_stats.grabs;
     m_stats.grabMs += static_cast<double>(clock.nsecsElapsed()) / 1e6;
     m_hurry = false;
@@ -194,7 +202,8 @@ void FrameStreamer::onTick()
 
 void FrameStreamer::encode(const std::shared_ptr<Job>& job)
 {
-    job->print = fingerprint(job->picture);
+    job->fingerprinted = job->freshPrint == 0;
+    job->print = job->fingerprinted ? fingerprint(job->picture) : job->freshPrint;
     bool needed = false;
     for (std::size_t i = 0; i < job->pages.size(); ++i)
         needed = needed || !job->sentAny[i] || job->knownPrints[i] != job->print;
@@ -211,6 +220,8 @@ void FrameStreamer::encode(const std::shared_ptr<Job>& job)
 void FrameStreamer::deliver(const std::shared_ptr<Job>& job)
 {
     m_encoding = false;
+    if (job->fingerprinted)
+        ++m_stats.fingerprints;
     if (job->jpeg.isEmpty()) {
         ++m_stats.unchanged;
     } else {

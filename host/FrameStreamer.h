@@ -68,6 +68,7 @@ public:
         quint64 heldForEncoder = 0;  // a tick with nothing grabbed: the last picture is still being encoded
         quint64 grabs = 0;           // pictures grabbed
         quint64 unchanged = 0;       // grabs that no page needed (the picture had not changed)
+        quint64 fingerprints = 0;    // grabs compared by their pixels (no new video picture painted since the last)
         quint64 encodes = 0;         // JPEGs made
         quint64 framesSent = 0;      // frames sent, over all pages
         quint64 bytesSent = 0;
@@ -101,6 +102,8 @@ private:
         std::vector<bool> sentAny;
         qint64 tickMs = 0;  // when the picture was grabbed: the pages' frame intervals count from it
         quint64 print = 0;
+        quint64 freshPrint = 0;     // the print when new video pictures were painted since the last grab, else 0
+        bool fingerprinted = false;
         QByteArray jpeg;  // empty when no page needed this picture
         double encodeMs = 0;
     };
@@ -117,6 +120,8 @@ private:
     QThread m_encoderThread;
     QObject m_encoderContext;  // lives on the encoder thread: queued calls run there
     bool m_encoding = false;   // a job is on the encoder thread; UI thread only
+    quint64 m_picturesAtGrab = 0;  // new pictures painted in the process at the last grab
+    quint64 m_freshPrints = 0;     // prints given to grabs known to have changed
     bool m_hurry = false;      // input came: the next tick ignores the frame interval; UI thread only
     std::vector<Subscriber> m_subscribers;  // UI thread only
 };

@@ -91,6 +91,7 @@ void viewStats(const FrameStreamer& streamer, const RpcResponder& responder)
                                  {"heldForEncoder", static_cast<qint64>(s.heldForEncoder)},
                                  {"grabs", static_cast<qint64>(s.grabs)},
                                  {"unchanged", static_cast<qint64>(s.unchanged)},
+                                 {"fingerprints", static_cast<qint64>(s.fingerprints)},
                                  {"encodes", static_cast<qint64>(s.encodes)},
                                  {"framesSent", static_cast<qint64>(s.framesSent)},
                                  {"bytesSent", static_cast<qint64>(s.bytesSent)},

@@ -2,12 +2,14 @@
 #include "mivu/PictureConverter.h"
 
 extern "C" {
+#include <libavutil/imgutils.h>
 #include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
 
 #include <atomic>
 #include <cstddef>
+#include <cstring>
 #include <limits>
 
 namespace mivu {
@@ -74,6 +76,35 @@ QImage paddedImage(int width, int height)
 PictureConverter::~PictureConverter()
 {
     sws_freeContext(m_scaler);
+    sws_freeContext(m_resizer);
+    av_free(m_resized[0]);
+}
+
+bool PictureConverter::prepareResizer(int format, QSize output)
+{
+    sws_freeContext(m_resizer);
+    m_resizer = nullptr;
+    av_freep(&m_resized[0]);
+    const auto planar = static_cast<AVPixelFormat>(format);
+    if (!sws_isSupportedInput(planar) || !sws_isSupportedOutput(planar))
+        return false;
+    m_resizer = sws_getContext(m_sourceWidth, m_sourceHeight, planar, output.width(), output.height(), planar,
+                               SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (m_resizer == nullptr)
+        return false;
+    // Aligned rows and a whole spare row of every plane: the vector code of
+    // both steps reads and writes past a plane's exact size.
+    const int size = av_image_alloc(m_resized, m_resizedStride, output.width(), output.height() + 2, planar,
+                                    static_cast<int>(kRowAlignment));
+    if (size < 0) {
+        sws_freeContext(m_resizer);
+        m_resizer = nullptr;
+        m_resized[0] = nullptr;
+        return false;
+    }
+    // The padding is read too (and ignored): give it defined values.
+    std::memset(m_resized[0], 0, static_cast<std::size_t>(size));
+    return true;
 }
 
 bool PictureConverter::prepareScaler(const AVFrame* picture, QSize output)
@@ -88,16 +119,30 @@ bool PictureConverter::prepareScaler(const AVFrame* picture, QSize output)
 
     sws_freeContext(m_scaler);
     m_sourceFormat = -1;
-    // Bilinear: for chroma upsampling at the same size, and as smooth as
-    // the window's own scaling when the size changes.
-    m_scaler = sws_getContext(picture->width, picture->height, format, output.width(), output.height(),
+    m_sourceWidth = picture->width;
+    m_sourceHeight = picture->height;
+    // Resized in its own format first when the size changes, so that the
+    // RGB conversion is an unscaled one.
+    // Past a factor of 4 libswscale cascades its own contexts over buffers
+    // it leaves unset; such tiny or lopsided windows keep the one step.
+    const auto within4 = [](int from, int to) { return from <= 4 * to && to <= 4 * from; };
+    const bool resized = output != QSize(picture->width, picture->height) &&
+                         within4(picture->width, output.width()) && within4(picture->height, output.height()) &&
+                         prepareResizer(format, output);
+    if (!resized) {
+        sws_freeContext(m_resizer);
+        m_resizer = nullptr;
+        av_freep(&m_resized[0]);
+    }
+    const QSize converted = resized ? output : QSize(picture->width, picture->height);
+    // Bilinear: for chroma upsampling, and as smooth as the window's own
+    // scaling when the size changes.
+    m_scaler = sws_getContext(converted.width(), converted.height(), format, output.width(), output.height(),
                               AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (m_scaler == nullptr)
         return false;
     sws_setColorspaceDetails(m_scaler, sws_getCoefficients(colorSpace), fullRange ? 1 : 0,
                              sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-    m_sourceWidth = picture->width;
-    m_sourceHeight = picture->height;
     m_sourceFormat = format;
     m_sourceFullRange = fullRange;
     m_sourceColorSpace = colorSpace;
@@ -148,6 +193,13 @@ QImage* PictureConverter::convert(const AVFrame* picture, QSize size)
     // lose the padding libswscale needs).
     std::uint8_t* const target[4] = {image->bits(), nullptr, nullptr, nullptr};
     const int targetStride[4] = {static_cast<int>(image->bytesPerLine()), 0, 0, 0};
+    if (m_resizer != nullptr) {
+        if (sws_scale(m_resizer, picture->data, picture->linesize, 0, picture->height, m_resized, m_resizedStride) !=
+            output.height())
+            return nullptr;
+        const int rows = sws_scale(m_scaler, m_resized, m_resizedStride, 0, output.height(), target, targetStride);
+        return rows == output.height() ? image : nullptr;
+    }
     const int rows = sws_scale(m_scaler, picture->data, picture->linesize, 0, picture->height, target, targetStride);
     return rows == output.height() ? image : nullptr;
 }

@@ -284,6 +284,7 @@ void CRenderTargetWnd::paintEvent(QPaintEvent* e)
     if (!newPicture)
         return;
     m_slot->shown.fetch_add(1);
+    s_newPicturesPainted.fetch_add(1, std::memory_order_relaxed);
     m_lastShownTick.store(tickCount());
     // A new picture painted into part of the window only: show all of it.
     if (!e->region().contains(rect()))

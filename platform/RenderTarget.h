@@ -57,6 +57,9 @@ public:
 
     // A picture has been painted since creation or the last clearPicture().
     bool hasPicture() const { return !m_picture.image.isNull(); }
+    // How many new pictures all windows of the process have painted: when it
+    // moved, what the screen shows has changed. Any thread.
+    static std::uint64_t newPicturesPainted() { return s_newPicturesPainted.load(std::memory_order_relaxed); }
     // The picture shown now (null image when none). UI thread.
     const PresentedPicture& picture() const { return m_picture; }
     // Forgets the shown picture and any undisplayed one, and repaints (the
@@ -94,6 +97,7 @@ private:
     PresentedPicture m_picture;  // UI thread only
     std::atomic<std::uint32_t> m_lastShownTick{0};
     std::function<void(std::uint64_t)> m_shownHook;  // UI thread only
+    static inline std::atomic<std::uint64_t> s_newPicturesPainted{0};
 };
 
 }  // namespace platform

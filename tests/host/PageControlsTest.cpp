@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -298,6 +299,60 @@ TEST(PageControlsWithRecorder, AReloadStaysLoggedInAndAPageThatLeavesIsLoggedOut
     EXPECT_EQ(host.process().terminateAndWait(), 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return recorderStatus(recorder).value(QLatin1String("logins")).toInt() == 0; },
                                 10000));
+}
+
+TEST(PageControlsWithRecorder, LiveVideoGoesOutWithoutComparingPixelsAndAStillPictureOnlyOnce)
+{
+    RecorderProcess recorder;
+    ASSERT_TRUE(recorder.start(QStringLiteral("viewer"), QStringLiteral("secret9")));
+    PageHost host({});
+    ASSERT_TRUE(host.start());
+    std::unique_ptr<Page> page = host.open();
+    ASSERT_TRUE(page->connected());
+    const QString login = resultOf(page->call(QStringLiteral("Login"),
+                                              QJsonArray{"127.0.0.1", recorder.devicePort(), "viewer",
+                                                         passwordText("secret9")},
+                                              15000))
+                              .toString();
+    const int devId = login.mid(9).toInt();
+    ASSERT_GT(devId, 0) << qPrintable(login);
+    const auto stats = [&page] { return resultOf(page->call(QStringLiteral("$viewStats"), QJsonArray{})).toObject(); };
+    const auto count = [](const QJsonObject& s, const char* name) { return s.value(QLatin1String(name)).toInteger(); };
+    // The page takes every frame as it comes.
+    const auto takeFramesUntil = [&page](const std::function<bool()>& done) {
+        qsizetype acknowledged = 0;
+        return QTest::qWaitFor(
+            [&] {
+                for (; acknowledged < page->frames().size(); ++acknowledged)
+                    page->notify(QStringLiteral("$ack"));
+                return done();
+            },
+            20000);
+    };
+
+    EXPECT_EQ(resultOf(page->call(QStringLiteral("StartViewAll"), QJsonArray{devId, 4, 1}, 15000)).toInteger(), 0);
+    resultOf(page->call(QStringLiteral("$view"), QJsonObject{{"fps", 25}}));
+    // Moving video: frames keep coming, and grabs that followed a new
+    // picture in a window are sent without a comparison of their pixels.
+    ASSERT_TRUE(takeFramesUntil([&] { return page->frames().size() >= 30; }));
+    const QJsonObject live = stats();
+    EXPECT_LT(count(live, "fingerprints") * 2, count(live, "grabs")) << qPrintable(QJsonDocument(live).toJson());
+
+    // Closed: the still picture goes out once; grabs after it are compared
+    // and find nothing new to send.
+    EXPECT_EQ(resultOf(page->call(QStringLiteral("StopPreviewAll"), QJsonArray{devId}, 15000)).toInteger(), 0);
+    qint64 sentAtRest = -1;
+    ASSERT_TRUE(takeFramesUntil([&] {
+        const QJsonObject now = stats();
+        if (count(now, "unchanged") < count(live, "unchanged") + 5)
+            return false;
+        sentAtRest = count(now, "framesSent");
+        return true;
+    }));
+    const QJsonObject before = stats();
+    ASSERT_TRUE(takeFramesUntil([&] { return count(stats(), "unchanged") >= count(before, "unchanged") + 5; }));
+    EXPECT_EQ(count(stats(), "framesSent"), sentAtRest);
+    EXPECT_GE(count(stats(), "fingerprints"), count(before, "fingerprints") + 5);
 }
 
 }  // namespace
