@@ -23,6 +23,10 @@ WebSocketConnection::WebSocketConnection(QTcpSocket* socket, qint64 maxMessageBy
 {
     m_socket->setParent(this);
     m_socket->setReadBufferSize(kReadAheadBytes);
+    // Small messages (answers, events, the tail of a frame) go at once:
+    // with Nagle's algorithm each waited for the page's delayed ACK of the
+    // one before, some 40 ms, which a click then took to show.
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(m_socket, &QTcpSocket::readyRead, this, [this] { onReadyRead(); });
     connect(m_socket, &QTcpSocket::bytesWritten, this, [this] { shutDownSendingWhenFlushed(); });
     connect(m_socket, &QTcpSocket::disconnected, this, [this] { onDisconnected(); });
