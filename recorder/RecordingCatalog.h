@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the recorder has recorded, as searches and playback see it: spans of
+// recorded video per channel, and readers that walk a channel's recorded
+// frames in time order from any time. Two kinds of source stand behind it:
+// the recordings the recorder stored on its disk, and the generated history
+// of `--history-days` (made from the channel's encoded loop, retimed, never
+// stored). Consumers (the search API, playback streams, downloads) use only
+// this interface.
+//
+// Times are milliseconds since 1970-01-01 UTC, the recorder's wall clock,
+// which is also what the time item of every recorded frame says.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velk::recorder {
+
+enum class RecordType : std::uint8_t {
+    Normal = 0,  // recorded by a normal period of the schedule
+    Alarm = 1,   // recorded because an alarm or motion event was active
+};
+
+// Which record types a search or a playback takes.
+enum class RecordTypeFilter : std::uint8_t {
+    NormalOnly = 0,
+    AlarmOnly = 1,
+    All = 2,
+};
+
+inline bool typeMatches(RecordTypeFilter filter, RecordType type)
+{
+    return filter == RecordTypeFilter::All || (filter == RecordTypeFilter::NormalOnly && type == RecordType::Normal) ||
+           (filter == RecordTypeFilter::AlarmOnly && type == RecordType::Alarm);
+}
+
+// One stretch of recording of one channel without a gap and of one type.
+struct RecordSpan {
+    std::uint32_t channel = 0;
+    std::int64_t startMs = 0;  // time of its first frame
+    std::int64_t endMs = 0;    // time of its last frame plus one frame interval
+    RecordType type = RecordType::Normal;
+    // The device file name a download names: relative, '/'-separated, never
+    // absolute and never with "..".
+    std::string fileName;
+    std::uint64_t bytes = 0;  // size of its recorded frames
+};
+
+// One recorded frame: a whole container frame of the main stream (video,
+// or sound when it was recorded), whose time item is the recorded time.
+struct RecordedFrame {
+    std::int64_t timeMs = 0;
+    bool video = false;
+    bool key = false;  // a video key frame (SPS, PPS, IDR)
+    std::vector<std::uint8_t> bytes;
+};
+
+// Walks one channel's recorded frames in time order across its spans, of
+// the types its filter takes, within the range it was opened on. Used on
+// one thread at a time.
+class FrameReader {
+public:
+    virtual ~FrameReader() = default;
+    // Positions at the key frame at or before timeMs within the span that
+    // holds timeMs; in a gap or before the first span, at the first key
+    // frame after timeMs. False when nothing is recorded at or after it.
+    virtual bool seek(std::int64_t timeMs) = 0;
+    // The next frame; nothing at the end of the range. A damaged frame is
+    // skipped (and counted), the walk goes on at the next good one.
+    virtual std::optional<RecordedFrame> next() = 0;
+    // Frames skipped because they were damaged, since the reader was opened.
+    virtual std::uint64_t damagedFrames() const = 0;
+};
+
+class RecordingCatalog {
+public:
+    virtual ~RecordingCatalog() = default;
+    // The channel's spans that overlap [fromMs, toMs), of the types the
+    // filter takes, ordered by start; spans never overlap one another.
+    virtual std::vector<RecordSpan> spans(std::uint32_t channel, std::int64_t fromMs, std::int64_t toMs,
+                                          RecordTypeFilter filter) const = 0;
+    // A reader of the channel's frames within [fromMs, toMs), positioned
+    // at the start (as by seek(fromMs)). Null when the channel is unknown.
+    virtual std::unique_ptr<FrameReader> openReader(std::uint32_t channel, std::int64_t fromMs, std::int64_t toMs,
+                                                    RecordTypeFilter filter) const = 0;
+};
+
+}  // namespace velk::recorder
