@@ -56,7 +56,6 @@ SubPicture* Decoder::subPicture(std::int32_t index) const
 
 void Decoder::wakeAll()
 {
-    m_settings.pacingGeneration.fetch_add(1);
     for (const auto& subPicture : m_subPictures)
         subPicture->wake();
 }
@@ -67,6 +66,9 @@ std::int32_t Decoder::setPaused(bool paused)
     if (!paused) {
         for (const auto& subPicture : m_subPictures)
             subPicture->setStepCredits(0, false);
+        // Going on from the picture shown last, not from where the clock
+        // would be had it run through the pause.
+        m_settings.clock.resume();
     }
     wakeAll();
     return MIVU_OK;
@@ -77,6 +79,7 @@ std::int32_t Decoder::setSpeed(std::int32_t speedCode)
     if (speedCode == 0 || speedCode > kMaxSpeed || speedCode < -kMaxSpeed)
         return MIVU_ERR_ARGUMENT;
     m_settings.speedCode.store(speedCode);
+    m_settings.clock.setSpeed(speedCode);
     wakeAll();
     return MIVU_OK;
 }
@@ -94,8 +97,17 @@ std::int32_t Decoder::playFrames(std::int32_t count)
 
 void Decoder::reset()
 {
+    // Every sub-picture first discards what it holds (a picture waiting to
+    // be shown is dropped, not shown), so that only pictures from after the
+    // reset anchor the clock again.
     for (const auto& subPicture : m_subPictures)
         subPicture->reset();
+    m_settings.clock.reset();
+}
+
+std::uint64_t Decoder::playbackTimeMs() const
+{
+    return m_settings.clock.shownFrameTimeMs();
 }
 
 }  // namespace mivu

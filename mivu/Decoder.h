@@ -38,6 +38,9 @@ public:
     std::int32_t setSpeed(std::int32_t speedCode);
     std::int32_t playFrames(std::int32_t count);
     void reset();
+    // The frame time of the picture shown last in any sub-picture since the
+    // open or the last reset; 0 before it. Any thread.
+    std::uint64_t playbackTimeMs() const;
 
 private:
     explicit Decoder(StreamMode mode);

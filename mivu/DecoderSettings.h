@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the sub-pictures of one decoder share: the mode, the playback
-// switches set through the steering calls, and the drawing callback.
+// switches set through the steering calls, the playback clock, and the
+// drawing callback.
 #pragma once
 
 #include "mivu/OsdHook.h"
+#include "mivu/SharedPlaybackClock.h"
 
 #include <atomic>
 #include <cstdint>
@@ -18,9 +20,8 @@ struct DecoderSettings {
     const StreamMode mode;
     std::atomic<bool> paused{false};
     std::atomic<std::int32_t> speedCode{1};
-    // Bumped on every pause, resume, speed change or step, so that each
-    // playback clock re-anchors at its next picture.
-    std::atomic<std::uint32_t> pacingGeneration{0};
+    // Paces the pictures of every sub-picture (playback only).
+    SharedPlaybackClock clock;
     OsdHook osd;
 };
 

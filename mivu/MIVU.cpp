@@ -151,6 +151,16 @@ MIVU_API int32_t MIVU_CloseStream(uint32_t decoder)
     });
 }
 
+MIVU_API int32_t MIVU_GetPlaybackTime(uint32_t decoder, uint64_t* frameTimeMs)
+{
+    return withDecoder(decoder, [frameTimeMs](Decoder& d) -> std::int32_t {
+        if (frameTimeMs == nullptr)
+            return MIVU_ERR_ARGUMENT;
+        *frameTimeMs = d.playbackTimeMs();
+        return MIVU_OK;
+    });
+}
+
 MIVU_API int32_t MIVU_GetStatistics(uint32_t decoder, int32_t index, MIVU_Statistics* statistics)
 {
     return withSubPicture(decoder, index, [statistics](Decoder&, mivu::SubPicture& subPicture) -> std::int32_t {

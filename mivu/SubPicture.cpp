@@ -184,6 +184,7 @@ MIVU_Statistics SubPicture::statistics() const
     s.threadCpuUs = m_threadCpuUs.load();
     s.width = m_width.load();
     s.height = m_height.load();
+    s.shownFrameTimeMs = m_shownFrameTimeMs.load();
     return s;
 }
 
@@ -195,7 +196,6 @@ void SubPicture::run()
     while (takeFrame(frame, flush)) {
         if (flush) {
             m_video.flush();
-            m_clock.reset();
             m_haveFrameTime = false;
             continue;
         }
@@ -283,6 +283,9 @@ void SubPicture::showPicture(AVFrame* picture)
         m_picturesPresented.fetch_add(1);
     else
         m_picturesNotPresented.fetch_add(1);
+    m_shownFrameTimeMs.store(paceTimeMs);
+    if (!m_live)
+        m_settings.clock.shown(paceTimeMs);
 
     // Keep the picture as decoded for captures; the old one is let go
     // outside the lock.
@@ -300,11 +303,6 @@ bool SubPicture::waitUntilDue(std::uint64_t frameTimeMs)
     for (;;) {
         if (m_stopping || m_resetPending)
             return false;
-        const std::uint32_t generation = m_settings.pacingGeneration.load();
-        if (generation != m_seenGeneration) {
-            m_seenGeneration = generation;
-            m_clock.setSpeed(m_settings.speedCode.load());
-        }
         if (m_settings.paused.load()) {
             if (m_stepCredits > 0) {
                 --m_stepCredits;
@@ -314,10 +312,12 @@ bool SubPicture::waitUntilDue(std::uint64_t frameTimeMs)
             continue;
         }
         const auto now = PlaybackClock::Clock::now();
-        const auto due = m_clock.dueTime(frameTimeMs, now);
+        const auto due = m_settings.clock.dueTime(frameTimeMs, now);
         if (due <= now)
             return true;
-        m_queueChanged.wait_until(lock, due);
+        // The shared clock may move meanwhile (another sub-picture
+        // re-anchored it, or a gap is jumped): look again soon.
+        m_queueChanged.wait_until(lock, std::min(due, now + PlaybackClock::kGapQuiet));
     }
 }
 

@@ -13,7 +13,6 @@
 #include "mivu/DecoderSettings.h"
 #include "mivu/FrameQueue.h"
 #include "mivu/PictureConverter.h"
-#include "mivu/PlaybackClock.h"
 #include "mivu/SoundOutput.h"
 #include "mivu/VideoDecoder.h"
 
@@ -90,9 +89,7 @@ private:
     // Decode thread only.
     VideoDecoder m_video;
     PictureConverter m_converter;
-    PlaybackClock m_clock;
     AudioDecoder m_audio;
-    std::uint32_t m_seenGeneration = 0;
     std::uint64_t m_lastFrameTimeMs = 0;
     bool m_haveFrameTime = false;
     std::uint8_t m_frameRate = 25;
@@ -114,6 +111,7 @@ private:
     std::uint64_t m_showCpuUs = 0;  // decode thread only: spent showing, within a decode call
     std::atomic<std::int32_t> m_width{0};
     std::atomic<std::int32_t> m_height{0};
+    std::atomic<std::uint64_t> m_shownFrameTimeMs{0};
 };
 
 }  // namespace mivu

@@ -8,9 +8,11 @@
  * MIVU_InputFrame never blocks for long. Live decoders show each picture as
  * soon as it is decoded; when a live queue is full the frame is dropped (and
  * counted), and so is every delta frame after it up to the next key frame.
- * Playback decoders show pictures paced by their frame times and the speed;
- * a full playback queue refuses the frame with MIVU_ERR_BUSY so that the
- * feeder can hold back the stream and offer the frame again later. */
+ * Playback decoders show pictures paced by their frame times and the speed,
+ * on one clock for all sub-pictures: pictures of the same frame time show
+ * together in every window. A full playback queue refuses the frame with
+ * MIVU_ERR_BUSY so that the feeder can hold back the stream and offer the
+ * frame again later. */
 #ifndef VELK_MIVU_STREAM_H
 #define VELK_MIVU_STREAM_H
 
@@ -39,6 +41,7 @@ typedef struct MIVU_Statistics {
                                        conversion to RGB, drawing callback, hand-off) */
     int32_t width;                  /* of the last decoded picture; 0 before the first */
     int32_t height;
+    uint64_t shownFrameTimeMs;      /* frame time of the picture last shown; 0 before the first */
 } MIVU_Statistics;
 
 /* Opens a decoder with one sub-picture per window handle (count
@@ -53,9 +56,10 @@ MIVU_API int32_t MIVU_OpenStream(const uint32_t* windows, int32_t count, int32_t
  * was not taken). Called from the network library's thread. */
 MIVU_API int32_t MIVU_InputFrame(uint32_t decoder, int32_t index, const uint8_t* data, uint32_t length);
 
-/* After a seek: drops every queued frame, and each sub-picture starts again
- * at the next key frame with its playback clock reset. Pause and speed are
- * kept; the pictures last shown stay. */
+/* After a seek: drops every queued frame, each sub-picture starts again at
+ * the next key frame, and the playback clock is anchored again by the first
+ * picture after it. Pause and speed are kept; the pictures last shown stay
+ * in their windows. */
 MIVU_API int32_t MIVU_ResetStream(uint32_t decoder);
 
 /* Closes the decoder: its threads stop (queued frames are discarded), its
@@ -63,6 +67,11 @@ MIVU_API int32_t MIVU_ResetStream(uint32_t decoder);
  * threads, so it must not be called from the drawing callback
  * (MIVU_ERR_BUSY). */
 MIVU_API int32_t MIVU_CloseStream(uint32_t decoder);
+
+/* Playback: the frame time (ms since 1970 UTC, from the frames' time items)
+ * of the picture shown last in any sub-picture since the open or the last
+ * MIVU_ResetStream; 0 before it. Live decoders answer 0 too. */
+MIVU_API int32_t MIVU_GetPlaybackTime(uint32_t decoder, uint64_t* frameTimeMs);
 
 /* Counters of sub-picture index. */
 MIVU_API int32_t MIVU_GetStatistics(uint32_t decoder, int32_t index, MIVU_Statistics* statistics);

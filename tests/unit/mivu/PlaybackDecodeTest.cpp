@@ -5,7 +5,10 @@
 
 #include "MIVUStream.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QImage>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -159,8 +162,114 @@ TEST_F(PlaybackDecode, SubPicturesShowInTheirOwnWindows)
     ASSERT_TRUE(spinUntil([&] { return windows[0]->hasPicture() && windows[1]->hasPicture(); }));
     EXPECT_EQ(windows[1]->picture().frameTimeMs, 1'600'000'000'000ull + 7 * 40);
     EXPECT_EQ(MIVU_SetSound(decoder, 1, 1), MIVU_OK);
+    EXPECT_EQ(MIVU_SetSound(decoder, 0, 0), MIVU_OK);
     EXPECT_EQ(MIVU_SetSound(decoder, 2, 1), MIVU_ERR_ARGUMENT);
     EXPECT_EQ(MIVU_CapturePicture(decoder, 1, "/nonexistent-folder/x.bmp"), MIVU_ERR_WRITE);
+    // Each sub-picture captures its own last picture.
+    QTemporaryDir dir;
+    const std::string path = QDir(dir.path()).filePath("slot1.bmp").toStdString();
+    ASSERT_EQ(MIVU_CapturePicture(decoder, 1, path.c_str()), MIVU_OK);
+    EXPECT_EQ(QImage(QString::fromStdString(path), "BMP").size(), QSize(kWidth, kHeight));
+}
+
+std::uint64_t shownTime(std::uint32_t decoder, int index)
+{
+    MIVU_Statistics s{};
+    EXPECT_EQ(MIVU_GetStatistics(decoder, index, &s), MIVU_OK);
+    return s.shownFrameTimeMs;
+}
+
+// Two channels of one playback: the second starts at a later key frame (as
+// the recorder starts each channel at its own key frame), and all frames
+// are queued at once. Whatever each decode thread does, the pictures shown
+// at any moment are at most one frame apart.
+TEST_F(PlaybackDecode, SubPicturesShowPicturesOfTheSameTimeTogether)
+{
+    open(2, 40);
+    if (decoder == 0)
+        return;
+    constexpr std::uint64_t kStart = 1'600'000'000'000ull;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        ASSERT_EQ(input(i, 0), MIVU_OK);
+        if (i >= 12) {
+            ASSERT_EQ(input(i, 1), MIVU_OK);
+        }
+    }
+    std::uint64_t samples = 0;
+    std::uint64_t worst = 0;
+    ASSERT_TRUE(spinUntil([&] {
+        const std::uint64_t second = shownTime(decoder, 1);
+        const std::uint64_t first = shownTime(decoder, 0);
+        if (second != 0) {
+            ++samples;
+            worst = std::max(worst, first > second ? first - second : second - first);
+        } else {
+            // Nothing of channel 1 yet: channel 0 has not reached its start.
+            EXPECT_LT(first, kStart + 12 * 40);
+        }
+        return presented(decoder, 0) == 30 && presented(decoder, 1) == 18;
+    }));
+    EXPECT_GT(samples, 0u);
+    EXPECT_LE(worst, 40u);
+    std::uint64_t playbackTime = 0;
+    ASSERT_EQ(MIVU_GetPlaybackTime(decoder, &playbackTime), MIVU_OK);
+    EXPECT_EQ(playbackTime, kStart + 29 * 40);
+}
+
+TEST_F(PlaybackDecode, PlayFrameStepsEverySubPictureToItsNextPicture)
+{
+    open(2, 40);
+    if (decoder == 0)
+        return;
+    ASSERT_EQ(MIVU_Pause(decoder, 1), MIVU_OK);
+    feed(0, 10, 0);
+    feed(0, 10, 1);
+    for (std::uint64_t step = 1; step <= 3; ++step) {
+        ASSERT_EQ(MIVU_PlayFrame(decoder, 1), MIVU_OK);
+        ASSERT_TRUE(spinUntil([&] { return presented(decoder, 0) == step && presented(decoder, 1) == step; }));
+        EXPECT_EQ(shownTime(decoder, 0), 1'600'000'000'000ull + (step - 1) * 40);
+        EXPECT_EQ(shownTime(decoder, 1), 1'600'000'000'000ull + (step - 1) * 40);
+    }
+    ASSERT_EQ(MIVU_Pause(decoder, 0), MIVU_OK);
+    ASSERT_TRUE(spinUntil([&] { return presented(decoder, 0) == 10 && presented(decoder, 1) == 10; }));
+}
+
+TEST_F(PlaybackDecode, PlaybackTimeIsTheLastShownFrameTimeUntilAReset)
+{
+    open(1, 40);
+    if (decoder == 0)
+        return;
+    std::uint64_t time = 1;
+    ASSERT_EQ(MIVU_GetPlaybackTime(decoder, &time), MIVU_OK);
+    EXPECT_EQ(time, 0u);
+    EXPECT_EQ(MIVU_GetPlaybackTime(decoder, nullptr), MIVU_ERR_ARGUMENT);
+    EXPECT_EQ(MIVU_GetPlaybackTime(decoder + 1000, &time), MIVU_ERR_HANDLE);
+
+    feed(0, 5);
+    ASSERT_TRUE(spinUntil([&] { return presented(decoder) == 5; }));
+    ASSERT_EQ(MIVU_GetPlaybackTime(decoder, &time), MIVU_OK);
+    EXPECT_EQ(time, 1'600'000'000'000ull + 4 * 40);
+
+    // After a seek nothing is shown until the new stream's first picture.
+    ASSERT_EQ(MIVU_ResetStream(decoder), MIVU_OK);
+    ASSERT_EQ(MIVU_GetPlaybackTime(decoder, &time), MIVU_OK);
+    EXPECT_EQ(time, 0u);
+    feed(12, 3);
+    ASSERT_TRUE(spinUntil([&] { return presented(decoder) == 8; }));
+    ASSERT_EQ(MIVU_GetPlaybackTime(decoder, &time), MIVU_OK);
+    EXPECT_EQ(time, 1'600'000'000'000ull + 14 * 40);
+}
+
+TEST(PlaybackTime, LiveDecodersAnswerZero)
+{
+    TargetWindow window;
+    const std::uint32_t handle = window.handle();
+    std::uint32_t decoder = 0;
+    ASSERT_EQ(MIVU_OpenStream(&handle, 1, MIVU_MODE_LIVE, &decoder), MIVU_OK);
+    std::uint64_t time = 1;
+    EXPECT_EQ(MIVU_GetPlaybackTime(decoder, &time), MIVU_OK);
+    EXPECT_EQ(time, 0u);
+    EXPECT_EQ(MIVU_CloseStream(decoder), MIVU_OK);
 }
 
 }  // namespace
