@@ -3,6 +3,7 @@
 
 #include "DeviceCommands.h"
 #include "LiveCommands.h"
+#include "PlaybackCommands.h"
 #include "TraceLog.h"
 
 #include "TOVR.h"
@@ -114,6 +115,10 @@ std::int32_t Library::execute(const char* commandText, std::uint32_t* handleOut,
         {"REQUESTIFRAME", &runRequestKeyFrame},
         {"GETDECODER", &runGetDecoder},
         {"STREAMSTATISTICS", &runStreamStatistics},
+        {"REMOTEPLAY", &runRemotePlay},
+        {"REMOTEPLAYSEEK", &runRemotePlaySeek},
+        {"REMOTEPLAYLOSE", &runRemotePlayLose},
+        {"REMOTEPLAYSTOP", &runRemotePlayStop},
     };
     Runner runner = nullptr;
     for (const auto& [name, candidate] : kRunners)

@@ -2,6 +2,7 @@
 #include "LiveCommands.h"
 
 #include "DeviceConnection.h"
+#include "PlaybackStream.h"
 
 #include "MIVUStream.h"
 #include "TOVR.h"
@@ -137,11 +138,15 @@ std::int32_t runGetDecoder(Runtime& runtime, const Json::Value& param, const Com
     const auto handle = proto::memberUInt32(param, "HPLAY");
     if (!handle || !out.handle)
         return TOVR_ERR_REFUSED;
-    const auto stream = runtime.handles().find<LiveStream>(*handle);
-    if (!stream)
-        return TOVR_ERR_REFUSED;
-    *out.handle = stream->decoder();
-    return TOVR_OK;
+    if (const auto stream = runtime.handles().find<LiveStream>(*handle)) {
+        *out.handle = stream->decoder();
+        return TOVR_OK;
+    }
+    if (const auto playback = runtime.handles().find<PlaybackStream>(*handle)) {
+        *out.handle = playback->decoder();
+        return TOVR_OK;
+    }
+    return TOVR_ERR_REFUSED;
 }
 
 std::int32_t runStreamStatistics(Runtime& runtime, const Json::Value& param, const CommandOutputs& out)
@@ -150,9 +155,10 @@ std::int32_t runStreamStatistics(Runtime& runtime, const Json::Value& param, con
     if (!handle)
         return TOVR_ERR_REFUSED;
     const auto stream = runtime.handles().find<LiveStream>(*handle);
-    if (!stream)
+    const auto playback = stream ? nullptr : runtime.handles().find<PlaybackStream>(*handle);
+    if (!stream && !playback)
         return TOVR_ERR_REFUSED;
-    const StreamStatistics s = stream->statistics();
+    const StreamStatistics s = stream ? stream->statistics() : playback->statistics();
     Json::Value root(Json::objectValue);
     Json::Value& r = root["RESPONSE"];
     r["FRAMES"] = Json::UInt64(s.frames);
@@ -163,7 +169,7 @@ std::int32_t runStreamStatistics(Runtime& runtime, const Json::Value& param, con
     r["RECONNECTS"] = Json::UInt64(s.reconnects);
     r["CALLBACKSDROPPED"] = Json::UInt64(s.callbacksDropped);
     r["DECODERREFUSED"] = Json::UInt64(s.decoderRefused);
-    r["STREAMTYPE"] = stream->streamType();
+    r["STREAMTYPE"] = stream ? stream->streamType() : 0u;
     const std::string text = proto::writeJson(root);
     if (!out.response || out.responseSize <= text.size())
         return TOVR_ERR_REFUSED;

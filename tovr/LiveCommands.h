@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The live stream commands: REALPLAY, REALPLAYSTOP, REALPLAYSWITCHSTREAM,
-// REQUESTIFRAME, GETDECODER, and STREAMSTATISTICS (counters of a play
-// handle, for tests and measurements): reading their parameters and
-// running them.
+// REQUESTIFRAME, GETDECODER and STREAMSTATISTICS (the last two on playback
+// handles too; the statistics are counters for tests and measurements):
+// reading their parameters and running them.
 #pragma once
 
 #include "CommandOutputs.h"

@@ -155,12 +155,18 @@ void LiveStream::beginAttempt()
     const proto::StreamOpenRequest request{m_device->session(), m_channel, m_streamType.load()};
     std::weak_ptr<LiveStream> weak = weak_from_this();
     const LoginCredentials& where = m_device->credentials();
-    connection->open(where.host, where.port, request, [weak, connection](MediaOutcome outcome) {
-        if (auto self = weak.lock())
-            self->onAttemptDone(connection, outcome);
-        else if (outcome.result == TOVR_OK)
-            connection->close();
-    });
+    connection->open(where.host, where.port, proto::kMethodOpenStream, proto::toJson(request),
+                     [weak, connection](MediaOutcome outcome) {
+                         // An answer without the stream's format is not this protocol.
+                         if (outcome.result == TOVR_OK && !proto::readStreamInfo(outcome.body)) {
+                             connection->close();
+                             outcome = MediaOutcome{TOVR_ERR_BROKEN, 0, {}};
+                         }
+                         if (auto self = weak.lock())
+                             self->onAttemptDone(connection, outcome);
+                         else if (outcome.result == TOVR_OK)
+                             connection->close();
+                     });
 }
 
 void LiveStream::onAttemptDone(const std::shared_ptr<MediaConnection>& connection, const MediaOutcome& outcome)

@@ -16,10 +16,11 @@ MediaConnection::MediaConnection(asio::io_context& io, const LibraryConfig& conf
 {
 }
 
-void MediaConnection::open(const std::string& host, std::uint16_t port, const proto::StreamOpenRequest& request,
+void MediaConnection::open(const std::string& host, std::uint16_t port, std::string method, Json::Value params,
                            OpenHandler done)
 {
-    m_request = request;
+    m_method = std::move(method);
+    m_params = std::move(params);
     m_done = std::move(done);
     auto self = shared_from_this();
     m_connection->connect(host, port, [self](int result) { self->onConnected(result); });
@@ -73,7 +74,7 @@ void MediaConnection::onHello(int result, const proto::Message& reply)
     const auto recorderInterval = std::chrono::milliseconds(hello->heartbeatMs);
     m_connection->setHeartbeatTimeout(std::max(m_config.heartbeatTimeout, 3 * recorderInterval));
     auto self = shared_from_this();
-    m_connection->request(proto::kMethodOpenStream, proto::toJson(m_request), exchangeTimeLeft(),
+    m_connection->request(m_method, m_params, exchangeTimeLeft(),
                           [self](int r, const proto::Message& reply) { self->onOpened(r, reply); });
 }
 
@@ -89,12 +90,7 @@ void MediaConnection::onOpened(int result, const proto::Message& reply)
         finish(MediaOutcome{TOVR_ERR_DEVICE, static_cast<std::uint32_t>(reply.code), {}});
         return;
     }
-    const auto info = proto::readStreamInfo(reply.body);
-    if (!info) {
-        finish(MediaOutcome{TOVR_ERR_BROKEN, 0, {}});
-        return;
-    }
-    finish(MediaOutcome{TOVR_OK, 0, *info});
+    finish(MediaOutcome{TOVR_OK, 0, reply.body});
 }
 
 void MediaConnection::finish(MediaOutcome outcome)
@@ -118,13 +114,18 @@ void MediaConnection::setHandlers(MessageConnection::MediaHandler onMedia, Messa
 
 void MediaConnection::switchStreamType(std::uint32_t streamType, ReplyHandler done)
 {
-    m_connection->request(proto::kMethodSwitchStream, proto::streamTypeParams(streamType), m_config.requestTimeout,
-                          [done = std::move(done)](int result, const proto::Message& reply) {
-                              if (result == TOVR_OK && reply.code != 0)
-                                  done(TOVR_ERR_DEVICE, static_cast<std::uint32_t>(reply.code));
-                              else
-                                  done(result, 0);
-                          });
+    request(proto::kMethodSwitchStream, proto::streamTypeParams(streamType), std::move(done));
+}
+
+std::uint32_t MediaConnection::request(const std::string& method, const Json::Value& params, ReplyHandler done)
+{
+    return m_connection->request(method, params, m_config.requestTimeout,
+                                 [done = std::move(done)](int result, const proto::Message& reply) {
+                                     if (result == TOVR_OK && reply.code != 0)
+                                         done(TOVR_ERR_DEVICE, static_cast<std::uint32_t>(reply.code));
+                                     else
+                                         done(result, 0);
+                                 });
 }
 
 void MediaConnection::requestKeyFrame()

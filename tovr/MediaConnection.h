@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The media connection of one live stream: connect (within the connect
-// timeout), hello with the role "media", open the stream with the login's
-// session token (hello and open together within the request timeout);
-// afterwards media frames, the stream's notifications, type switches and
-// key frame requests, and heartbeats both ways. Runs on the I/O thread.
+// The media connection of one live stream or playback: connect (within the
+// connect timeout), hello with the role "media", open the stream or the
+// playback with the login's session token (hello and open together within
+// the request timeout); afterwards media frames, notifications, requests
+// (type switches, key frames, seeks), and heartbeats both ways. Runs on the
+// I/O thread.
 #pragma once
 
 #include "LibraryConfig.h"
@@ -23,7 +24,7 @@ namespace velk::tovr {
 struct MediaOutcome {
     int result = 0;            // TOVR result
     std::uint32_t detail = 0;  // the recorder's detail code when result is 7
-    proto::StreamInfo info;    // on success
+    Json::Value body;          // the open request's result, on success
 };
 
 class MediaConnection : public std::enable_shared_from_this<MediaConnection> {
@@ -33,9 +34,10 @@ public:
 
     MediaConnection(asio::io_context& io, const LibraryConfig& config);
 
-    // I/O thread. done is called exactly once (also after close()). On
-    // success the stream's frames follow at once: set the handlers in done.
-    void open(const std::string& host, std::uint16_t port, const proto::StreamOpenRequest& request, OpenHandler done);
+    // I/O thread. Opens with the request method (openStream, openPlayback)
+    // and its params. done is called exactly once (also after close()). On
+    // success the frames follow at once: set the handlers in done.
+    void open(const std::string& host, std::uint16_t port, std::string method, Json::Value params, OpenHandler done);
 
     // I/O thread. Handlers of the open stream; none is called after close().
     void setHandlers(MessageConnection::MediaHandler onMedia, MessageConnection::NotifyHandler onNotify,
@@ -45,6 +47,12 @@ public:
     void switchStreamType(std::uint32_t streamType, ReplyHandler done);
     // I/O thread. Asks for a key frame now; the answer is not waited for.
     void requestKeyFrame();
+    // I/O thread. Any request of the open stream; done gets 0, 7 with the
+    // recorder's detail, 6 or 8. Returns the request's id.
+    std::uint32_t request(const std::string& method, const Json::Value& params, ReplyHandler done);
+    // I/O thread. See MessageConnection::holdReading.
+    void holdReading() { m_connection->holdReading(); }
+    void resumeReading() { m_connection->resumeReading(); }
     // I/O thread. Closes quietly.
     void close();
 
@@ -57,7 +65,8 @@ private:
 
     const LibraryConfig m_config;
     const std::shared_ptr<MessageConnection> m_connection;
-    proto::StreamOpenRequest m_request;
+    std::string m_method;
+    Json::Value m_params;
     OpenHandler m_done;
     std::chrono::steady_clock::time_point m_exchangeDeadline;
 };

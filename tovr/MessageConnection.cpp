@@ -89,13 +89,14 @@ void MessageConnection::hello(const proto::Message& hello, std::chrono::millisec
     sendPending(kHelloKey, hello, timeout, std::move(done));
 }
 
-void MessageConnection::request(const std::string& method, const Json::Value& params,
-                                std::chrono::milliseconds timeout, ReplyHandler done)
+std::uint32_t MessageConnection::request(const std::string& method, const Json::Value& params,
+                                         std::chrono::milliseconds timeout, ReplyHandler done)
 {
     std::uint32_t id = m_nextRequestId++;
     if (id == kHelloKey)
         id = m_nextRequestId++;
     sendPending(id, proto::Message::request(id, method, params), timeout, std::move(done));
+    return id;
 }
 
 void MessageConnection::sendPending(std::uint32_t key, const proto::Message& message,
@@ -134,13 +135,29 @@ void MessageConnection::completePending(std::uint32_t key, int result, const pro
 
 void MessageConnection::startRead()
 {
+    m_readPending = true;
     auto self = shared_from_this();
     m_socket.async_read_some(asio::buffer(m_readBuffer),
                              [self](const asio::error_code& error, std::size_t bytes) { self->onRead(error, bytes); });
 }
 
+void MessageConnection::resumeReading()
+{
+    if (!m_readHeld)
+        return;
+    m_readHeld = false;
+    // Not from within the caller: it may be a handler of this connection.
+    std::weak_ptr<MessageConnection> weak = weak_from_this();
+    asio::post(m_io, [weak] {
+        auto self = weak.lock();
+        if (self && !self->m_closed && self->m_open && !self->m_readHeld && !self->m_readPending)
+            self->processReceived();
+    });
+}
+
 void MessageConnection::onRead(const asio::error_code& error, std::size_t bytes)
 {
+    m_readPending = false;
     if (m_closed)
         return;
     if (error) {
@@ -149,8 +166,13 @@ void MessageConnection::onRead(const asio::error_code& error, std::size_t bytes)
     }
     m_lastReceived = Clock::now();
     m_decoder.append(m_readBuffer.data(), bytes);
+    processReceived();
+}
+
+void MessageConnection::processReceived()
+{
     proto::Frame frame;
-    for (;;) {
+    while (!m_readHeld) {
         const auto status = m_decoder.next(frame);
         if (status == proto::FrameDecoder::Status::NeedMore)
             break;
@@ -176,7 +198,8 @@ void MessageConnection::onRead(const asio::error_code& error, std::size_t bytes)
         }
         // Heartbeats only prove the recorder is alive.
     }
-    startRead();
+    if (!m_readHeld)
+        startRead();
 }
 
 void MessageConnection::dispatch(proto::Message message)
@@ -258,6 +281,9 @@ void MessageConnection::startHeartbeat()
 void MessageConnection::onHeartbeatTick()
 {
     const auto now = Clock::now();
+    // Held reading leaves the recorder's heartbeats unread: not a silence.
+    if (m_readHeld)
+        m_lastReceived = now;
     if (now - m_lastReceived > m_heartbeatTimeout) {
         fail(TOVR_ERR_TIMEOUT, true);
         return;

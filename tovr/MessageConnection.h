@@ -44,9 +44,10 @@ public:
 
     // I/O thread. Sends the hello; done gets the recorder's hello.
     void hello(const proto::Message& hello, std::chrono::milliseconds timeout, ReplyHandler done);
-    // I/O thread. Sends a request; done gets its response.
-    void request(const std::string& method, const Json::Value& params, std::chrono::milliseconds timeout,
-                 ReplyHandler done);
+    // I/O thread. Sends a request; done gets its response. Returns the
+    // request's id.
+    std::uint32_t request(const std::string& method, const Json::Value& params, std::chrono::milliseconds timeout,
+                          ReplyHandler done);
 
     // I/O thread. Handlers for notifications and for a loss of the open
     // connection (broken: 6; heartbeats stopped: 8). Not called after close().
@@ -57,6 +58,15 @@ public:
     void setMediaHandler(MediaHandler handler) { m_onMedia = std::move(handler); }
     // I/O thread. The silence after which the recorder counts as lost.
     void setHeartbeatTimeout(std::chrono::milliseconds timeout) { m_heartbeatTimeout = timeout; }
+
+    // I/O thread. Holding stops reading the socket (so the recorder's
+    // sending is held back by TCP) and stops handing on what was already
+    // read, from the next frame on; it can be called from a handler. While
+    // held, the recorder's silence does not count as a loss. Resuming goes
+    // on with what was read, then reads again.
+    void holdReading() { m_readHeld = true; }
+    void resumeReading();
+    bool readingHeld() const { return m_readHeld; }
 
     // I/O thread. Closes quietly: pending requests get 6, no lost handler.
     void close();
@@ -73,6 +83,8 @@ private:
     void finishConnect(int result);
     void startRead();
     void onRead(const asio::error_code& error, std::size_t bytes);
+    // Hands on the frames read so far, then reads on unless held.
+    void processReceived();
     void dispatch(proto::Message message);
     void send(std::string frame);
     void writeNext();
@@ -99,6 +111,8 @@ private:
     bool m_closed = false;
     proto::FrameDecoder m_decoder;
     std::array<char, 16 * 1024> m_readBuffer{};
+    bool m_readPending = false;  // an async read is outstanding
+    bool m_readHeld = false;
     std::deque<std::string> m_writeQueue;
     std::size_t m_queuedBytes = 0;
     bool m_writing = false;

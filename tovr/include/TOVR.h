@@ -67,22 +67,38 @@ enum {
     TOVR_STREAM_ERROR = 4,          /* kind: TOVR_STREAM_ERROR_*; the stream is over */
     TOVR_STREAM_CONNECTION_LOST = 6,/* the library reconnects by itself; data follows again,
                                        starting with a key frame */
-    TOVR_STREAM_TYPE_CHANGED = 9    /* kind: the new stream type (the recorder changed it) */
+    TOVR_STREAM_TYPE_CHANGED = 9,   /* kind: the new stream type (the recorder changed it) */
+    TOVR_STREAM_BUFFERING = 11,     /* playback: frames do not come for now */
+    TOVR_STREAM_BUFFERED = 12       /* playback: they come again */
 };
+
+/* The same types on a playback (REMOTEPLAY) mean:
+ *   1  the first frame after the open and after each seek (data: the frame);
+ *   2  a JSON text: VIDEOPROPERTY with CHANNEL = the slot (position of the
+ *      channel among the selected ones), or
+ *      {"KEY":"FRAMEINFO","PARAM":{"TIME":"YYYYMMDDhhmmss"}}, the time of the
+ *      picture shown now, in the recorder's local time;
+ *   3  the connection was lost (or the device logged out); the playback is over;
+ *   4  kind TOVR_STREAM_ERROR_PLAYBACK_END: nothing more to play (a seek may follow);
+ *   6  the recorder ended the playback with an error (kind: its detail code);
+ *      the playback is over;
+ *   11 / 12 buffering / buffering over. */
 
 /* Kinds of TOVR_STREAM_ERROR, shared with the detail codes. */
 enum {
     TOVR_STREAM_ERROR_NO_RIGHT = 18,                /* the user may not view the channel */
     TOVR_STREAM_ERROR_SUBSTREAM_NOT_ENCODED = 28,   /* the channel encodes no sub stream */
-    TOVR_STREAM_ERROR_OTHER = 41                    /* any other refusal */
+    TOVR_STREAM_ERROR_OTHER = 41,                   /* any other refusal */
+    TOVR_STREAM_ERROR_PLAYBACK_END = 52             /* playback: the recordings of the day are over */
 };
 
-/* Stream callback registered by REALPLAY. Calls for one stream come in
- * order on one of the library's callback threads, never inside a
- * TOVR_JsonCommand call of the caller, never before the REALPLAY that made
- * the play handle has returned, and never after its REALPLAYSTOP has
- * returned. data is valid during the call only. userData is pointer-sized
- * (the caller's object). The result is ignored. */
+/* Stream callback registered by REALPLAY or REMOTEPLAY. Calls for one
+ * stream come in order on one of the library's callback threads, never
+ * inside a TOVR_JsonCommand call of the caller, never before the REALPLAY
+ * (REMOTEPLAY) that made the play handle has returned, and never after its
+ * REALPLAYSTOP (REMOTEPLAYSTOP) has returned. data is valid during the call
+ * only. userData is pointer-sized (the caller's object). The result is
+ * ignored. */
 typedef int32_t (*TOVR_StreamCallback)(uint32_t type, void* userData, const uint8_t* data, uint32_t length,
                                        uint32_t kind);
 
