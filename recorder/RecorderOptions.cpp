@@ -48,6 +48,8 @@ std::string usageText()
            "  --substream-off C        channel C (0-based) encodes no sub stream; repeatable\n"
            "  --encode-ahead           encode every channel's main and sub stream at start (about\n"
            "                           half a second of CPU per channel) instead of when first watched\n"
+           "  --history-days N         0..60: every channel has generated recordings from midnight N\n"
+           "                           days before today up to the start (default 0)\n"
            "  --help                   this text\n"
            "On start one line is printed: velk-recorder: device port <N> http port <M>\n";
 }
@@ -75,7 +77,8 @@ ParseOutcome parseOptions(int argc, const char* const* argv, RecorderOptions& op
         const bool known = name == "--port" || name == "--http-port" || name == "--bind" || name == "--channels" ||
                            name == "--user" || name == "--data" || name == "--web" || name == "--heartbeat-ms" ||
                            name == "--heartbeat-timeout-ms" || name == "--max-clients" || name == "--deny" ||
-                           name == "--substream-off" || name == "--http-name" || name == "--handshake-timeout-ms";
+                           name == "--substream-off" || name == "--http-name" || name == "--handshake-timeout-ms" ||
+                           name == "--history-days";
         if (!known) {
             message = "unknown option: " + std::string(arg);
             return ParseOutcome::Error;
@@ -110,6 +113,10 @@ ParseOutcome parseOptions(int argc, const char* const* argv, RecorderOptions& op
             if (!parseNumber(value, 10, 600000, number))
                 return bad("10..600000 milliseconds");
             options.handshakeTimeoutMs = static_cast<std::uint32_t>(number);
+        } else if (name == "--history-days") {
+            if (!parseNumber(value, 0, 60, number))
+                return bad("0..60 days");
+            options.historyDays = static_cast<std::uint32_t>(number);
         } else if (name == "--http-name") {
             if (!validHostName(value))
                 return bad("a host name, an IPv4 address or an [IPv6] address");

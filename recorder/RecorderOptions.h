@@ -37,6 +37,10 @@ struct RecorderOptions {
     // --encode-ahead: every channel's main and sub stream loops are encoded
     // at start, not when first watched.
     bool encodeAhead = false;
+    // --history-days N (0..60): every channel has generated recordings from
+    // local midnight N days before the start day up to the start
+    // (HistoryRecordings.h); their main-stream loops are encoded at start.
+    std::uint32_t historyDays = 0;
 };
 
 enum class ParseOutcome { Run, Help, Error };

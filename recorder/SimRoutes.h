@@ -13,6 +13,10 @@
 //   POST /sim/streamtype?channel=C&type=T the recorder switches C's open streams to T
 //   POST /sim/garbage?channel=C[&kind=truncated|magic|items]
 //                                         one malformed frame on each open stream of C
+//   POST /sim/playback?action=drop        closes every connection carrying a playback
+//   POST /sim/playback?action=stall&seconds=S
+//                                         playbacks send nothing for S seconds
+//                                         (buffering now, buffered after)
 // Requests for another host or from another site never get here (HostCheck.h).
 #pragma once
 
