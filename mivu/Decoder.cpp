@@ -23,8 +23,11 @@ std::shared_ptr<Decoder> Decoder::open(std::span<const platform::WindowHandle> t
 {
     std::shared_ptr<Decoder> decoder(new Decoder(mode));
     decoder->m_subPictures.reserve(targets.size());
-    for (const platform::WindowHandle target : targets)
-        decoder->m_subPictures.push_back(std::make_unique<SubPicture>(decoder->m_settings, target));
+    decoder->m_settings.clock.setSlots(targets.size());
+    for (const platform::WindowHandle target : targets) {
+        const std::size_t slot = decoder->m_subPictures.size();
+        decoder->m_subPictures.push_back(std::make_unique<SubPicture>(decoder->m_settings, target, slot));
+    }
     for (const auto& subPicture : decoder->m_subPictures) {
         if (!subPicture->start())
             return nullptr;  // the destructor stops those already started

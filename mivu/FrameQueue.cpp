@@ -99,4 +99,13 @@ void FrameQueue::clear()
     m_waitingForKey = true;
 }
 
+std::optional<std::uint64_t> FrameQueue::firstVideoTimeMs() const
+{
+    for (const QueuedFrame& frame : m_frames) {
+        if (media::isVideo(frame.kind) && frame.timeMs)
+            return frame.timeMs;
+    }
+    return std::nullopt;
+}
+
 }  // namespace mivu

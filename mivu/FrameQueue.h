@@ -54,6 +54,8 @@ public:
     // frame again (after a seek).
     void clear();
 
+    // The frame time of the oldest queued video frame that has one.
+    std::optional<std::uint64_t> firstVideoTimeMs() const;
     bool empty() const { return m_frames.empty(); }
     std::size_t size() const { return m_frames.size(); }
     std::size_t bytes() const { return m_bytes; }

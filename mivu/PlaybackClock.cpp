@@ -95,3 +95,22 @@ void PlaybackClock::shown(std::uint64_t frameTimeMs, Clock::time_point now)
 }
 
 }  // namespace mivu
+
+namespace mivu {
+
+void PlaybackClock::setPending(std::size_t slot, std::optional<std::uint64_t> frameTimeMs)
+{
+    if (slot < m_pending.size())
+        m_pending[slot] = frameTimeMs;
+}
+
+bool PlaybackClock::heldBack(std::size_t slot, std::uint64_t frameTimeMs) const
+{
+    for (std::size_t other = 0; other < m_pending.size(); ++other) {
+        if (other != slot && m_pending[other] && *m_pending[other] < frameTimeMs)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace mivu

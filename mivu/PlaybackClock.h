@@ -10,12 +10,21 @@
 // re-anchors the clock, so the others wait for it instead of racing ahead.
 // A picture far ahead (a gap in the recording) re-anchors only once no
 // picture was shown for a short quiet time: while other sub-pictures still
-// play up to the gap, it waits for them. Pure maths on times given by the
-// caller; not thread-safe by itself (see SharedPlaybackClock).
+// play up to the gap, it waits for them.
+//
+// Each sub-picture (slot) tells the clock the time of the oldest frame it
+// has not shown yet (queued or being decoded); a picture that is due is
+// still held back while another slot has an older one to show, so a slot
+// that is slow for a moment (a busy CPU, a late start) holds the others
+// back instead of falling behind them. Pure maths on
+// times given by the caller; not thread-safe by itself (see
+// SharedPlaybackClock).
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 namespace mivu {
 
@@ -47,6 +56,14 @@ public:
     // The frame time of the picture shown last; 0 before the first (since a reset).
     std::uint64_t shownFrameTimeMs() const { return m_shown ? m_shownFrameMs : 0; }
 
+    // The number of slots (sub-pictures); before any other call.
+    void setSlots(std::size_t count) { m_pending.assign(count, std::nullopt); }
+    // The time of the oldest frame slot has yet to show; none when it has
+    // nothing waiting.
+    void setPending(std::size_t slot, std::optional<std::uint64_t> frameTimeMs);
+    // True while another slot has an older frame to show.
+    bool heldBack(std::size_t slot, std::uint64_t frameTimeMs) const;
+
 private:
     void anchor(std::uint64_t frameTimeMs, Clock::time_point now);
     // The frame time the clock has reached at now (anchored only).
@@ -58,6 +75,7 @@ private:
     Clock::time_point m_lastActivity{};  // the last anchoring or showing
     bool m_shown = false;
     std::uint64_t m_shownFrameMs = 0;
+    std::vector<std::optional<std::uint64_t>> m_pending;  // per slot: its oldest frame not shown
     std::int64_t m_speedNumerator = 1;  // real time = frame time * denominator / numerator
     std::int64_t m_speedDenominator = 1;
 };

@@ -41,6 +41,21 @@ public:
         std::lock_guard lock(m_clockLock);
         m_clock.reset();
     }
+    void setSlots(std::size_t count)
+    {
+        std::lock_guard lock(m_clockLock);
+        m_clock.setSlots(count);
+    }
+    void setPending(std::size_t slot, std::optional<std::uint64_t> frameTimeMs)
+    {
+        std::lock_guard lock(m_clockLock);
+        m_clock.setPending(slot, frameTimeMs);
+    }
+    bool heldBack(std::size_t slot, std::uint64_t frameTimeMs) const
+    {
+        std::lock_guard lock(m_clockLock);
+        return m_clock.heldBack(slot, frameTimeMs);
+    }
     std::uint64_t shownFrameTimeMs() const
     {
         std::lock_guard lock(m_clockLock);

@@ -20,6 +20,8 @@ constexpr std::size_t kLiveMaxFrames = 50;
 constexpr std::size_t kPlaybackMaxFrames = 100;
 constexpr std::size_t kMaxQueuedBytes = 16 * 1024 * 1024;
 constexpr int kMaxStepCredits = 1000;
+// How often a picture held back by another sub-picture's decoding looks again.
+constexpr std::chrono::milliseconds kHeldBackPoll{2};
 
 // Frame times made up for frames without a time item carry this bit, so the
 // window is told "no frame time" while pacing still has one.
@@ -37,9 +39,10 @@ std::uint64_t threadCpuUs()
 
 }  // namespace
 
-SubPicture::SubPicture(DecoderSettings& settings, platform::WindowHandle target)
+SubPicture::SubPicture(DecoderSettings& settings, platform::WindowHandle target, std::size_t slot)
     : m_settings(settings),
       m_target(target),
+      m_slot(slot),
       m_live(settings.mode == StreamMode::Live),
       m_queue(m_live ? kLiveMaxFrames : kPlaybackMaxFrames, kMaxQueuedBytes,
               m_live ? FrameQueue::Overflow::DropUntilKeyFrame : FrameQueue::Overflow::Refuse),
@@ -113,6 +116,8 @@ std::int32_t SubPicture::input(std::span<const std::uint8_t> data)
         if (m_stopping)
             return MIVU_OK;
         pushed = m_queue.push(std::move(*frame));
+        if (pushed == FrameQueue::Push::Queued)
+            publishPendingLocked();
     }
     if (pushed == FrameQueue::Push::Queued)
         m_queueChanged.notify_all();
@@ -125,6 +130,7 @@ void SubPicture::reset()
         std::lock_guard<std::mutex> lock(m_queueLock);
         m_queue.clear();
         m_resetPending = true;
+        publishPendingLocked();
     }
     m_queueChanged.notify_all();
 }
@@ -228,7 +234,18 @@ bool SubPicture::takeFrame(QueuedFrame& frame, bool& flush)
         return true;
     }
     frame = std::move(*m_queue.pop());
+    // Until it is shown (or found undecodable), it holds the other
+    // sub-pictures' later pictures back.
+    if (media::isVideo(frame.kind) && frame.timeMs)
+        m_decodingTimeMs = frame.timeMs;
+    publishPendingLocked();
     return true;
+}
+
+void SubPicture::publishPendingLocked()
+{
+    if (!m_live)
+        m_settings.clock.setPending(m_slot, m_decodingTimeMs ? m_decodingTimeMs : m_queue.firstVideoTimeMs());
 }
 
 void SubPicture::decodeVideo(QueuedFrame& frame)
@@ -253,6 +270,11 @@ void SubPicture::decodeVideo(QueuedFrame& frame)
         showPicture(picture);
         m_showCpuUs += threadCpuUs() - showStartUs;
     });
+    if (!m_live) {
+        std::lock_guard<std::mutex> lock(m_queueLock);
+        m_decodingTimeMs.reset();
+        publishPendingLocked();
+    }
     m_decodeCpuUs.fetch_add(threadCpuUs() - startUs - m_showCpuUs);
     if (errors > 0)
         m_decodeErrors.fetch_add(static_cast<std::uint64_t>(errors));
@@ -313,8 +335,14 @@ bool SubPicture::waitUntilDue(std::uint64_t frameTimeMs)
         }
         const auto now = PlaybackClock::Clock::now();
         const auto due = m_settings.clock.dueTime(frameTimeMs, now);
-        if (due <= now)
-            return true;
+        if (due <= now) {
+            if (!m_settings.clock.heldBack(m_slot, frameTimeMs))
+                return true;
+            // Another sub-picture has an older picture still to show: it
+            // shows first (a short look again; it tells nobody).
+            m_queueChanged.wait_until(lock, now + kHeldBackPoll);
+            continue;
+        }
         // The shared clock may move meanwhile (another sub-picture
         // re-anchored it, or a gap is jumped): look again soon.
         m_queueChanged.wait_until(lock, std::min(due, now + PlaybackClock::kGapQuiet));

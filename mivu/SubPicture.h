@@ -29,7 +29,8 @@ namespace mivu {
 
 class SubPicture {
 public:
-    SubPicture(DecoderSettings& settings, platform::WindowHandle target);
+    // slot: the sub-picture's index in its decoder.
+    SubPicture(DecoderSettings& settings, platform::WindowHandle target, std::size_t slot);
     // Stops the thread (see stop()).
     ~SubPicture();
     SubPicture(const SubPicture&) = delete;
@@ -65,6 +66,9 @@ private:
     // Waits for the next frame, or for a reset (flush set). False to stop. Decode thread.
     bool takeFrame(QueuedFrame& frame, bool& flush);
     bool mayTakeFrameLocked() const;
+    // Tells the decoder's clock the oldest frame this one has yet to show
+    // (playback). With m_queueLock held.
+    void publishPendingLocked();
     // Decode thread.
     void decodeVideo(QueuedFrame& frame);
     void showPicture(AVFrame* picture);
@@ -75,14 +79,16 @@ private:
 
     DecoderSettings& m_settings;
     const platform::WindowHandle m_target;
+    const std::size_t m_slot;
     const bool m_live;
 
-    mutable std::mutex m_queueLock;  // guards m_queue, m_stopping, m_resetPending, m_stepCredits
+    mutable std::mutex m_queueLock;  // guards m_queue, m_stopping, m_resetPending, m_stepCredits, m_decodingTimeMs
     std::condition_variable m_queueChanged;  // with m_queueLock
     FrameQueue m_queue;
     bool m_stopping = false;
     bool m_resetPending = false;
     int m_stepCredits = 0;
+    std::optional<std::uint64_t> m_decodingTimeMs;  // of the video frame taken and not yet done with
 
     std::thread m_thread;
 

@@ -108,5 +108,26 @@ TEST(PlaybackClock, ResumeGoesOnFromTheLastShownPictureAndResetForgetsIt)
     EXPECT_EQ(clock.dueTime(10'000, start + 63s), start + 63s);
 }
 
+TEST(PlaybackClock, ASlotWithAnOlderPictureToShowHoldsTheOthersBack)
+{
+    PlaybackClock clock;
+    clock.setSlots(3);
+    EXPECT_FALSE(clock.heldBack(0, 1'000));
+    clock.setPending(0, 1'000);
+    clock.setPending(1, 960);  // slot 1 is a picture behind
+    EXPECT_TRUE(clock.heldBack(0, 1'000));
+    EXPECT_FALSE(clock.heldBack(1, 960));   // the oldest is never held
+    EXPECT_FALSE(clock.heldBack(2, 960));   // nor one of the same time
+    EXPECT_TRUE(clock.heldBack(2, 1'040));
+    clock.setPending(1, std::nullopt);      // slot 1 has nothing waiting
+    EXPECT_FALSE(clock.heldBack(0, 1'000));
+    EXPECT_TRUE(clock.heldBack(2, 1'040));  // slot 0's picture comes first
+    clock.setPending(0, 1'040);
+    EXPECT_FALSE(clock.heldBack(2, 1'040));
+    // Slots out of range are nobody.
+    clock.setPending(7, 1);
+    EXPECT_FALSE(clock.heldBack(2, 1'040));
+}
+
 }  // namespace
 }  // namespace mivu
