@@ -335,8 +335,8 @@ TEST_F(Playback, TwoChannelsPlayInStepWithFrameInfoFromTheStart)
     // a new second each time.
     const auto times = frameInfoTimes(user);
     ASSERT_GE(times.size(), 3u);
-    EXPECT_GE(textToUtcMs(times[0]), m_common.startMs - 1500);
-    EXPECT_LE(textToUtcMs(times[0]), m_common.startMs + 1000);
+    // From the key frame at or before the start: the whole second before it.
+    EXPECT_EQ(times[0], localText(m_common.startMs / 1000 * 1000));
     for (std::size_t i = 1; i < times.size(); ++i)
         EXPECT_GT(times[i], times[i - 1]);
     const std::uint64_t shown = playbackTime(decoder);
@@ -364,11 +364,11 @@ TEST_F(Playback, SeekLandsAtTheKeyFrameAtOrBeforeTheTime)
         const auto after = nettest::streamCalls(user);
         // First data again, before the first FRAMEINFO of the new time.
         EXPECT_EQ(ofType(after, TOVR_STREAM_DATA, before).size(), 1u);
-        const std::int64_t shown = textToUtcMs(frameInfoTimes(user, before).front());
+        // The history has a key frame on every whole second: the target is
+        // half a second past one, where the pictures start.
         const std::int64_t second = (target / 1000) * 1000;
-        EXPECT_GE(shown, second - 1000) << localText(target);
-        EXPECT_LE(shown, second + 1000) << localText(target);
-        EXPECT_GE(std::int64_t(playbackTime(decoder)), second - 1000);
+        EXPECT_EQ(frameInfoTimes(user, before).front(), localText(second));
+        EXPECT_GE(std::int64_t(playbackTime(decoder)), second);
         EXPECT_LT(std::int64_t(playbackTime(decoder)), second + 5000);
     }
     // A bad time or handle.
@@ -516,6 +516,27 @@ TEST_F(Playback, LogoutEndsThePlayback)
     EXPECT_EQ(call(nettest::logoutText(device)), 0);
     ASSERT_TRUE(nettest::waitForStreamCallType(user, TOVR_STREAM_DEVICE_OFFLINE, 3000));
     EXPECT_EQ(call(nettest::handleText("REMOTEPLAYSTOP", play)), 0);
+}
+
+TEST_F(Playback, UninitEndsThePlaybackQuietly)
+{
+    const std::uintptr_t user = 0x3901;
+    std::uint32_t device = 0;
+    ASSERT_EQ(call(nettest::loginText(port(), "admin", "admin", 953), &device), 0);
+    std::uint32_t play = 0;
+    ASSERT_EQ(call(remotePlayText(device, m_common.mask, windowsFor(m_common.mask), localText(m_common.startMs), user),
+                   &play),
+              0);
+    ASSERT_TRUE(waitForFrameInfos(user, 1, 5000));
+    const std::uint32_t decoder = decoderOf(play);
+    ASSERT_EQ(call(R"({"KEY":"UNINIT"})"), 0);
+    const auto atUninit = nettest::streamCalls(user).size();
+    MIVU_Statistics s{};
+    EXPECT_EQ(MIVU_GetStatistics(decoder, 0, &s), MIVU_ERR_HANDLE);
+    ASSERT_TRUE(waitUntil([&] { return httpGet(httpPort(), "/sim/status").json["playbacksOpen"].asUInt() == 0; },
+                          5000));
+    EXPECT_EQ(nettest::streamCalls(user).size(), atUninit);
+    EXPECT_EQ(call(nettest::handleText("REMOTEPLAYSTOP", play)), 1);
 }
 
 TEST_F(Playback, RefusesMalformedCommandsAndReportsTheRecordersRefusals)
