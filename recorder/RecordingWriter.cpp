@@ -128,8 +128,11 @@ void RecordingWriter::run()
                 handleFrame(job);
                 break;
             case JobKind::Finish:
-                if (auto it = m_channels.find(job.channel); it != m_channels.end() && it->second.writer)
-                    finishSegment(job.channel, it->second);
+                if (auto it = m_channels.find(job.channel); it != m_channels.end() && it->second.writer) {
+                    std::string error;
+                    if (!finishSegment(job.channel, it->second, error))
+                        failSegment(job.channel, it->second, error);
+                }
                 break;
             case JobKind::Retain:
                 applyRetention();
@@ -141,9 +144,11 @@ void RecordingWriter::run()
         if (stopping)
             break;
     }
-    for (auto& [channel, c] : m_channels)
-        if (c.writer)
-            finishSegment(channel, c);
+    for (auto& [channel, c] : m_channels) {
+        std::string error;
+        if (c.writer && !finishSegment(channel, c, error) && m_settings.log)
+            m_settings.log("channel " + std::to_string(channel) + ": " + error);
+    }
 }
 
 void RecordingWriter::handleFrame(Job& job)
@@ -155,7 +160,11 @@ void RecordingWriter::handleFrame(Job& job)
         const bool typeChanged = c.writer->type() != job.type;
         const bool full = job.timeMs - c.writer->startMs() >= m_settings.segmentMs;
         if (typeChanged || (job.key && (full || localDayText(job.timeMs) != c.day))) {
-            finishSegment(job.channel, c);
+            std::string error;
+            if (!finishSegment(job.channel, c, error)) {
+                failSegment(job.channel, c, error);
+                return drop();
+            }
             if (!job.key)
                 return drop();  // a segment always begins with a key frame
         }
@@ -228,9 +237,8 @@ void RecordingWriter::syncDue(bool all)
     }
 }
 
-void RecordingWriter::finishSegment(std::uint32_t channel, Channel& c, bool reportError)
+bool RecordingWriter::finishSegment(std::uint32_t channel, Channel& c, std::string& error)
 {
-    std::string error;
     const bool ok = c.writer->finish(error);
     if (c.writer->hasFrames()) {
         SegmentSummary s;
@@ -254,14 +262,9 @@ void RecordingWriter::finishSegment(std::uint32_t channel, Channel& c, bool repo
     updateStatus(channel, [&](ChannelRecordingStatus& s) {
         s.recording = false;
         s.segment.clear();
-        if (!ok && reportError) {
-            ++s.writeErrors;
-            s.lastError = error;
-        }
     });
-    if (!ok && reportError && m_settings.log)
-        m_settings.log("channel " + std::to_string(channel) + ": " + error);
     applyRetention();
+    return ok;
 }
 
 void RecordingWriter::failSegment(std::uint32_t channel, Channel& c, const std::string& error)
@@ -273,8 +276,9 @@ void RecordingWriter::failSegment(std::uint32_t channel, Channel& c, const std::
         ++s.writeErrors;
         s.lastError = error;
     });
+    std::string finishError;
     if (c.writer)
-        finishSegment(channel, c, false);  // its own failure was just told
+        finishSegment(channel, c, finishError);  // its failure is the one just told
     c.retryAt = Clock::now() + std::chrono::milliseconds(m_settings.retryMs);
 }
 

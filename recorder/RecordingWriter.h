@@ -104,7 +104,9 @@ private:
 
     void run();
     void handleFrame(Job& job);
-    void finishSegment(std::uint32_t channel, Channel& c, bool reportError = true);
+    // Finishes the open segment; false (and error) when it could not be
+    // finished cleanly (it keeps what was flushed).
+    bool finishSegment(std::uint32_t channel, Channel& c, std::string& error);
     void failSegment(std::uint32_t channel, Channel& c, const std::string& error);
     void syncDue(bool all);
     void publishOpen(const SegmentWriter& writer);

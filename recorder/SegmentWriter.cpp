@@ -132,10 +132,6 @@ bool SegmentWriter::sync(std::string& error)
 {
     if (m_fd < 0 || m_end == m_syncedEnd)
         return m_fd >= 0;
-    if (const int f = faultOf(m_fault)) {
-        errno = f;
-        return failing(error, "cannot flush");
-    }
     if (::fdatasync(m_fd) != 0)
         return failing(error, "cannot flush");
     std::vector<std::uint8_t> records;

@@ -21,7 +21,8 @@
 namespace velk::recorder {
 
 // A write failure to pretend (for the simulator's disk faults): 0 none,
-// else the errno every write, flush and file creation then fails with.
+// else the errno every write of frame data and every new segment then fails
+// with (as a full disk: what was written can still be flushed).
 using WriteFault = std::atomic<int>;
 
 class SegmentWriter {

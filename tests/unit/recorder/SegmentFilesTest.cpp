@@ -150,7 +150,7 @@ TEST(SegmentWriter, SegmentWithoutFramesIsDeletedAndAnExistingNameRefused)
     EXPECT_FALSE(std::filesystem::exists(folder.path() / indexPathOf(path)));
 }
 
-TEST(SegmentWriter, FailedWriteKeepsWhatWasFlushedAndFinishesCleanly)
+TEST(SegmentWriter, FailedWriteKeepsEveryWholeFrameAndFinishesCleanly)
 {
     for (const int fault : {ENOSPC, EIO}) {
         TempFolder folder;
@@ -161,17 +161,20 @@ TEST(SegmentWriter, FailedWriteKeepsWhatWasFlushedAndFinishesCleanly)
         ASSERT_TRUE(writer) << error;
         appendFrames(*writer, kStartMs, 30);
         ASSERT_TRUE(writer->sync(error)) << error;
-        const std::uint64_t flushed = writer->dataEnd();
         appendFrames(*writer, kStartMs + 1200, 5);
+        const std::uint64_t written = writer->dataEnd();
 
         injected = fault;
         EXPECT_FALSE(writer->append(makeFrame(0, kStartMs + 1400, false), kStartMs + 1400, false, error));
         EXPECT_NE(error.find(std::strerror(fault)), std::string::npos) << error;
-        EXPECT_FALSE(writer->finish(error));
+        EXPECT_TRUE(writer->finish(error)) << error;
+        EXPECT_FALSE(SegmentWriter::create(folder.path(), "ch01/20261208/ch01_20261208-101501_N.264", 0,
+                                           RecordType::Normal, &injected, error));
         injected = 0;
+        const std::uint64_t flushed = written;
 
-        // The file ends at the last flushed frame, with a header and an
-        // index that covers it all.
+        // The file ends at the last whole frame written, with a header and
+        // an index that covers it all.
         const auto bytes = readAll(folder.path() / path);
         EXPECT_EQ(bytes.size(), flushed);
         EXPECT_EQ(recordfile::parseHeader(bytes).state, recordfile::HeaderState::Valid);
@@ -179,6 +182,8 @@ TEST(SegmentWriter, FailedWriteKeepsWhatWasFlushedAndFinishesCleanly)
         ASSERT_TRUE(index && index->extent);
         EXPECT_EQ(index->extent->dataEnd, flushed);
         EXPECT_EQ(writer->syncedEnd(), flushed);
+        EXPECT_EQ(index->keys.size(), 3u);
+        EXPECT_EQ(index->extent->endMs, kStartMs + 1400);
     }
 }
 
