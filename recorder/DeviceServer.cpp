@@ -125,6 +125,20 @@ std::size_t DeviceServer::notifyDevice(std::uint32_t kind)
     return sent;
 }
 
+std::size_t DeviceServer::notifyAlarm(std::uint32_t channel, const char* kind, bool active)
+{
+    if (m_frozen)
+        return 0;
+    std::size_t sent = 0;
+    for (const auto& session : m_sessions) {
+        if (session->loggedIn()) {
+            session->sendAlarmNotification(channel, kind, active);
+            ++sent;
+        }
+    }
+    return sent;
+}
+
 DeviceServerCounts DeviceServer::counts() const
 {
     DeviceServerCounts counts = m_counts;

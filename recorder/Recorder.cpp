@@ -3,6 +3,8 @@
 
 #include "HttpServer.h"
 
+#include <iostream>
+
 namespace velk::recorder {
 
 namespace net = boost::asio;
@@ -72,6 +74,8 @@ bool Recorder::start(std::string& message)
     m_http = std::make_unique<HttpServer>(m_io, *this);
     if (!m_http->listen(address, m_options.httpPort, message))
         return false;
+    if (!m_options.dataDir.empty())
+        startRecording();
     if (m_options.encodeAhead) {
         // Sub streams first: they are quick, and main streams then follow.
         for (const std::uint32_t streamType : {1u, 0u})
@@ -81,8 +85,32 @@ bool Recorder::start(std::string& message)
     return true;
 }
 
+void Recorder::startRecording()
+{
+    m_stored = std::make_unique<StoredRecordings>(m_options.dataDir, m_options.channels);
+    RecordingWriterSettings writing;
+    writing.root = m_stored->folder();
+    writing.segmentMs = std::int64_t(m_options.segmentSeconds) * 1000;
+    writing.retention.maxAgeMs = std::int64_t(m_options.retainHours) * 3600 * 1000;
+    writing.retention.maxBytes = m_options.retainBytes;
+    writing.log = [](const std::string& line) { std::cerr << "velk-recorder: " + line + "\n" << std::flush; };
+    m_writer = std::make_unique<RecordingWriter>(std::move(writing), m_stored->table());
+    RecordingSchedulerSettings scheduling;
+    scheduling.channels = m_options.channels;
+    scheduling.dataFolder = m_options.dataDir;
+    scheduling.preAlarmMs = std::int64_t(m_options.preAlarmSeconds) * 1000;
+    scheduling.postAlarmMs = std::int64_t(m_options.postAlarmSeconds) * 1000;
+    m_scheduler = std::make_unique<RecordingScheduler>(m_io, m_media, *m_writer, m_devices, std::move(scheduling));
+    m_writer->start();
+    m_scheduler->start();
+}
+
 void Recorder::stop()
 {
+    if (m_scheduler)
+        m_scheduler->stop();
+    if (m_writer)
+        m_writer->stop();
     m_devices.stop();
     if (m_http)
         m_http->stop();
@@ -127,6 +155,10 @@ Json::Value Recorder::status() const
     v["streamsRefused"] = Json::UInt64(counts.streamsRefused);
     v["streams"] = m_devices.streamStatus();
     v["loops"] = m_media.status();
+    if (m_scheduler) {
+        v["recording"] = m_scheduler->recordingStatus();
+        v["alarms"] = m_scheduler->alarmStatus();
+    }
     return v;
 }
 

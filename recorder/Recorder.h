@@ -8,6 +8,9 @@
 #include "HostCheck.h"
 #include "MediaLibrary.h"
 #include "RecorderOptions.h"
+#include "RecordingScheduler.h"
+#include "RecordingWriter.h"
+#include "StoredRecordings.h"
 
 #include <boost/asio.hpp>
 
@@ -38,12 +41,19 @@ public:
     // The names the web server answers to.
     const AllowedHosts& allowedHosts() const { return m_allowedHosts; }
 
+    // What is recorded to <data>/recordings; null without a data folder.
+    const StoredRecordings* storedRecordings() const { return m_stored.get(); }
+    RecordingScheduler* recording() { return m_scheduler.get(); }
+    RecordingWriter* recordingWriter() { return m_writer.get(); }
+
     // GET /api/info
     Json::Value info() const;
     // GET /sim/status
     Json::Value status() const;
 
 private:
+    void startRecording();
+
     boost::asio::io_context& m_io;
     const RecorderOptions m_options;
     const std::filesystem::path m_webFolder;
@@ -51,6 +61,9 @@ private:
     MediaLibrary m_media;
     DeviceServer m_devices;
     std::unique_ptr<HttpServer> m_http;
+    std::unique_ptr<StoredRecordings> m_stored;
+    std::unique_ptr<RecordingWriter> m_writer;
+    std::unique_ptr<RecordingScheduler> m_scheduler;
 };
 
 }  // namespace velk::recorder
