@@ -10,6 +10,7 @@
 #include "HistoryRecordings.h"
 #include "PlaybackMessages.h"
 #include "PlaybackSender.h"
+#include "RecorderOptions.h"
 
 #include "proto/DetailCode.h"
 #include "proto/Hello.h"
@@ -504,4 +505,23 @@ TEST_F(RecorderPlayback, RefusesBadOpenRequestsAndBadSeeks)
     }
     EXPECT_TRUE(refused);
     EXPECT_TRUE(receive(*client));
+}
+
+TEST(RecorderOptions, HistoryDaysAreZeroToSixty)
+{
+    for (const auto& [text, days] : std::vector<std::pair<std::string, std::uint32_t>>{{"0", 0}, {"2", 2}, {"60", 60}}) {
+        RecorderOptions options;
+        std::string message;
+        const char* argv[] = {"velk-recorder", "--history-days", text.c_str()};
+        ASSERT_EQ(parseOptions(3, argv, options, message), ParseOutcome::Run) << message;
+        EXPECT_EQ(options.historyDays, days);
+    }
+    EXPECT_EQ(RecorderOptions{}.historyDays, 0u);
+    for (const char* bad : {"61", "-1", "", "2d"}) {
+        RecorderOptions options;
+        std::string message;
+        const char* argv[] = {"velk-recorder", "--history-days", bad};
+        EXPECT_EQ(parseOptions(3, argv, options, message), ParseOutcome::Error) << bad;
+        EXPECT_NE(message.find("--history-days"), std::string::npos);
+    }
 }
