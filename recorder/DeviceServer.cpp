@@ -235,6 +235,7 @@ Json::Value DeviceServer::playbackStatus() const
         v["bytes"] = Json::UInt64(c.bytes);
         v["position"] = Json::Int64(c.positionMs);
         v["seeks"] = Json::UInt64(c.seeks);
+        v["waits"] = Json::UInt64(c.waits);
         v["queued"] = Json::UInt64(session->unsentBytes());
         v["ended"] = playback->ended();
         v["stalled"] = playback->stalled();

@@ -341,6 +341,25 @@ TEST_F(RecorderPlayback, SeekLandsOnTheKeyFrameBeforeAndKeyFramesOnlyGivesOnlyTh
             EXPECT_EQ(firstAfter[3], expectedFirstFrame(spansOf(3), target));
         }
     }
+
+    // Every frame again after key frames only.
+    Json::Value off(Json::objectValue);
+    off["on"] = false;
+    ASSERT_TRUE(client->sendMessage(proto::Message::request(30, kMethodKeyFramesOnly, off)));
+    Json::Value params(Json::objectValue);
+    params["start"] = formatCompact(toLocal(spans[1].startMs));
+    ASSERT_TRUE(client->sendMessage(proto::Message::request(31, kMethodSeek, params)));
+    bool seeked = false;
+    int deltas = 0;
+    for (int i = 0; i < 20000 && deltas == 0; ++i) {
+        const auto r = receive(*client);
+        ASSERT_TRUE(r);
+        if (isEvent(*r, kEventSeeked) && r->message->body["id"].asUInt() == 31)
+            seeked = true;
+        else if (seeked && r->frame && r->frame->kind == media::MediaKind::VideoDelta)
+            ++deltas;
+    }
+    EXPECT_EQ(deltas, 1);
 }
 
 TEST_F(RecorderPlayback, TheDayEndsWithPlaybackEnd)
@@ -447,6 +466,22 @@ TEST_F(RecorderPlayback, StallGivesBufferingThenBufferedAndDropCloses)
     EXPECT_TRUE(client->closedWithin(3000));
 }
 
+TEST_F(RecorderPlayback, AFrozenRecorderSendsNothingAndGoesOnAfter)
+{
+    auto client = mediaConnection();
+    ASSERT_TRUE(client);
+    const auto reply = open(*client, openParams({3}, formatCompact(LocalDateTime{yesterday(), 0, 0, 0})));
+    ASSERT_TRUE(reply);
+    ASSERT_EQ(reply->code, 0);
+    ASSERT_EQ(httpPost(httpPort(), "/sim/freeze").status, 200);
+    // Whatever was on its way arrives; then nothing.
+    while (receive(*client, 500)) {
+    }
+    ASSERT_EQ(httpPost(httpPort(), "/sim/resume").status, 200);
+    const auto r = receive(*client);
+    EXPECT_TRUE(r && r->frame);
+}
+
 TEST_F(RecorderPlayback, TheLoginsEndEndsItsPlaybacks)
 {
     auto client = mediaConnection();
@@ -523,5 +558,41 @@ TEST(RecorderOptions, HistoryDaysAreZeroToSixty)
         const char* argv[] = {"velk-recorder", "--history-days", bad};
         EXPECT_EQ(parseOptions(3, argv, options, message), ParseOutcome::Error) << bad;
         EXPECT_NE(message.find("--history-days"), std::string::npos);
+    }
+}
+
+TEST(RecorderPlaybackFresh, APlaybackOpenedWhileTheLoopsAreEncodedWaitsForThem)
+{
+    // Eight channels' loops take a while; the playback of the last one
+    // starts before its loop is complete and waits for its pictures.
+    RecorderProcess recorder({"--channels", "8", "--history-days", "1", "--heartbeat-timeout-ms", "120000"});
+    ASSERT_TRUE(recorder.started()) << recorder.firstLine();
+    RawDeviceClient control(recorder.devicePort());
+    ASSERT_EQ(control.login("admin", "admin"), 0);
+    const auto status = httpGet(recorder.httpPort(), "/sim/status");
+    const std::int64_t startMs = status.json["historyStartMs"].asInt64();
+    const LocalDate yesterday = addDays(toLocal(startMs).date, -1);
+    const RecordSpan span = historyDaySpans(7, yesterday).at(0);
+
+    RawDeviceClient client(recorder.devicePort());
+    proto::ClientHello hello;
+    hello.role = proto::kRoleMedia;
+    ASSERT_TRUE(client.sendMessage(proto::makeHello(hello)));
+    ASSERT_TRUE(client.readMessage());
+    Json::Value params(Json::objectValue);
+    params["session"] = control.sessionToken();
+    params["channels"].append(7);
+    params["start"] = formatCompact(toLocal(span.startMs));
+    ASSERT_TRUE(client.sendMessage(proto::Message::request(1, kMethodOpenPlayback, params)));
+    std::int64_t expected = span.startMs;
+    for (int frames = 0; frames < 300;) {
+        const auto r = receive(client, 10000);
+        ASSERT_TRUE(r);
+        if (!r->frame)
+            continue;
+        ASSERT_EQ(r->timeMs, expected);
+        EXPECT_EQ(r->frame->kind == media::MediaKind::VideoKey, frames % 25 == 0) << frames;
+        expected += 40;
+        ++frames;
     }
 }
