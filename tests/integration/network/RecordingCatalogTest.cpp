@@ -312,6 +312,15 @@ TEST_F(RecordingCatalogTest, HistoryReaderWaitsForItsLoop)
     for (int i = 0; i < 30; ++i)
         ASSERT_TRUE(reader->next());
     EXPECT_FALSE(reader->frameReady());
+    // After a piece of 30 frames (cut short by a stored recording) the
+    // next frame is the next piece's first, picture 0, which is ready.
+    RecordSpan shortPiece = spans[0];
+    shortPiece.endMs = shortPiece.startMs + 30 * 40;
+    auto pieces = history.openSpansReader(0, {shortPiece, spans[1]}, day.startMs, day.endMs);
+    for (int k = 0; k < 30; ++k)
+        ASSERT_TRUE(pieces->next()) << k;
+    EXPECT_TRUE(pieces->frameReady());
+    EXPECT_EQ(pieces->next()->timeMs, spans[1].startMs);
     // An encoder that gave up ends the walk instead of waiting for ever.
     loop->markFailed();
     EXPECT_TRUE(reader->frameReady());
