@@ -81,6 +81,8 @@ void ClientSession::resume()
     m_paused = false;
     if (processFrames())
         startRead();
+    if (m_playback && m_state == State::Playing)
+        m_playback->writable();
 }
 
 void ClientSession::startRead()
@@ -287,6 +289,8 @@ void ClientSession::writeNext()
                          self->m_queuedBytes -= self->m_writeQueue.front().size();
                          self->m_writeQueue.pop_front();
                          self->writeNext();
+                         if (self->m_playback && self->m_state == State::Playing)
+                             self->m_playback->writable();
                      });
 }
 

@@ -3,10 +3,12 @@
 // a control connection logs in (challenge-response), logs out and gets
 // device notifications; a media connection opens one live stream of the
 // login whose session token it presents and then carries that stream's
-// frames (ClientSessionStream.cpp). Heartbeats both ways on either. Runs on
+// frames (ClientSessionStream.cpp), or one playback of recorded frames
+// (ClientSessionPlayback.cpp). Heartbeats both ways on either. Runs on
 // the recorder's I/O thread.
 #pragma once
 
+#include "PlaybackSender.h"
 #include "StreamSender.h"
 
 #include "proto/FrameDecoder.h"
@@ -47,6 +49,10 @@ public:
     // after it ended), and the token of the login it belongs to.
     const StreamSender* stream() const { return m_state == State::Streaming ? m_sender.get() : nullptr; }
     const std::string& ownerToken() const { return m_ownerToken; }
+    // Media connections: the open playback (null when there is none).
+    const PlaybackSender* playback() const { return m_state == State::Playing ? m_playback.get() : nullptr; }
+    // The recorder stops sending this playback for a while (sim fault).
+    void stallPlayback(std::chrono::milliseconds duration);
     // Ends the stream with a streamError notification carrying code, then
     // closes the connection.
     void failStream(std::int32_t code);
@@ -61,7 +67,7 @@ public:
     bool frozen() const override;
 
 private:
-    enum class State { AwaitHello, AwaitLogin, LoggedIn, AwaitOpen, Streaming, Closing, Closed };
+    enum class State { AwaitHello, AwaitLogin, LoggedIn, AwaitOpen, Streaming, Playing, Closing, Closed };
     using Clock = std::chrono::steady_clock;
 
     void startRead();
@@ -77,6 +83,9 @@ private:
     void handleOpenStream(const proto::Message& message);
     void handleSwitchStream(const proto::Message& message);
     void stopStream();
+    // Playback on a media connection (ClientSessionPlayback.cpp).
+    void handlePlaybackRequest(const proto::Message& message);
+    void handleOpenPlayback(const proto::Message& message);
     void send(const proto::Message& message);
     void sendFrame(std::string frame);
     void writeNext();
@@ -87,7 +96,10 @@ private:
     // A connection must log in (control) or open its stream (media) within
     // the handshake time of its start (or of the end of a freeze).
     void startHandshakeTimer();
-    bool handshakeDone() const { return m_state == State::LoggedIn || m_state == State::Streaming; }
+    bool handshakeDone() const
+    {
+        return m_state == State::LoggedIn || m_state == State::Streaming || m_state == State::Playing;
+    }
 
     boost::asio::ip::tcp::socket m_socket;
     DeviceServer& m_server;
@@ -108,6 +120,7 @@ private:
     bool m_media = false;                    // the hello's role was media
     std::string m_ownerToken;                // media: the login the stream belongs to
     std::shared_ptr<StreamSender> m_sender;  // media: the open stream
+    std::shared_ptr<PlaybackSender> m_playback;  // media: the open playback
 };
 
 }  // namespace velk::recorder

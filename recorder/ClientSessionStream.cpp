@@ -4,6 +4,7 @@
 #include "ClientSession.h"
 
 #include "DeviceServer.h"
+#include "PlaybackMessages.h"
 
 #include "proto/DetailCode.h"
 #include "proto/StreamMessages.h"
@@ -12,6 +13,10 @@ namespace velk::recorder {
 
 void ClientSession::handleStreamRequest(const proto::Message& message)
 {
+    if (message.name == kMethodOpenPlayback || message.name == kMethodSeek || message.name == kMethodKeyFramesOnly) {
+        handlePlaybackRequest(message);
+        return;
+    }
     if (message.name == proto::kMethodOpenStream) {
         if (m_state == State::AwaitOpen)
             handleOpenStream(message);
@@ -22,6 +27,8 @@ void ClientSession::handleStreamRequest(const proto::Message& message)
     const bool streamMethod = message.name == proto::kMethodSwitchStream || message.name == proto::kMethodKeyFrame;
     if (!streamMethod) {
         // Logins and everything else belong to control connections.
+        send(proto::Message::response(message.id, message.name, proto::kDetailBadRequest));
+    } else if (m_state == State::Playing) {
         send(proto::Message::response(message.id, message.name, proto::kDetailBadRequest));
     } else if (m_state != State::Streaming) {
         send(proto::Message::response(message.id, message.name, proto::kDetailNotLoggedIn));
@@ -94,6 +101,8 @@ void ClientSession::stopStream()
 {
     if (m_sender)
         m_sender->stop();
+    if (m_playback)
+        m_playback->stop();
 }
 
 }  // namespace velk::recorder

@@ -145,9 +145,11 @@ DeviceServerCounts DeviceServer::counts() const
     counts.connections = m_sessions.size();
     counts.logins = 0;
     counts.streams = 0;
+    counts.playbacks = 0;
     for (const auto& session : m_sessions) {
         counts.logins += session->loggedIn() ? 1 : 0;
         counts.streams += session->stream() ? 1 : 0;
+        counts.playbacks += session->playback() ? 1 : 0;
     }
     return counts;
 }
@@ -182,6 +184,78 @@ std::int32_t DeviceServer::authorizeStream(const std::string& sessionToken, std:
         return proto::kDetailBadRequest;
     user = owner->user();
     return m_policy.check(user, channel, streamType);
+}
+
+std::int32_t DeviceServer::authorizePlayback(const std::string& sessionToken,
+                                            const std::vector<std::uint32_t>& channels, std::string& user) const
+{
+    const ClientSession* owner = nullptr;
+    for (const auto& session : m_sessions)
+        if (session->loggedIn() && !sessionToken.empty() && session->sessionToken() == sessionToken)
+            owner = session.get();
+    if (!owner)
+        return proto::kDetailNotLoggedIn;
+    for (const std::uint32_t channel : channels)
+        if (channel >= m_settings.channels)
+            return proto::kDetailNoSuchChannel;
+    user = owner->user();
+    for (const std::uint32_t channel : channels)
+        if (const std::int32_t code = m_policy.check(user, channel, 0); code != proto::kDetailNone)
+            return code;
+    return proto::kDetailNone;
+}
+
+std::size_t DeviceServer::dropPlaybacks()
+{
+    std::size_t dropped = 0;
+    const auto sessions = m_sessions;  // closing removes sessions from the set
+    for (const auto& session : sessions) {
+        if (session->playback()) {
+            session->close();
+            ++dropped;
+        }
+    }
+    return dropped;
+}
+
+std::size_t DeviceServer::stallPlaybacks(std::chrono::milliseconds duration)
+{
+    std::size_t stalled = 0;
+    for (const auto& session : m_sessions) {
+        if (session->playback()) {
+            session->stallPlayback(duration);
+            ++stalled;
+        }
+    }
+    return stalled;
+}
+
+Json::Value DeviceServer::playbackStatus() const
+{
+    Json::Value playbacks(Json::arrayValue);
+    for (const auto& session : m_sessions) {
+        const PlaybackSender* playback = session->playback();
+        if (!playback)
+            continue;
+        const PlaybackCounters& c = playback->counters();
+        Json::Value v(Json::objectValue);
+        Json::Value channels(Json::arrayValue);
+        for (const std::uint32_t channel : playback->channels())
+            channels.append(channel);
+        v["channels"] = channels;
+        v["user"] = session->user();
+        v["framesSent"] = Json::UInt64(c.framesSent);
+        v["keyFrames"] = Json::UInt64(c.keyFrames);
+        v["bytes"] = Json::UInt64(c.bytes);
+        v["position"] = Json::Int64(c.positionMs);
+        v["seeks"] = Json::UInt64(c.seeks);
+        v["waits"] = Json::UInt64(c.waits);
+        v["queued"] = Json::UInt64(session->unsentBytes());
+        v["ended"] = playback->ended();
+        v["stalled"] = playback->stalled();
+        playbacks.append(v);
+    }
+    return playbacks;
 }
 
 template <class Action>

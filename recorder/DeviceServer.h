@@ -9,6 +9,7 @@
 
 #include "ChannelPolicy.h"
 #include "MediaLibrary.h"
+#include "RecordingCatalog.h"
 #include "StreamSender.h"
 #include "UserTable.h"
 
@@ -16,9 +17,11 @@
 
 #include <boost/asio.hpp>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <set>
+#include <vector>
 
 namespace velk::recorder {
 
@@ -43,6 +46,9 @@ struct DeviceServerCounts {
     std::size_t streams = 0;  // live streams open now
     std::uint64_t streamsTotal = 0;
     std::uint64_t streamsRefused = 0;
+    std::size_t playbacks = 0;  // playbacks open now
+    std::uint64_t playbacksTotal = 0;
+    std::uint64_t playbacksRefused = 0;
 };
 
 class DeviceServer {
@@ -79,6 +85,17 @@ public:
     std::size_t sendMalformedFrame(std::uint32_t channel, MalformedKind kind);
     // Open streams with their counters, for /sim/status.
     Json::Value streamStatus() const;
+
+    // Playbacks. What they play (null: nothing recorded); the catalog
+    // outlives the server's sessions.
+    void setRecordings(const RecordingCatalog* recordings) { m_recordings = recordings; }
+    const RecordingCatalog* recordings() const { return m_recordings; }
+    // Closes every connection carrying a playback; returns how many.
+    std::size_t dropPlaybacks();
+    // Every open playback sends nothing for this long; returns how many.
+    std::size_t stallPlaybacks(std::chrono::milliseconds duration);
+    // Open playbacks with their counters, for /sim/status.
+    Json::Value playbackStatus() const;
     const ChannelPolicy& policy() const { return m_policy; }
 
     // For sessions.
@@ -89,11 +106,15 @@ public:
     void countLogout() { m_counts.logoutsTotal++; }
     void countSilenceDrop() { m_counts.droppedForSilence++; }
     void countStreamOpen(bool ok) { (ok ? m_counts.streamsTotal : m_counts.streamsRefused)++; }
+    void countPlaybackOpen(bool ok) { (ok ? m_counts.playbacksTotal : m_counts.playbacksRefused)++; }
     MediaLibrary& media() { return m_media; }
     // 0 when the login with this session token may open the stream; user
     // is then the login's user. Else the detail code of the refusal.
     std::int32_t authorizeStream(const std::string& sessionToken, std::uint32_t channel, std::uint32_t streamType,
                                  std::string& user) const;
+    // The same for a playback of these channels' main streams.
+    std::int32_t authorizePlayback(const std::string& sessionToken, const std::vector<std::uint32_t>& channels,
+                                   std::string& user) const;
 
 private:
     void accept();
@@ -108,6 +129,7 @@ private:
     const UserTable m_users;
     MediaLibrary& m_media;
     ChannelPolicy m_policy;
+    const RecordingCatalog* m_recordings = nullptr;
     boost::asio::ip::tcp::acceptor m_acceptor;
     std::set<std::shared_ptr<ClientSession>> m_sessions;
     DeviceServerCounts m_counts;

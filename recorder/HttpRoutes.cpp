@@ -4,6 +4,7 @@
 #include "HostCheck.h"
 #include "Recorder.h"
 #include "ScheduleRoutes.h"
+#include "SearchRoutes.h"
 #include "SimRoutes.h"
 #include "StaticFiles.h"
 
@@ -97,6 +98,8 @@ HttpResponse handleHttpRequest(Recorder& recorder, const HttpRequest& request)
     }
     if (path == "/api/schedule")
         return handleSchedule(recorder, request, query);
+    if (path == "/api/recordings" || path == "/api/recordings/days")
+        return handleRecordings(recorder, request, path, query);
     constexpr std::string_view simPrefix = "/sim/";
     if (path.substr(0, simPrefix.size()) == simPrefix)
         return handleSim(recorder, request, path.substr(simPrefix.size()), query);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the recorder's web server answers:
 //   GET  /api/info           name, channels, ports, version
+//   /api/schedule            recording schedules (ScheduleRoutes.h)
+//   GET  /api/recordings...  searching what is recorded (SearchRoutes.h)
 //   /sim/...                 fault injection and state for tests (SimRoutes.h)
 //   GET  /<file>             static files of the web folder
 // JSON answers are {"ok":true,...} or a 4xx with {"ok":false,"error":text}.

@@ -54,6 +54,7 @@ Recorder::Recorder(net::io_context& io, RecorderOptions options)
       m_media(2),
       m_devices(io, deviceSettings(m_options), UserTable(m_options.users), m_media, channelPolicy(m_options))
 {
+    m_devices.setRecordings(&m_recordings);
 }
 
 Recorder::~Recorder()
@@ -74,8 +75,20 @@ bool Recorder::start(std::string& message)
     m_http = std::make_unique<HttpServer>(m_io, *this);
     if (!m_http->listen(address, m_options.httpPort, message))
         return false;
-    if (!m_options.dataDir.empty())
+    if (!m_options.dataDir.empty()) {
         startRecording();
+        m_recordings.setStored(m_stored.get());
+    }
+    if (m_options.historyDays > 0) {
+        // The history plays the main-stream loops: made now, so that they
+        // are ready (or nearly) when the first search or playback comes.
+        std::vector<std::shared_ptr<const EncodedLoop>> loops;
+        for (std::uint32_t channel = 0; channel < m_options.channels; ++channel)
+            loops.push_back(m_media.loop(channel, 0));
+        m_history = std::make_unique<HistoryRecordings>(std::move(loops), static_cast<int>(m_options.historyDays),
+                                                        wallClockMs());
+        m_recordings.setHistory(m_history.get());
+    }
     if (m_options.encodeAhead) {
         // Sub streams first: they are quick, and main streams then follow.
         for (const std::uint32_t streamType : {1u, 0u})
@@ -159,6 +172,12 @@ Json::Value Recorder::status() const
         v["recording"] = m_scheduler->recordingStatus();
         v["alarms"] = m_scheduler->alarmStatus();
     }
+    v["playbacksOpen"] = Json::UInt64(counts.playbacks);
+    v["playbacksTotal"] = Json::UInt64(counts.playbacksTotal);
+    v["playbacksRefused"] = Json::UInt64(counts.playbacksRefused);
+    v["playbacks"] = m_devices.playbackStatus();
+    v["historyDays"] = m_options.historyDays;
+    v["historyStartMs"] = Json::Int64(m_history ? m_history->startMs() : 0);
     return v;
 }
 

@@ -4,7 +4,9 @@
 // media library's own threads), and what the web API reports and changes.
 #pragma once
 
+#include "CombinedCatalog.h"
 #include "DeviceServer.h"
+#include "HistoryRecordings.h"
 #include "HostCheck.h"
 #include "MediaLibrary.h"
 #include "RecorderOptions.h"
@@ -50,6 +52,8 @@ public:
     Json::Value info() const;
     // GET /sim/status
     Json::Value status() const;
+    // What is recorded: stored recordings and the generated history.
+    const RecordingCatalog& recordings() const { return m_recordings; }
 
 private:
     void startRecording();
@@ -59,6 +63,9 @@ private:
     const std::filesystem::path m_webFolder;
     const AllowedHosts m_allowedHosts;
     MediaLibrary m_media;
+    // Made at start when --history-days is above 0.
+    std::unique_ptr<HistoryRecordings> m_history;
+    CombinedCatalog m_recordings{nullptr, nullptr};
     DeviceServer m_devices;
     std::unique_ptr<HttpServer> m_http;
     std::unique_ptr<StoredRecordings> m_stored;

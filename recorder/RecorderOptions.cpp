@@ -53,6 +53,8 @@ std::string usageText()
            "  --post-alarm-seconds N   recorded after an alarm ended, 0..3600 (default 10)\n"
            "  --retain-hours N         delete recordings older than this, 1..87600 (default 168)\n"
            "  --retain-bytes B         keep at most this much recorded, suffix K, M or G (default 2G)\n"
+           "  --history-days N         0..60: every channel has generated recordings from midnight N\n"
+           "                           days before today up to the start (default 0)\n"
            "  --help                   this text\n"
            "On start one line is printed: velk-recorder: device port <N> http port <M>\n";
 }
@@ -82,7 +84,8 @@ ParseOutcome parseOptions(int argc, const char* const* argv, RecorderOptions& op
                            name == "--heartbeat-timeout-ms" || name == "--max-clients" || name == "--deny" ||
                            name == "--substream-off" || name == "--http-name" || name == "--handshake-timeout-ms" ||
                            name == "--segment-seconds" || name == "--pre-alarm-seconds" ||
-                           name == "--post-alarm-seconds" || name == "--retain-hours" || name == "--retain-bytes";
+                           name == "--post-alarm-seconds" || name == "--retain-hours" || name == "--retain-bytes" ||
+                           name == "--history-days";
         if (!known) {
             message = "unknown option: " + std::string(arg);
             return ParseOutcome::Error;
@@ -117,6 +120,10 @@ ParseOutcome parseOptions(int argc, const char* const* argv, RecorderOptions& op
             if (!parseNumber(value, 10, 600000, number))
                 return bad("10..600000 milliseconds");
             options.handshakeTimeoutMs = static_cast<std::uint32_t>(number);
+        } else if (name == "--history-days") {
+            if (!parseNumber(value, 0, 60, number))
+                return bad("0..60 days");
+            options.historyDays = static_cast<std::uint32_t>(number);
         } else if (name == "--http-name") {
             if (!validHostName(value))
                 return bad("a host name, an IPv4 address or an [IPv6] address");

@@ -45,6 +45,10 @@ struct RecorderOptions {
     std::uint32_t postAlarmSeconds = 10;        // --post-alarm-seconds: recorded after an alarm ended
     std::uint32_t retainHours = 168;            // --retain-hours: older segments are deleted
     std::uint64_t retainBytes = 2ULL << 30;     // --retain-bytes: the oldest go beyond this
+    // --history-days N (0..60): every channel has generated recordings from
+    // local midnight N days before the start day up to the start
+    // (HistoryRecordings.h); their main-stream loops are encoded at start.
+    std::uint32_t historyDays = 0;
 };
 
 // "2G", "500M", "64K" or a number of bytes (binary units); nothing when bad.

@@ -71,6 +71,11 @@ public:
     // The next frame; nothing at the end of the range. A damaged frame is
     // skipped (and counted), the walk goes on at the next good one.
     virtual std::optional<RecordedFrame> next() = 0;
+    // False while the next frame's source is still being made (the
+    // generated history's loop not encoded that far yet): next() then
+    // answers nothing, and the caller tries again a little later rather
+    // than wait. Stored recordings are always ready.
+    virtual bool frameReady() const { return true; }
     // Frames skipped because they were damaged, since the reader was opened.
     virtual std::uint64_t damagedFrames() const = 0;
 };

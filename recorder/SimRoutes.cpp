@@ -54,7 +54,7 @@ std::optional<std::uint32_t> queryNumber(std::string_view query, std::string_vie
 bool isPostAction(std::string_view action)
 {
     for (const char* known : {"drop", "freeze", "resume", "notify", "deny", "allow", "substream", "streamtype",
-                              "garbage", "alarm", "disk"})
+                              "garbage", "alarm", "disk", "playback"})
         if (action == known)
             return true;
     return false;
@@ -165,6 +165,18 @@ HttpResponse handleSim(Recorder& recorder, const HttpRequest& request, std::stri
             return jsonError(request, http::status::conflict, "the recorder records nothing (no data folder)");
         recorder.recordingWriter()->setFault(fault);
         body["state"] = *state;
+    } else if (action == "playback") {
+        const auto what = queryValue(query, "action");
+        if (what && *what == "drop") {
+            body["dropped"] = Json::UInt64(devices.dropPlaybacks());
+        } else if (what && *what == "stall") {
+            const auto seconds = queryNumber(query, "seconds", 3600);
+            if (!seconds || *seconds == 0)
+                return bad("seconds must be 1..3600");
+            body["stalled"] = Json::UInt64(devices.stallPlaybacks(std::chrono::seconds(*seconds)));
+        } else {
+            return bad("action must be drop or stall");
+        }
     } else {  // garbage
         const auto kind = malformedKind(queryValue(query, "kind"));
         if (!channel)

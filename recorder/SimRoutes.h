@@ -16,6 +16,10 @@
 //   POST /sim/alarm?channel=C&kind=motion|input&seconds=S
 //                                         an alarm on C for S seconds (1..3600)
 //   POST /sim/disk?state=ok|full|error    recording writes fail (ENOSPC, EIO) or work again
+//   POST /sim/playback?action=drop        closes every connection carrying a playback
+//   POST /sim/playback?action=stall&seconds=S
+//                                         playbacks send nothing for S seconds
+//                                         (buffering now, buffered after)
 // Requests for another host or from another site never get here (HostCheck.h).
 #pragma once
 
