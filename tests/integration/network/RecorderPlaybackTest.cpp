@@ -596,3 +596,75 @@ TEST(RecorderPlaybackFresh, APlaybackOpenedWhileTheLoopsAreEncodedWaitsForThem)
         ++frames;
     }
 }
+
+TEST(RecorderPlaybackStored, SearchAndPlaybackTakeStoredRecordingsAfterTheHistory)
+{
+    // Channel 1 records all day from the start; its history ends there.
+    RecorderProcess recorder({"--channels", "2", "--history-days", "1", "--segment-seconds", "2",
+                              "--heartbeat-timeout-ms", "120000"});
+    ASSERT_TRUE(recorder.started()) << recorder.firstLine();
+    std::string allDay = "[";
+    for (int day = 0; day < 7; ++day)
+        allDay += std::string(day ? "," : "") + "[{\"E\":86399,\"S\":0,\"T\":0}]";
+    allDay += "]";
+    ASSERT_EQ(nettest::httpRequest(recorder.httpPort(), "PUT", "/api/schedule?channel=1", {}, allDay).status, 200);
+    const std::int64_t historyEnd = httpGet(recorder.httpPort(), "/sim/status").json["historyStartMs"].asInt64();
+    const LocalDate today = toLocal(historyEnd).date;
+
+    // Wait for two stored segments of today.
+    Json::Value spans;
+    for (int i = 0; i < 400; ++i) {
+        spans = httpGet(recorder.httpPort(), "/api/recordings?channel=1&date=" + formatDate(today)).json["spans"];
+        int stored = 0;
+        for (const auto& span : spans)
+            stored += span["file"].asString().ends_with(".264") ? 1 : 0;
+        if (stored >= 2)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    std::int64_t firstStored = 0;
+    std::int64_t previousEnd = 0;
+    for (const auto& span : spans) {
+        const bool stored = span["file"].asString().ends_with(".264");
+        EXPECT_GE(span["startMs"].asInt64(), previousEnd) << "spans overlap";
+        previousEnd = span["endMs"].asInt64();
+        if (stored && !firstStored)
+            firstStored = span["startMs"].asInt64();
+        if (!stored) {
+            EXPECT_LE(span["endMs"].asInt64(), historyEnd);
+        }
+        EXPECT_EQ(span["file"].asString().rfind("history/", 0) == 0, !stored);
+    }
+    ASSERT_GT(firstStored, 0) << "nothing stored";
+
+    // A playback from the first stored second plays the stored frames.
+    RawDeviceClient control(recorder.devicePort());
+    ASSERT_EQ(control.login("admin", "admin"), 0);
+    RawDeviceClient client(recorder.devicePort());
+    proto::ClientHello hello;
+    hello.role = proto::kRoleMedia;
+    ASSERT_TRUE(client.sendMessage(proto::makeHello(hello)));
+    ASSERT_TRUE(client.readMessage());
+    Json::Value params(Json::objectValue);
+    params["session"] = control.sessionToken();
+    params["channels"].append(1);
+    params["start"] = formatCompact(toLocal(firstStored + 999));
+    ASSERT_TRUE(client.sendMessage(proto::Message::request(1, kMethodOpenPlayback, params)));
+    std::int64_t previous = 0;
+    int frames = 0;
+    while (frames < 40) {
+        const auto r = receive(client);
+        ASSERT_TRUE(r);
+        if (!r->frame)
+            continue;
+        if (frames == 0) {
+            EXPECT_EQ(r->frame->kind, media::MediaKind::VideoKey);
+            EXPECT_GE(r->timeMs, firstStored);
+            EXPECT_LE(r->timeMs, firstStored + 999);
+        }
+        EXPECT_EQ(r->frame->channel, 1);
+        EXPECT_GT(r->timeMs, previous);
+        previous = r->timeMs;
+        ++frames;
+    }
+}
