@@ -89,19 +89,25 @@ std::uint64_t BenchRecorder::cpuUs() const
 
 QJsonObject BenchRecorder::status() const
 {
+    return request("GET", "/sim/status");
+}
+
+QJsonObject BenchRecorder::request(const QByteArray& method, const QByteArray& path, const QByteArray& body) const
+{
     QTcpSocket socket;
     socket.connectToHost(QStringLiteral("127.0.0.1"), m_httpPort);
     if (!socket.waitForConnected(3000))
         return {};
-    socket.write("GET /sim/status HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    socket.write(method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\nContent-Length: " +
+                 QByteArray::number(body.size()) + "\r\n\r\n" + body);
     QByteArray answer;
     while (socket.waitForReadyRead(3000))
         answer += socket.readAll();
     answer += socket.readAll();
-    const qsizetype body = answer.indexOf("\r\n\r\n");
-    if (body < 0)
+    const qsizetype headEnd = answer.indexOf("\r\n\r\n");
+    if (headEnd < 0)
         return {};
-    return QJsonDocument::fromJson(answer.mid(body + 4)).object();
+    return QJsonDocument::fromJson(answer.mid(headEnd + 4)).object();
 }
 
 bool BenchRecorder::waitForLoops(int loopCount, int timeoutMs) const

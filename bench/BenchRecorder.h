@@ -36,6 +36,9 @@ public:
     std::uint64_t cpuUs() const;
     // GET /sim/status: the recorder's JSON answer; empty when it failed.
     QJsonObject status() const;
+    // One HTTP request to the recorder's web port: the answer's JSON
+    // object; empty when it failed or was not JSON.
+    QJsonObject request(const QByteArray& method, const QByteArray& path, const QByteArray& body = {}) const;
     // Waits until at least loopCount loops are made and every loop is
     // fully encoded (after --encode-ahead); false on timeout. UI thread.
     bool waitForLoops(int loopCount, int timeoutMs) const;

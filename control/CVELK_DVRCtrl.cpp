@@ -5,6 +5,7 @@
 #include "control/CVELK_DVRCtrl.h"
 
 #include "control/BackupText.h"
+#include "device/AlarmMailbox.h"
 #include "device/CDeviceManage.h"
 #include "device/DeviceSession.h"
 #include "platform/Debug.h"
@@ -72,6 +73,7 @@ void CVELK_DVRCtrl::onDestroy()
     m_overlay.destroyWindow();
     m_preview.destroyWindow();
     m_playback.destroyWindow();
+    dropAlarms(handle());
 }
 
 void CVELK_DVRCtrl::endCurrentSession()
@@ -221,6 +223,15 @@ LRESULT CVELK_DVRCtrl::windowProc(std::uint32_t msg, WPARAM wParam, LPARAM lPara
         return 0;
     case WM_ALARM_0:
         onAlarm(0, wParam, lParam);
+        return 0;
+    case WM_DEVICE_ALARM:
+        // Each waiting alarm goes to the page as its alarm message would.
+        for (const DeviceAlarm& alarm : takeAlarms(handle())) {
+            const std::string content = alarmContentText(alarm);
+            const std::uint32_t type = alarmUploadType(alarm);
+            const std::uint32_t message = type == 2 ? WM_ALARM_2 : type == 1 ? WM_ALARM_1 : WM_ALARM_0;
+            windowProc(message, reinterpret_cast<WPARAM>(content.c_str()), static_cast<LPARAM>(content.size()));
+        }
         return 0;
     case WM_CHANNEL_RECORD_STATE:
         fireEvent(4, {Variant::ui4(1), Variant::ui4(static_cast<std::uint32_t>(wParam))});

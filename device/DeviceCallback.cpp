@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/DeviceCallback.h"
 
+#include "device/AlarmMailbox.h"
 #include "platform/Messages.h"
 
 #include "TOVR.h"
+
+#include <QDateTime>
 
 #include <mutex>
 #include <type_traits>
@@ -45,13 +48,20 @@ platform::WindowHandle windowOf(std::uint32_t sessionId)
 extern "C" std::int32_t DeviceCallback(std::uint32_t kind, std::uint32_t userData, std::uint32_t value1,
                                        std::uint32_t value2, std::uint32_t value3)
 {
-    if (kind != TOVR_DEVICE_NOTIFY_STATE_CHANGED || userData == 0) {
+    if ((kind != TOVR_DEVICE_NOTIFY_STATE_CHANGED && kind != TOVR_DEVICE_NOTIFY_ALARM) || userData == 0) {
         return 0;
     }
     const platform::WindowHandle control = windowOf(userData);
-    if (control != 0) {
-        platform::postMessage(control, platform::WM_DEVICE_STATE_CHANGED, 0, 0);
+    if (control == 0) {
+        return 0;
     }
+    if (kind == TOVR_DEVICE_NOTIFY_STATE_CHANGED) {
+        platform::postMessage(control, platform::WM_DEVICE_STATE_CHANGED, 0, 0);
+        return 0;
+    }
+    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    leaveAlarm(control, DeviceAlarm{value1, value2, value3 != 0, now.toStdString()});
+    platform::postMessage(control, platform::WM_DEVICE_ALARM, 0, 0);
     return 0;
 }
 

@@ -8,7 +8,8 @@
 
 // Runs on a network library thread: for kind 8 it posts
 // WM_DEVICE_STATE_CHANGED to the control window of the session whose id is
-// userData. Returns 0.
+// userData; for an alarm (kind 16) it leaves the alarm in the window's
+// mailbox (AlarmMailbox.h) and posts WM_DEVICE_ALARM. Returns 0.
 extern "C" std::int32_t DeviceCallback(std::uint32_t kind, std::uint32_t userData, std::uint32_t value1,
                                        std::uint32_t value2, std::uint32_t value3);
 

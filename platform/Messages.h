@@ -23,6 +23,7 @@ enum Message : std::uint32_t {
     WM_DEVICE_STATE_CHANGED = 0x812,
     WM_GRID_DAY_EDITED = 0x813,
     WM_STREAMTYPE_CHANGED = 0x814,
+    WM_DEVICE_ALARM = 0x815,  // alarms wait in the device's alarm mailbox for the window
 };
 
 }  // namespace platform

@@ -42,5 +42,7 @@ std::optional<Message> decodeMessage(std::string_view payload);
 inline constexpr const char* kMethodLogin = "login";
 inline constexpr const char* kMethodLogout = "logout";
 inline constexpr const char* kEventDevice = "device";
+// {"channel":C,"kind":"motion"|"input","active":true|false}: an alarm began or ended.
+inline constexpr const char* kEventAlarm = "alarm";
 
 }  // namespace velk::proto

@@ -239,6 +239,15 @@ void ClientSession::sendDeviceNotification(std::uint32_t kind)
     send(proto::Message::notify(proto::kEventDevice, params));
 }
 
+void ClientSession::sendAlarmNotification(std::uint32_t channel, const char* kind, bool active)
+{
+    Json::Value params(Json::objectValue);
+    params["channel"] = channel;
+    params["kind"] = kind;
+    params["active"] = active;
+    send(proto::Message::notify(proto::kEventAlarm, params));
+}
+
 void ClientSession::send(const proto::Message& message)
 {
     sendFrame(proto::encodeFrame(proto::FrameType::Json, proto::encodeMessage(message)));

@@ -39,6 +39,7 @@ public:
     void resume();
     bool loggedIn() const { return m_state == State::LoggedIn; }
     void sendDeviceNotification(std::uint32_t kind);
+    void sendAlarmNotification(std::uint32_t channel, const char* kind, bool active);
 
     // The login's token (control connections; empty before login) and user.
     const std::string& sessionToken() const { return m_sessionToken; }

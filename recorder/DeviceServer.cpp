@@ -125,6 +125,20 @@ std::size_t DeviceServer::notifyDevice(std::uint32_t kind)
     return sent;
 }
 
+std::size_t DeviceServer::notifyAlarm(std::uint32_t channel, const char* kind, bool active)
+{
+    if (m_frozen)
+        return 0;
+    std::size_t sent = 0;
+    for (const auto& session : m_sessions) {
+        if (session->loggedIn()) {
+            session->sendAlarmNotification(channel, kind, active);
+            ++sent;
+        }
+    }
+    return sent;
+}
+
 DeviceServerCounts DeviceServer::counts() const
 {
     DeviceServerCounts counts = m_counts;
@@ -235,6 +249,7 @@ Json::Value DeviceServer::playbackStatus() const
         v["bytes"] = Json::UInt64(c.bytes);
         v["position"] = Json::Int64(c.positionMs);
         v["seeks"] = Json::UInt64(c.seeks);
+        v["waits"] = Json::UInt64(c.waits);
         v["queued"] = Json::UInt64(session->unsentBytes());
         v["ended"] = playback->ended();
         v["stalled"] = playback->stalled();

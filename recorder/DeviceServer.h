@@ -69,6 +69,9 @@ public:
     // Sends a device notification of this kind to every logged-in client;
     // returns how many got it (none while frozen).
     std::size_t notifyDevice(std::uint32_t kind);
+    // Sends the alarm notification to every logged-in client; returns how
+    // many got it (none while frozen).
+    std::size_t notifyAlarm(std::uint32_t channel, const char* kind, bool active);
     DeviceServerCounts counts() const;
 
     // Live streams. Each returns how many open streams it affected.

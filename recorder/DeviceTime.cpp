@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "DeviceTime.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -140,8 +141,24 @@ std::string formatMonth(const LocalDate& d)
 
 std::int64_t toMs(const LocalDateTime& time)
 {
-    std::tm tm = toTm(time);
-    const std::time_t seconds = std::mktime(&tm);
+    // mktime's choice for a time that occurs twice (or not at all) depends
+    // on earlier calls; try both offsets and choose explicitly.
+    std::tm standard = toTm(time);
+    standard.tm_isdst = 0;
+    const std::time_t asStandard = std::mktime(&standard);
+    std::tm summer = toTm(time);
+    summer.tm_isdst = 1;
+    const std::time_t asSummer = std::mktime(&summer);
+    const auto shows = [&](std::time_t t) { return t != -1 && toLocal(std::int64_t(t) * 1000) == time; };
+    const bool standardShows = shows(asStandard);
+    const bool summerShows = shows(asSummer);
+    std::time_t seconds = 0;
+    if (standardShows && summerShows)
+        seconds = std::min(asStandard, asSummer);  // repeated: its first occurrence
+    else if (standardShows || summerShows)
+        seconds = standardShows ? asStandard : asSummer;
+    else
+        seconds = std::max(asStandard, asSummer);  // skipped: by the offset before the change
     return static_cast<std::int64_t>(seconds) * 1000;
 }
 

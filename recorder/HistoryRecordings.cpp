@@ -90,7 +90,11 @@ public:
     {
         if (!m_loop || m_span >= m_spans.size())
             return true;  // next() answers the end at once
-        const std::size_t index = static_cast<std::size_t>(m_frame) % m_loop->frameCount();
+        // Past its span's end the next frame is the next span's first,
+        // loop picture 0.
+        const RecordSpan& span = m_spans[m_span];
+        const bool inSpan = span.startMs + m_frame * kHistoryFrameMs < span.endMs;
+        const std::size_t index = inSpan ? static_cast<std::size_t>(m_frame) % m_loop->frameCount() : 0;
         return index < m_loop->readyCount() || m_loop->failed();
     }
 

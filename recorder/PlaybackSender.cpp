@@ -198,6 +198,7 @@ void PlaybackSender::retryLater()
     if (m_retryScheduled)
         return;
     m_retryScheduled = true;
+    ++m_counters.waits;
     m_retryTimer.expires_after(kRetryInterval);
     std::weak_ptr<PlaybackSender> weak = weak_from_this();
     m_retryTimer.async_wait([weak](const boost::system::error_code& error) {

@@ -31,6 +31,7 @@ struct PlaybackCounters {
     std::uint64_t bytes = 0;
     std::int64_t positionMs = 0;  // time of the last frame sent (0: none yet)
     std::uint64_t seeks = 0;
+    std::uint64_t waits = 0;  // looks again later: a source not ready yet
 };
 
 class PlaybackSender : public std::enable_shared_from_this<PlaybackSender> {

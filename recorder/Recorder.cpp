@@ -3,6 +3,8 @@
 
 #include "HttpServer.h"
 
+#include <iostream>
+
 namespace velk::recorder {
 
 namespace net = boost::asio;
@@ -73,6 +75,10 @@ bool Recorder::start(std::string& message)
     m_http = std::make_unique<HttpServer>(m_io, *this);
     if (!m_http->listen(address, m_options.httpPort, message))
         return false;
+    if (!m_options.dataDir.empty()) {
+        startRecording();
+        m_recordings.setStored(m_stored.get());
+    }
     if (m_options.historyDays > 0) {
         // The history plays the main-stream loops: made now, so that they
         // are ready (or nearly) when the first search or playback comes.
@@ -92,8 +98,32 @@ bool Recorder::start(std::string& message)
     return true;
 }
 
+void Recorder::startRecording()
+{
+    m_stored = std::make_unique<StoredRecordings>(m_options.dataDir, m_options.channels);
+    RecordingWriterSettings writing;
+    writing.root = m_stored->folder();
+    writing.segmentMs = std::int64_t(m_options.segmentSeconds) * 1000;
+    writing.retention.maxAgeMs = std::int64_t(m_options.retainHours) * 3600 * 1000;
+    writing.retention.maxBytes = m_options.retainBytes;
+    writing.log = [](const std::string& line) { std::cerr << "velk-recorder: " + line + "\n" << std::flush; };
+    m_writer = std::make_unique<RecordingWriter>(std::move(writing), m_stored->table());
+    RecordingSchedulerSettings scheduling;
+    scheduling.channels = m_options.channels;
+    scheduling.dataFolder = m_options.dataDir;
+    scheduling.preAlarmMs = std::int64_t(m_options.preAlarmSeconds) * 1000;
+    scheduling.postAlarmMs = std::int64_t(m_options.postAlarmSeconds) * 1000;
+    m_scheduler = std::make_unique<RecordingScheduler>(m_io, m_media, *m_writer, m_devices, std::move(scheduling));
+    m_writer->start();
+    m_scheduler->start();
+}
+
 void Recorder::stop()
 {
+    if (m_scheduler)
+        m_scheduler->stop();
+    if (m_writer)
+        m_writer->stop();
     m_devices.stop();
     if (m_http)
         m_http->stop();
@@ -138,6 +168,10 @@ Json::Value Recorder::status() const
     v["streamsRefused"] = Json::UInt64(counts.streamsRefused);
     v["streams"] = m_devices.streamStatus();
     v["loops"] = m_media.status();
+    if (m_scheduler) {
+        v["recording"] = m_scheduler->recordingStatus();
+        v["alarms"] = m_scheduler->alarmStatus();
+    }
     v["playbacksOpen"] = Json::UInt64(counts.playbacks);
     v["playbacksTotal"] = Json::UInt64(counts.playbacksTotal);
     v["playbacksRefused"] = Json::UInt64(counts.playbacksRefused);

@@ -10,6 +10,9 @@
 #include "HostCheck.h"
 #include "MediaLibrary.h"
 #include "RecorderOptions.h"
+#include "RecordingScheduler.h"
+#include "RecordingWriter.h"
+#include "StoredRecordings.h"
 
 #include <boost/asio.hpp>
 
@@ -40,6 +43,11 @@ public:
     // The names the web server answers to.
     const AllowedHosts& allowedHosts() const { return m_allowedHosts; }
 
+    // What is recorded to <data>/recordings; null without a data folder.
+    const StoredRecordings* storedRecordings() const { return m_stored.get(); }
+    RecordingScheduler* recording() { return m_scheduler.get(); }
+    RecordingWriter* recordingWriter() { return m_writer.get(); }
+
     // GET /api/info
     Json::Value info() const;
     // GET /sim/status
@@ -48,6 +56,8 @@ public:
     const RecordingCatalog& recordings() const { return m_recordings; }
 
 private:
+    void startRecording();
+
     boost::asio::io_context& m_io;
     const RecorderOptions m_options;
     const std::filesystem::path m_webFolder;
@@ -58,6 +68,9 @@ private:
     CombinedCatalog m_recordings{nullptr, nullptr};
     DeviceServer m_devices;
     std::unique_ptr<HttpServer> m_http;
+    std::unique_ptr<StoredRecordings> m_stored;
+    std::unique_ptr<RecordingWriter> m_writer;
+    std::unique_ptr<RecordingScheduler> m_scheduler;
 };
 
 }  // namespace velk::recorder

@@ -48,6 +48,11 @@ std::string usageText()
            "  --substream-off C        channel C (0-based) encodes no sub stream; repeatable\n"
            "  --encode-ahead           encode every channel's main and sub stream at start (about\n"
            "                           half a second of CPU per channel) instead of when first watched\n"
+           "  --segment-seconds N      longest recorded segment, 1..3600 seconds (default 300)\n"
+           "  --pre-alarm-seconds N    recorded from before an alarm, 0..60 (default 5)\n"
+           "  --post-alarm-seconds N   recorded after an alarm ended, 0..3600 (default 10)\n"
+           "  --retain-hours N         delete recordings older than this, 1..87600 (default 168)\n"
+           "  --retain-bytes B         keep at most this much recorded, suffix K, M or G (default 2G)\n"
            "  --history-days N         0..60: every channel has generated recordings from midnight N\n"
            "                           days before today up to the start (default 0)\n"
            "  --help                   this text\n"
@@ -78,6 +83,8 @@ ParseOutcome parseOptions(int argc, const char* const* argv, RecorderOptions& op
                            name == "--user" || name == "--data" || name == "--web" || name == "--heartbeat-ms" ||
                            name == "--heartbeat-timeout-ms" || name == "--max-clients" || name == "--deny" ||
                            name == "--substream-off" || name == "--http-name" || name == "--handshake-timeout-ms" ||
+                           name == "--segment-seconds" || name == "--pre-alarm-seconds" ||
+                           name == "--post-alarm-seconds" || name == "--retain-hours" || name == "--retain-bytes" ||
                            name == "--history-days";
         if (!known) {
             message = "unknown option: " + std::string(arg);
@@ -146,6 +153,27 @@ ParseOutcome parseOptions(int argc, const char* const* argv, RecorderOptions& op
             if (!parseNumber(value, 0, 63, number))
                 return bad("a channel 0..63");
             options.substreamOff.push_back(static_cast<std::uint32_t>(number));
+        } else if (name == "--segment-seconds") {
+            if (!parseNumber(value, 1, 3600, number))
+                return bad("1..3600 seconds");
+            options.segmentSeconds = static_cast<std::uint32_t>(number);
+        } else if (name == "--pre-alarm-seconds") {
+            if (!parseNumber(value, 0, 60, number))
+                return bad("0..60 seconds");
+            options.preAlarmSeconds = static_cast<std::uint32_t>(number);
+        } else if (name == "--post-alarm-seconds") {
+            if (!parseNumber(value, 0, 3600, number))
+                return bad("0..3600 seconds");
+            options.postAlarmSeconds = static_cast<std::uint32_t>(number);
+        } else if (name == "--retain-hours") {
+            if (!parseNumber(value, 1, 87600, number))
+                return bad("1..87600 hours");
+            options.retainHours = static_cast<std::uint32_t>(number);
+        } else if (name == "--retain-bytes") {
+            const auto bytes = parseByteSize(value);
+            if (!bytes || *bytes == 0)
+                return bad("a size in bytes, with K, M or G");
+            options.retainBytes = *bytes;
         } else if (name == "--data" || name == "--web") {
             if (value.empty())
                 return bad("a folder");
@@ -171,6 +199,25 @@ ParseOutcome parseOptions(int argc, const char* const* argv, RecorderOptions& op
     if (options.users.empty())
         options.users.push_back(UserAccount{"admin", "admin"});
     return ParseOutcome::Run;
+}
+
+std::optional<std::uint64_t> parseByteSize(std::string_view text)
+{
+    std::uint64_t unit = 1;
+    if (!text.empty()) {
+        switch (text.back()) {
+        case 'K': case 'k': unit = 1ULL << 10; break;
+        case 'M': case 'm': unit = 1ULL << 20; break;
+        case 'G': case 'g': unit = 1ULL << 30; break;
+        default: break;
+        }
+    }
+    if (unit != 1)
+        text.remove_suffix(1);
+    std::uint64_t value = 0;
+    if (!parseNumber(text, 0, UINT64_MAX / unit, value))
+        return std::nullopt;
+    return value * unit;
 }
 
 std::string defaultDataFolder()

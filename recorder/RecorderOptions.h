@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -37,11 +39,20 @@ struct RecorderOptions {
     // --encode-ahead: every channel's main and sub stream loops are encoded
     // at start, not when first watched.
     bool encodeAhead = false;
+    // Recording to <data>/recordings (see docs/recorder-protocol.md).
+    std::uint32_t segmentSeconds = 300;         // --segment-seconds: a segment's longest length
+    std::uint32_t preAlarmSeconds = 5;          // --pre-alarm-seconds: kept from before an alarm
+    std::uint32_t postAlarmSeconds = 10;        // --post-alarm-seconds: recorded after an alarm ended
+    std::uint32_t retainHours = 168;            // --retain-hours: older segments are deleted
+    std::uint64_t retainBytes = 2ULL << 30;     // --retain-bytes: the oldest go beyond this
     // --history-days N (0..60): every channel has generated recordings from
     // local midnight N days before the start day up to the start
     // (HistoryRecordings.h); their main-stream loops are encoded at start.
     std::uint32_t historyDays = 0;
 };
+
+// "2G", "500M", "64K" or a number of bytes (binary units); nothing when bad.
+std::optional<std::uint64_t> parseByteSize(std::string_view text);
 
 enum class ParseOutcome { Run, Help, Error };
 

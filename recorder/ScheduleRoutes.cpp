@@ -73,6 +73,8 @@ HttpResponse handleSchedule(Recorder& recorder, const HttpRequest& request, std:
         return jsonError(request, http::status::bad_request, error);
     if (!store.save(*channel, canonical, error))
         return jsonError(request, http::status::internal_server_error, error);
+    if (RecordingScheduler* recording = recorder.recording())
+        recording->reloadSchedule(*channel);
     Json::Value body(Json::objectValue);
     body["ok"] = true;
     body["channel"] = *channel;

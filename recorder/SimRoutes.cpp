@@ -6,6 +6,7 @@
 
 #include "proto/StreamMessages.h"
 
+#include <cerrno>
 #include <charconv>
 #include <optional>
 #include <string>
@@ -53,7 +54,7 @@ std::optional<std::uint32_t> queryNumber(std::string_view query, std::string_vie
 bool isPostAction(std::string_view action)
 {
     for (const char* known : {"drop", "freeze", "resume", "notify", "deny", "allow", "substream", "streamtype",
-                              "garbage", "playback"})
+                              "garbage", "alarm", "disk", "playback"})
         if (action == known)
             return true;
     return false;
@@ -133,6 +134,37 @@ HttpResponse handleSim(Recorder& recorder, const HttpRequest& request, std::stri
         if (*type == proto::kSubStreamType && !devices.policy().substreamEncoded(*channel))
             return jsonError(request, http::status::conflict, "the channel's sub stream is not encoded");
         body["streamsSwitched"] = Json::UInt64(devices.switchStreamType(*channel, *type));
+    } else if (action == "alarm") {
+        const auto kindText = queryValue(query, "kind").value_or("");
+        const auto seconds = queryNumber(query, "seconds", 3600);
+        if (!channel)
+            return bad(channelRange);
+        if (!alarmKindFromText(kindText))
+            return bad("kind must be motion or input");
+        const AlarmKind kind = kindText == "motion" ? AlarmKind::Motion : AlarmKind::Input;
+        if (!seconds || *seconds == 0)
+            return bad("seconds must be a number 1..3600");
+        if (!recorder.recording())
+            return jsonError(request, http::status::conflict, "the recorder records nothing (no data folder)");
+        recorder.recording()->raiseAlarm(*channel, kind, *seconds);
+        body["channel"] = *channel;
+        body["kind"] = alarmKindText(kind);
+        body["seconds"] = *seconds;
+    } else if (action == "disk") {
+        const auto state = queryValue(query, "state");
+        int fault = -1;
+        if (state && *state == "ok")
+            fault = 0;
+        else if (state && *state == "full")
+            fault = ENOSPC;
+        else if (state && *state == "error")
+            fault = EIO;
+        if (fault < 0)
+            return bad("state must be ok, full or error");
+        if (!recorder.recordingWriter())
+            return jsonError(request, http::status::conflict, "the recorder records nothing (no data folder)");
+        recorder.recordingWriter()->setFault(fault);
+        body["state"] = *state;
     } else if (action == "playback") {
         const auto what = queryValue(query, "action");
         if (what && *what == "drop") {

@@ -13,6 +13,9 @@
 //   POST /sim/streamtype?channel=C&type=T the recorder switches C's open streams to T
 //   POST /sim/garbage?channel=C[&kind=truncated|magic|items]
 //                                         one malformed frame on each open stream of C
+//   POST /sim/alarm?channel=C&kind=motion|input&seconds=S
+//                                         an alarm on C for S seconds (1..3600)
+//   POST /sim/disk?state=ok|full|error    recording writes fail (ENOSPC, EIO) or work again
 //   POST /sim/playback?action=drop        closes every connection carrying a playback
 //   POST /sim/playback?action=stall&seconds=S
 //                                         playbacks send nothing for S seconds

@@ -152,19 +152,35 @@ void DeviceConnection::scheduleReconnect()
 
 void DeviceConnection::onNotify(const proto::Message& notification)
 {
-    if (notification.name != proto::kEventDevice)
+    if (notification.name == proto::kEventDevice) {
+        if (const auto kind = proto::memberUInt32(notification.body, "kind"))
+            notifyDevice(*kind);
         return;
-    if (const auto kind = proto::memberUInt32(notification.body, "kind"))
-        notifyDevice(*kind);
+    }
+    if (notification.name == proto::kEventAlarm) {
+        // Passed on as numbers: the device callback carries no text.
+        const auto channel = proto::memberUInt32(notification.body, "channel");
+        const Json::Value& active = notification.body["active"];
+        if (!channel || !active.isBool())
+            return;
+        const Json::Value& kind = notification.body["kind"];
+        const std::uint32_t alarmKind = kind == "motion"  ? TOVR_ALARM_MOTION
+                                        : kind == "input" ? TOVR_ALARM_INPUT
+                                                          : TOVR_ALARM_OTHER;
+        notifyDevice(TOVR_DEVICE_NOTIFY_ALARM, *channel, alarmKind, active.asBool() ? 1 : 0);
+    }
 }
 
-void DeviceConnection::notifyDevice(std::uint32_t kind)
+void DeviceConnection::notifyDevice(std::uint32_t kind, std::uint32_t value1, std::uint32_t value2,
+                                    std::uint32_t value3)
 {
     if (!m_callback)
         return;
     const TOVR_DeviceCallback callback = m_callback;
     const std::uint32_t userData = m_userData;
-    m_callbacks->post(m_gate, [callback, userData, kind] { callback(kind, userData, 0, 0, 0); });
+    m_callbacks->post(m_gate, [callback, userData, kind, value1, value2, value3] {
+        callback(kind, userData, value1, value2, value3);
+    });
 }
 
 void DeviceConnection::beginLogout()

@@ -82,7 +82,7 @@ private:
     void onNotify(const proto::Message& notification);
     void beginLogout();
     void closeOnIo();
-    void notifyDevice(std::uint32_t kind);
+    void notifyDevice(std::uint32_t kind, std::uint32_t value1 = 0, std::uint32_t value2 = 0, std::uint32_t value3 = 0);
 
     asio::io_context& m_io;
     const LibraryConfig m_config;

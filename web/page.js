@@ -5,6 +5,7 @@
 // Sections are tabs: a section adds a tab button and a <section> with the
 // same data-section name, and registers itself in SECTIONS; one
 // that shows the control names the control's page (SwitchPage) it needs.
+import {listenForAlarms} from './alarm-notices.js';
 import {createChannelList} from './channel-list.js';
 import {DvrControl} from './dvr-control.js';
 import {encipherPassword} from './des.js';
@@ -165,6 +166,7 @@ async function connectHost() {
   });
   ctrl.on('ReTurnPreviewActiveChl', ({ulActiveChannel}) => { state.activeWindow = Number(ulActiveChannel); });
   listenForRecording(page, ctrl);
+  listenForAlarms(page, ctrl);
   // The channel list follows every change of the open and recording masks
   // (registered after the listeners that keep them).
   ctrl.on('ReTurnPreviewAllChannelState', ({ulType}) => {

@@ -236,6 +236,15 @@ describe('the live page as a recorder interface', {skip: skip || false}, () => {
     assert.equal(await page.isVisible('#rec-indicator'), false);
   });
 
+  test('an alarm on the recorder shows as a notice while it lasts and when it is over', async () => {
+    const page = await stack.livePage({viewport: {width: 1366, height: 768}});
+    const raised = await page.evaluate(async () =>
+      (await fetch('/sim/alarm?channel=4&kind=motion&seconds=1', {method: 'POST'})).json());
+    assert.equal(raised.ok, true, JSON.stringify(raised));
+    await page.waitForFunction(() => /Motion alarm on CH05 at \d\d:\d\d:\d\d/.test(document.getElementById('notices').textContent));
+    await page.waitForFunction(() => /Alarm over on CH05/.test(document.getElementById('notices').textContent));
+  });
+
   test('a snapshot notice shows the picture with a download link when the host sends it, the path otherwise', async () => {
     const page = await stack.livePage({viewport: {width: 1366, height: 768}});
     const jpeg = await page.evaluate(() => document.getElementById('control').toDataURL('image/jpeg').split(',')[1]);

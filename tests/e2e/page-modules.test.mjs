@@ -6,6 +6,7 @@
 import assert from 'node:assert/strict';
 import {afterEach, beforeEach, describe, mock, test} from 'node:test';
 
+import {alarmNotice} from '../../web/alarm-notices.js';
 import {DvrControl} from '../../web/dvr-control.js';
 
 import {describeLogin} from '../../web/login-result.js';
@@ -130,6 +131,27 @@ class StandInSocket {
 
   close(code = 1000, reason = '') { this.serverClose(code, reason); }
 }
+
+describe('alarm notices', () => {
+  test('each alarm the control reports becomes a notice naming the channel and the time', () => {
+    const time = '2026-12-08 10:15:07';
+    assert.deepEqual(alarmNotice(JSON.stringify({active: true, channel: 3, kind: 'motion', time})),
+      {key: 'alarmMotion', args: ['CH04', '10:15:07'], kind: 'error'});
+    assert.deepEqual(alarmNotice(JSON.stringify({active: true, channel: 0, kind: 'input', time})),
+      {key: 'alarmInput', args: ['CH01', '10:15:07'], kind: 'error'});
+    assert.deepEqual(alarmNotice(JSON.stringify({active: true, channel: 15, kind: 'other', time})).key, 'alarmInput');
+    assert.deepEqual(alarmNotice(JSON.stringify({active: false, channel: 15, kind: 'motion', time})),
+      {key: 'alarmOver', args: ['CH16', '10:15:07'], kind: 'info'});
+    // What is not an alarm shows nothing.
+    for (const text of ['', 'motion', '[]', 'null', '{"channel":-1,"active":true}', '{"channel":2.5,"active":true}',
+      '{"channel":2,"active":"yes"}'])
+      assert.equal(alarmNotice(text), null, text);
+    // Every key has its text in both languages, with both places filled.
+    for (const language of Object.keys(PAGE_TEXTS))
+      for (const key of ['alarmMotion', 'alarmInput', 'alarmOver'])
+        assert.match(pageText(language, key, 'CH04', '10:15:07'), /CH04.*10:15:07/, `${language} ${key}`);
+  });
+});
 
 describe('what a reload keeps of the page', () => {
   const storage = () => {

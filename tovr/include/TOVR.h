@@ -43,11 +43,22 @@ enum {
  * again when it is back (it reconnects in the background). */
 enum {
     TOVR_DEVICE_NOTIFY_LOGOUT = 3,
-    TOVR_DEVICE_NOTIFY_STATE_CHANGED = 8
+    TOVR_DEVICE_NOTIFY_STATE_CHANGED = 8,
+    /* An alarm on the recorder raised or over: value1 the channel (0-based),
+     * value2 its kind (TOVR_ALARM_*), value3 1 raised, 0 over. */
+    TOVR_DEVICE_NOTIFY_ALARM = 16
+};
+
+/* Kinds of alarm (value2 of TOVR_DEVICE_NOTIFY_ALARM). */
+enum {
+    TOVR_ALARM_MOTION = 0,  /* motion detected in the channel's picture */
+    TOVR_ALARM_INPUT = 1,   /* the channel's alarm input */
+    TOVR_ALARM_OTHER = 2    /* a kind this library does not know */
 };
 
 /* Device callback registered by LOGIN ("CALLBACK" holds its address,
- * "USERDATA" is passed back as userData; value1..3 are 0). Runs on the
+ * "USERDATA" is passed back as userData; value1..3 are 0 except for
+ * TOVR_DEVICE_NOTIFY_ALARM). Runs on the
  * library's callback thread, one call at a time, never inside a
  * TOVR_JsonCommand call of the caller and never while the library holds a
  * lock that a command needs. No call for a device runs after its LOGOUT

@@ -217,6 +217,30 @@ TEST_F(Tovr, DeviceNotificationReachesTheCallback)
     EXPECT_EQ(call(logoutText(handle)), 0);
 }
 
+TEST_F(Tovr, RecorderAlarmsReachTheDeviceCallbackAsNumbers)
+{
+    const std::uint32_t userData = 0xA1A2;
+    const std::uint32_t handle = login(userData);
+    const auto raised = httpPost(httpPort(), "/sim/alarm?channel=5&kind=motion&seconds=1");
+    ASSERT_TRUE(raised.json["ok"].asBool()) << raised.body;
+    // Raised now, over a second later.
+    ASSERT_TRUE(nettest::waitForDeviceCallbacks(userData, 2, 5000));
+    ASSERT_TRUE(httpPost(httpPort(), "/sim/alarm?channel=0&kind=input&seconds=1").json["ok"].asBool());
+    ASSERT_TRUE(nettest::waitForDeviceCallbacks(userData, 4, 5000));
+    const auto calls = nettest::deviceCallbackCalls(userData);
+    const std::uint32_t expected[4][3] = {{5, TOVR_ALARM_MOTION, 1}, {5, TOVR_ALARM_MOTION, 0},
+                                          {0, TOVR_ALARM_INPUT, 1}, {0, TOVR_ALARM_INPUT, 0}};
+    for (std::size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(calls[i].kind, std::uint32_t{TOVR_DEVICE_NOTIFY_ALARM});
+        EXPECT_EQ(calls[i].userData, userData);
+        EXPECT_EQ(calls[i].value1, expected[i][0]);
+        EXPECT_EQ(calls[i].value2, expected[i][1]);
+        EXPECT_EQ(calls[i].value3, expected[i][2]);
+    }
+    EXPECT_EQ(call(logoutText(handle)), 0);
+}
+
 TEST_F(Tovr, FrozenRecorderMakesLoginTimeOut)
 {
     ASSERT_TRUE(httpPost(httpPort(), "/sim/freeze").json["frozen"].asBool());

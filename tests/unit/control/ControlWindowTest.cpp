@@ -3,12 +3,16 @@
 // messages it turns into events.
 #include "ControlFixture.h"
 #include "control/BackupText.h"
+#include "device/AlarmMailbox.h"
+#include "device/DeviceCallback.h"
 #include "device/DeviceSession.h"
+#include "TOVR.h"
 #include "platform/Debug.h"
 #include "platform/Messages.h"
 #include "playback/BackupProgress.h"
 
 #include <QImage>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <algorithm>
@@ -121,6 +125,63 @@ TEST_F(ControlWindow, PrivateMessagesBecomeEvents)
     }
     const auto lines = takeDebugLines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), " &&&& pang WM_STREAMTYPE_CHANGED \n"), lines.end());
+}
+
+TEST_F(ControlWindow, RecorderAlarmsReachThePageAsUploadAlarmWithTheirContent)
+{
+    // The network library reports alarms on its own thread through the
+    // device callback: raised motion, raised input, over; and kinds it
+    // does not know count as input-like alarms.
+    DeviceSession session;
+    session.setControlWindow(control->handle());
+    std::thread library([&] {
+        DeviceCallback(TOVR_DEVICE_NOTIFY_ALARM, session.id(), 3, TOVR_ALARM_MOTION, 1);
+        DeviceCallback(TOVR_DEVICE_NOTIFY_ALARM, session.id(), 15, TOVR_ALARM_INPUT, 1);
+        DeviceCallback(TOVR_DEVICE_NOTIFY_ALARM, session.id(), 3, TOVR_ALARM_MOTION, 0);
+        DeviceCallback(TOVR_DEVICE_NOTIFY_ALARM, session.id(), 0, 77, 1);
+    });
+    library.join();
+    EXPECT_TRUE(events.empty()) << "posted, not sent from the library's thread";
+    processEvents();
+
+    ASSERT_EQ(events.size(), 4u);
+    const struct {
+        std::int64_t type;
+        const char* content;
+    } expected[] = {{1, R"({"active":true,"channel":3,"kind":"motion","time":")"},
+                    {0, R"({"active":true,"channel":15,"kind":"input","time":")"},
+                    {2, R"({"active":false,"channel":3,"kind":"motion","time":")"},
+                    {0, R"({"active":true,"channel":0,"kind":"other","time":")"}};
+    for (std::size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(events[i].name, "UploadAlarm");
+        EXPECT_EQ(events[i].args[0].integer, expected[i].type);
+        const QString content = events[i].args[1].text;
+        EXPECT_TRUE(content.startsWith(QString::fromUtf8(expected[i].content))) << qPrintable(content);
+        EXPECT_TRUE(QRegularExpression(QStringLiteral(R"("time":"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d"}$)"))
+                        .match(content)
+                        .hasMatch())
+            << qPrintable(content);
+        EXPECT_EQ(events[i].args[2].integer, content.toUtf8().size());
+    }
+}
+
+TEST(AlarmMailbox, AWindowThatDoesNotTakeItsAlarmsHoldsOnlyTheNewestAndAGoneOneNone)
+{
+    const platform::WindowHandle window = 0x7ff1;
+    for (std::uint32_t i = 0; i < kMaxWaitingAlarms + 10; ++i)
+        leaveAlarm(window, DeviceAlarm{i, TOVR_ALARM_INPUT, true, "2026-12-08 10:00:00"});
+    leaveAlarm(0, DeviceAlarm{});  // no window: nothing kept
+    const std::vector<DeviceAlarm> taken = takeAlarms(window);
+    ASSERT_EQ(taken.size(), kMaxWaitingAlarms);
+    EXPECT_EQ(taken.front().channel, 10u);
+    EXPECT_EQ(taken.back().channel, kMaxWaitingAlarms + 9);
+    EXPECT_TRUE(takeAlarms(window).empty());
+    EXPECT_TRUE(takeAlarms(0).empty());
+
+    leaveAlarm(window, DeviceAlarm{1, TOVR_ALARM_MOTION, false, ""});
+    dropAlarms(window);
+    EXPECT_TRUE(takeAlarms(window).empty());
 }
 
 TEST_F(ControlWindow, BackupNotificationsCarryFlagSizesAndPercent)

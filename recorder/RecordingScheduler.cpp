@@ -1,0 +1,283 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "RecordingScheduler.h"
+
+#include "ChannelScheduleStore.h"
+
+#include "proto/MediaFrame.h"
+
+#include <algorithm>
+
+namespace velk::recorder {
+
+namespace {
+
+constexpr auto kTick = std::chrono::milliseconds(40);
+constexpr auto kRetentionInterval = std::chrono::minutes(1);
+
+std::int64_t wallNowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+std::optional<AlarmKind> alarmKindFromText(std::string_view text)
+{
+    if (text == "motion")
+        return AlarmKind::Motion;
+    if (text == "input")
+        return AlarmKind::Input;
+    return std::nullopt;
+}
+
+const char* alarmKindText(AlarmKind kind)
+{
+    return kind == AlarmKind::Motion ? "motion" : "input";
+}
+
+RecordingScheduler::RecordingScheduler(boost::asio::io_context& io, MediaLibrary& media, RecordingWriter& writer,
+                                       DeviceServer& devices, RecordingSchedulerSettings settings)
+    : m_io(io), m_media(media), m_writer(writer), m_devices(devices), m_settings(std::move(settings)),
+      m_channels(m_settings.channels), m_tickTimer(io), m_retentionTimer(io)
+{
+}
+
+void RecordingScheduler::start()
+{
+    for (std::uint32_t channel = 0; channel < m_settings.channels; ++channel)
+        reloadSchedule(channel);
+    m_nextTick = std::chrono::steady_clock::now() + kTick;
+    scheduleTick();
+    scheduleRetention();
+}
+
+void RecordingScheduler::scheduleRetention()
+{
+    m_retentionTimer.expires_after(kRetentionInterval);
+    m_retentionTimer.async_wait([this](const boost::system::error_code& error) {
+        if (error || m_stopped)
+            return;
+        m_writer.retain();
+        scheduleRetention();
+    });
+}
+
+void RecordingScheduler::stop()
+{
+    m_stopped = true;
+    m_tickTimer.cancel();
+    m_retentionTimer.cancel();
+}
+
+void RecordingScheduler::reloadSchedule(std::uint32_t channel)
+{
+    if (channel >= m_channels.size())
+        return;
+    ChannelState& state = m_channels[channel];
+    std::string error;
+    const auto text = ChannelScheduleStore(m_settings.dataFolder).load(channel, error);
+    state.plan = (text ? RecordingPlan::fromScheduleText(*text) : std::nullopt).value_or(RecordingPlan{});
+    if (state.plan.empty()) {
+        state.loop.reset();
+        state.kept.clear();
+        if (state.current)
+            m_writer.finish(channel);
+        state.current.reset();
+    } else if (!state.loop) {
+        state.loop = m_media.loop(channel, 0);
+        state.position = 0;
+        state.needKey = false;
+    }
+}
+
+void RecordingScheduler::raiseAlarm(std::uint32_t channel, AlarmKind kind, std::uint32_t seconds)
+{
+    if (channel >= m_channels.size())
+        return;
+    ChannelState& state = m_channels[channel];
+    const std::int64_t until = wallNowMs() + std::int64_t(seconds) * 1000;
+    const auto [it, raised] = state.alarms.emplace(kind, until);
+    if (!raised) {
+        it->second = std::max(it->second, until);
+        return;
+    }
+    m_devices.notifyAlarm(channel, alarmKindText(kind), true);
+}
+
+void RecordingScheduler::scheduleTick()
+{
+    m_tickTimer.expires_at(m_nextTick);
+    m_tickTimer.async_wait([this](const boost::system::error_code& error) {
+        if (error || m_stopped)
+            return;
+        tick();
+        // Each tick comes when it is due; a late one never makes the next
+        // ones come in a burst.
+        m_nextTick = std::max(m_nextTick + kTick, std::chrono::steady_clock::now() + kTick / 2);
+        scheduleTick();
+    });
+}
+
+void RecordingScheduler::tick()
+{
+    const std::int64_t nowMs = wallNowMs();
+    const LocalMoment moment = localMomentOf(nowMs);
+    for (std::uint32_t channel = 0; channel < m_channels.size(); ++channel) {
+        ChannelState& state = m_channels[channel];
+        expireAlarms(channel, state, nowMs);
+        step(channel, state, nowMs, moment);
+    }
+}
+
+void RecordingScheduler::expireAlarms(std::uint32_t channel, ChannelState& state, std::int64_t nowMs)
+{
+    for (auto it = state.alarms.begin(); it != state.alarms.end();) {
+        if (nowMs < it->second) {
+            ++it;
+            continue;
+        }
+        state.postUntilMs = std::max(state.postUntilMs, it->second + m_settings.postAlarmMs);
+        m_devices.notifyAlarm(channel, alarmKindText(it->first), false);
+        it = state.alarms.erase(it);
+    }
+}
+
+void RecordingScheduler::step(std::uint32_t channel, ChannelState& state, std::int64_t nowMs,
+                              const LocalMoment& moment)
+{
+    if (!state.loop)
+        return;
+    const std::size_t ready = state.loop->readyCount();
+    if (state.position >= ready) {
+        if (!state.loop->failed() || ready == 0)
+            return;  // the picture due is not encoded yet
+        state.position = 0;
+    }
+    const Buffered frame{state.position, nowMs, state.sequence++, state.loop->picture(state.position).key};
+    state.position = (state.position + 1) % state.loop->frameCount();
+
+    // The frames of the last pre-alarm seconds, beginning with a key frame.
+    state.kept.push_back(frame);
+    while (!state.kept.empty() && state.kept.front().timeMs < nowMs - m_settings.preAlarmMs)
+        state.kept.pop_front();
+    while (!state.kept.empty() && !state.kept.front().key)
+        state.kept.pop_front();
+
+    const bool alarmWindow = !state.alarms.empty() || nowMs < state.postUntilMs;
+    const std::optional<RecordType> want = state.plan.decide(moment, alarmWindow);
+    if (want == state.current) {
+        if (state.current)
+            send(channel, state, frame, *state.current);
+        return;
+    }
+    if (!want) {
+        m_writer.finish(channel);
+        state.current.reset();
+        return;
+    }
+    if (state.current) {
+        // The type changes at the next key frame; until then the segment
+        // goes on as it was.
+        if (frame.key)
+            state.current = want;
+        send(channel, state, frame, *state.current);
+        return;
+    }
+    if (*want == RecordType::Alarm && !state.kept.empty()) {
+        state.current = want;
+        state.needKey = false;
+        for (const Buffered& kept : state.kept)
+            send(channel, state, kept, RecordType::Alarm);
+        return;
+    }
+    if (frame.key) {
+        state.current = want;
+        state.needKey = false;
+        send(channel, state, frame, *want);
+    }
+}
+
+void RecordingScheduler::send(std::uint32_t channel, ChannelState& state, const Buffered& frame, RecordType type)
+{
+    if (state.needKey && !frame.key)
+        return;
+    const EncodedPicture& picture = state.loop->picture(frame.picture);
+    media::FrameFields fields;
+    fields.kind = frame.key ? media::MediaKind::VideoKey : media::MediaKind::VideoDelta;
+    fields.channel = static_cast<std::uint8_t>(channel);
+    fields.streamType = 0;
+    fields.sequence = frame.sequence;
+    fields.time = media::FrameTime{static_cast<std::uint32_t>(frame.timeMs / 1000),
+                                   static_cast<std::uint32_t>(frame.timeMs % 1000)};
+    if (frame.key) {
+        const StreamProfile& profile = state.loop->profile();
+        fields.video = media::VideoInfo{profile.width, profile.height, profile.frameRate};
+    }
+    state.needKey = !m_writer.push(channel, type, frame.timeMs, frame.key, media::buildFrame(fields, picture.annexB));
+}
+
+Json::Value RecordingScheduler::recordingStatus() const
+{
+    const auto status = m_writer.status();
+    Json::Value channels(Json::arrayValue);
+    std::uint64_t bytes = 0, frames = 0, errors = 0, dropped = 0, recording = 0;
+    for (std::uint32_t channel = 0; channel < m_channels.size(); ++channel) {
+        const auto it = status.find(channel);
+        const ChannelRecordingStatus s = it == status.end() ? ChannelRecordingStatus{} : it->second;
+        Json::Value v(Json::objectValue);
+        v["channel"] = channel;
+        v["scheduled"] = !m_channels[channel].plan.empty();
+        v["recording"] = s.recording;
+        v["type"] = s.recording ? (s.type == RecordType::Alarm ? "A" : "N") : Json::Value();
+        v["segment"] = s.recording ? Json::Value(s.segment) : Json::Value();
+        v["bytesWritten"] = Json::UInt64(s.bytesWritten);
+        v["framesWritten"] = Json::UInt64(s.framesWritten);
+        v["framesDropped"] = Json::UInt64(s.framesDropped);
+        v["writeErrors"] = Json::UInt64(s.writeErrors);
+        v["lastError"] = s.lastError;
+        channels.append(v);
+        bytes += s.bytesWritten;
+        frames += s.framesWritten;
+        errors += s.writeErrors;
+        dropped += s.framesDropped;
+        recording += s.recording ? 1 : 0;
+    }
+    Json::Value v(Json::objectValue);
+    v["ready"] = m_writer.ready();
+    v["diskFault"] = m_writer.fault() != 0;
+    v["channels"] = channels;
+    v["recordingChannels"] = Json::UInt64(recording);
+    v["bytesWritten"] = Json::UInt64(bytes);
+    v["framesWritten"] = Json::UInt64(frames);
+    v["framesDropped"] = Json::UInt64(dropped);
+    v["writeErrors"] = Json::UInt64(errors);
+    return v;
+}
+
+Json::Value RecordingScheduler::alarmStatus() const
+{
+    const std::int64_t nowMs = wallNowMs();
+    Json::Value alarms(Json::arrayValue);
+    for (std::uint32_t channel = 0; channel < m_channels.size(); ++channel) {
+        const ChannelState& state = m_channels[channel];
+        for (const auto& [kind, until] : state.alarms) {
+            Json::Value v(Json::objectValue);
+            v["channel"] = channel;
+            v["kind"] = alarmKindText(kind);
+            v["active"] = true;
+            v["remainingMs"] = Json::Int64(std::max<std::int64_t>(0, until - nowMs));
+            alarms.append(v);
+        }
+        if (state.alarms.empty() && nowMs < state.postUntilMs) {
+            Json::Value v(Json::objectValue);
+            v["channel"] = channel;
+            v["active"] = false;
+            v["postRemainingMs"] = Json::Int64(state.postUntilMs - nowMs);
+            alarms.append(v);
+        }
+    }
+    return alarms;
+}
+
+}  // namespace velk::recorder
