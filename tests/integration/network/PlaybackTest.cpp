@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <chrono>
 #include <cstdlib>
@@ -488,16 +489,25 @@ TEST_F(Playback, NoCallbackRunsAfterRemotePlayStopReturns)
 {
     Device device(port());
     const std::uintptr_t user = 0x3501;
+    // A slow window: callbacks pile up, and each one tells whether it ran
+    // after the stop had returned.
     nettest::setStreamCallbackDelayMs(user, 15);
+    auto stopped = std::make_shared<std::atomic<bool>>(false);
+    auto late = std::make_shared<std::atomic<int>>(0);
+    nettest::setStreamCallbackAction(user, [stopped, late](const StreamCall&) {
+        if (stopped->load())
+            late->fetch_add(1);
+    });
     const std::uint32_t play = device.play(m_common.mask, localText(m_common.startMs), user);
     ASSERT_NE(play, 0u);
     ASSERT_TRUE(waitForFrameInfos(user, 1, 5000));
     EXPECT_EQ(device.stop(play), 0);
+    stopped->store(true);
     const auto atStop = nettest::streamCalls(user).size();
-    // The recorder sees the connection closed; meanwhile nothing was called.
+    // Until the recorder has seen the connection closed, nothing was called.
     ASSERT_TRUE(waitUntil([&] { return httpGet(httpPort(), "/sim/status").json["playbacksOpen"].asUInt() == 0; },
                           5000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(late->load(), 0);
     EXPECT_EQ(nettest::streamCalls(user).size(), atStop);
     EXPECT_EQ(device.stop(play), 1);
     EXPECT_EQ(call(nettest::handleText("GETDECODER", play)), 1);
