@@ -306,8 +306,13 @@ void SubPicture::showPicture(AVFrame* picture)
     else
         m_picturesNotPresented.fetch_add(1);
     m_shownFrameTimeMs.store(paceTimeMs);
-    if (!m_live)
-        m_settings.clock.shown(paceTimeMs);
+    if (!m_live) {
+        // A picture from before a reset (shown while the reset came) must
+        // not count as the playback's time after it.
+        std::lock_guard<std::mutex> lock(m_queueLock);
+        if (!m_resetPending)
+            m_settings.clock.shown(paceTimeMs);
+    }
 
     // Keep the picture as decoded for captures; the old one is let go
     // outside the lock.
