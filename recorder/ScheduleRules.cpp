@@ -30,13 +30,15 @@ bool normalisePeriod(const Json::Value& entry, Json::Value& out, std::string& er
         error = "a period needs \"S\" and \"E\" as numbers or numeric texts";
         return false;
     }
-    if (*s < 0 || *e > kLastSecond || *s > *e) {
+    const long long first = s.value_or(0);
+    const long long last = e.value_or(0);
+    if (first < 0 || last > kLastSecond || first > last) {
         error = "a period must lie within 0..86399 and end no earlier than it starts";
         return false;
     }
     out = Json::Value(Json::objectValue);
-    out["S"] = Json::Int64(*s);
-    out["E"] = Json::Int64(*e);
+    out["S"] = Json::Int64(first);
+    out["E"] = Json::Int64(last);
     if (const Json::Value* type = entry.find("T", "T" + 1)) {
         const std::optional<long long> t = velk::proto::looseInteger(*type);
         if (!t || (*t != 0 && *t != 1)) {
