@@ -9,6 +9,7 @@
 #include "bench/BenchRecorder.h"
 #include "bench/BenchReport.h"
 #include "bench/CpuClock.h"
+#include "bench/LibraryCommands.h"
 
 #include "TOVR.h"
 
@@ -18,7 +19,6 @@
 #include <QThread>
 
 #include <json/value.h>
-#include <json/writer.h>
 
 #include <atomic>
 #include <cstdio>
@@ -41,15 +41,6 @@ std::int32_t countingCallback(std::uint32_t type, void*, const std::uint8_t*, st
     if (type == TOVR_STREAM_DATA)
         g_liveBytes.fetch_add(length);
     return 0;
-}
-
-std::int32_t command(const Json::Value& root, std::uint32_t* handle = nullptr)
-{
-    Json::StreamWriterBuilder writer;
-    writer["indentation"] = "";
-    const std::string text = Json::writeString(writer, root);
-    std::uint32_t detail = 0;
-    return TOVR_JsonCommand(text.c_str(), handle, nullptr, 0, &detail);
 }
 
 struct Totals {
@@ -95,18 +86,8 @@ int main(int argc, char** argv)
     }
 
     // Reference: the same 16 main streams served live.
-    Json::Value login;
-    login["KEY"] = "LOGIN";
-    login["PARAM"]["DEVTYPE"] = 0;
-    login["PARAM"]["DEVIP"] = "127.0.0.1";
-    login["PARAM"]["DEVPORT"] = recorder.devicePort();
-    login["PARAM"]["USERNAME"] = bench::BenchRecorder::kUser;
-    login["PARAM"]["PASSWORD"] = bench::BenchRecorder::kPassword;
-    login["PARAM"]["CALLBACK"] = 0;
-    login["PARAM"]["USERDATA"] = 0;
-    login["PARAM"]["CLIENTID"] = 0;
-    std::uint32_t device = 0;
-    if (command(login, &device) != 0 || device == 0) {
+    const std::uint32_t device = bench::libraryLogin(recorder);
+    if (device == 0) {
         std::fprintf(stderr, "bench-recorder-recording: login failed\n");
         return 1;
     }
@@ -121,7 +102,7 @@ int main(int argc, char** argv)
         play["PARAM"]["USERDATA"] = 0;
         play["PARAM"]["HWND"] = 0;
         std::uint32_t handle = 0;
-        if (command(play, &handle) == 0 && handle != 0)
+        if (bench::libraryCommand(play, &handle) == 0 && handle != 0)
             streams.push_back(handle);
     }
     QThread::sleep(2);  // past the first key frames
@@ -130,16 +111,9 @@ int main(int argc, char** argv)
     double wall = sleepSeconds(seconds);
     const double liveCpu = double(recorder.cpuUs() - cpuBefore) / 1e6 / wall * 100;
     const double liveRate = double(g_liveBytes.load() - bytesBefore) / wall;
-    for (const std::uint32_t handle : streams) {
-        Json::Value stop;
-        stop["KEY"] = "REALPLAYSTOP";
-        stop["PARAM"]["HPLAY"] = handle;
-        command(stop);
-    }
-    Json::Value logout;
-    logout["KEY"] = "LOGOUT";
-    logout["PARAM"]["HDEV"] = device;
-    command(logout);
+    for (const std::uint32_t handle : streams)
+        bench::libraryHandleCommand("REALPLAYSTOP", "HPLAY", handle);
+    bench::libraryHandleCommand("LOGOUT", "HDEV", device);
 
     // Idle, for the recorder's own baseline.
     QThread::sleep(1);

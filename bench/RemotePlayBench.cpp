@@ -11,6 +11,7 @@
 #include "bench/BenchRecorder.h"
 #include "bench/BenchReport.h"
 #include "bench/CpuClock.h"
+#include "bench/LibraryCommands.h"
 #include "bench/PreviewRig.h"
 #include "bench/Samples.h"
 
@@ -26,7 +27,6 @@
 #include <QThread>
 
 #include <json/value.h>
-#include <json/writer.h>
 
 #include <algorithm>
 #include <atomic>
@@ -44,15 +44,6 @@ constexpr std::int64_t kDayMs = 86400000;
 std::int32_t ignoreCallback(std::uint32_t, void*, const std::uint8_t*, std::uint32_t, std::uint32_t)
 {
     return 0;
-}
-
-std::int32_t command(const Json::Value& root, std::uint32_t* handle = nullptr)
-{
-    Json::StreamWriterBuilder writer;
-    writer["indentation"] = "";
-    const std::string text = Json::writeString(writer, root);
-    std::uint32_t detail = 0;
-    return TOVR_JsonCommand(text.c_str(), handle, nullptr, 0, &detail);
 }
 
 // The recorder's local time as the library's STARTTIME text.
@@ -203,24 +194,21 @@ Play remotePlay(std::uint32_t device, int count, const Windows& windows, std::in
     Play play;
     QElapsedTimer clock;
     clock.start();
-    if (command(root, &play.handle) != 0)
+    if (bench::libraryCommand(root, &play.handle) != 0)
         play.handle = 0;
     if (answerMs)
         *answerMs = double(clock.nsecsElapsed()) / 1e6;
     Json::Value get;
     get["KEY"] = "GETDECODER";
     get["PARAM"]["HPLAY"] = play.handle;
-    if (play.handle == 0 || command(get, &play.decoder) != 0)
+    if (play.handle == 0 || bench::libraryCommand(get, &play.decoder) != 0)
         play.decoder = 0;
     return play;
 }
 
 void stopPlay(const Play& play)
 {
-    Json::Value root;
-    root["KEY"] = "REMOTEPLAYSTOP";
-    root["PARAM"]["HPLAY"] = play.handle;
-    command(root);
+    bench::libraryHandleCommand("REMOTEPLAYSTOP", "HPLAY", play.handle);
 }
 
 struct Steady {
@@ -305,18 +293,8 @@ int main(int argc, char** argv)
                 spans[c].push_back({span[QStringLiteral("startMs")].toInteger(), span[QStringLiteral("endMs")].toInteger()});
 
         TOVR_JsonCommand(R"({"KEY":"INIT"})", nullptr, nullptr, 0, nullptr);
-        Json::Value login;
-        login["KEY"] = "LOGIN";
-        login["PARAM"]["DEVTYPE"] = 0;
-        login["PARAM"]["DEVIP"] = "127.0.0.1";
-        login["PARAM"]["DEVPORT"] = recorder.devicePort();
-        login["PARAM"]["USERNAME"] = bench::BenchRecorder::kUser;
-        login["PARAM"]["PASSWORD"] = bench::BenchRecorder::kPassword;
-        login["PARAM"]["CALLBACK"] = 0;
-        login["PARAM"]["USERDATA"] = 0;
-        login["PARAM"]["CLIENTID"] = 0;
-        std::uint32_t device = 0;
-        if (command(login, &device) != 0 || device == 0) {
+        const std::uint32_t device = bench::libraryLogin(recorder);
+        if (device == 0) {
             std::fprintf(stderr, "bench-remote-play: login failed\n");
             return 1;
         }
@@ -354,7 +332,7 @@ int main(int argc, char** argv)
                 root["PARAM"]["STARTTIME"] = deviceText(target);
                 QElapsedTimer seekClock;
                 seekClock.start();
-                if (command(root) == 0) {
+                if (bench::libraryCommand(root) == 0) {
                     const std::vector<int> seekSlots = coveredSlots(spans, count, target);
                     const double seekShown = waitMs(
                         [&] { return windows.allShownFrom(seekSlots, std::uint64_t(target) - 1000); }, 5000);
@@ -401,7 +379,7 @@ int main(int argc, char** argv)
                 lose["KEY"] = "REMOTEPLAYLOSE";
                 lose["PARAM"]["HPLAY"] = play.handle;
                 lose["PARAM"]["VAL"] = 1;
-                command(lose);
+                bench::libraryCommand(lose);
                 MIVU_SetSpeed(play.decoder, c.speed);
             }
             const Steady steady = measureSteady(play, c.count, windows, seconds);
@@ -421,10 +399,7 @@ int main(int argc, char** argv)
                           steady.driftP95 >= 0 && steady.driftP95 <= frame);
             report.target("nothing dropped (" + what + ")", steady.dropped == 0);
         }
-        Json::Value logout;
-        logout["KEY"] = "LOGOUT";
-        logout["PARAM"]["HDEV"] = device;
-        command(logout);
+        bench::libraryHandleCommand("LOGOUT", "HDEV", device);
         TOVR_JsonCommand(R"({"KEY":"UNINIT"})", nullptr, nullptr, 0, nullptr);
         return report.finish();
     });

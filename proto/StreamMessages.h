@@ -27,6 +27,18 @@ inline constexpr const char* kEventVideoProperty = "videoProperty";
 inline constexpr const char* kEventStreamType = "streamType";
 inline constexpr const char* kEventStreamError = "streamError";
 
+// A playback on a media connection (docs/recorder-protocol.md, "Playback on
+// a media connection"): openPlayback {session, channels, fileType, start},
+// seek {start}, keyFramesOnly {on}; the recorder's seeked {id},
+// playbackEnd {}, buffering {} and buffered {}.
+inline constexpr const char* kMethodOpenPlayback = "openPlayback";
+inline constexpr const char* kMethodSeek = "seek";
+inline constexpr const char* kMethodKeyFramesOnly = "keyFramesOnly";
+inline constexpr const char* kEventSeeked = "seeked";
+inline constexpr const char* kEventPlaybackEnd = "playbackEnd";
+inline constexpr const char* kEventBuffering = "buffering";
+inline constexpr const char* kEventBuffered = "buffered";
+
 // Stream types: 0 main, 1 sub, 2 third.
 inline constexpr std::uint32_t kStreamTypeCount = 3;
 inline constexpr std::uint32_t kSubStreamType = 1;

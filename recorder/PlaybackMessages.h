@@ -20,6 +20,8 @@
 #include "DeviceTime.h"
 #include "RecordingCatalog.h"
 
+#include "proto/StreamMessages.h"
+
 #include <json/value.h>
 
 #include <cstdint>
@@ -29,13 +31,13 @@
 
 namespace velk::recorder {
 
-inline constexpr const char* kMethodOpenPlayback = "openPlayback";
-inline constexpr const char* kMethodSeek = "seek";
-inline constexpr const char* kMethodKeyFramesOnly = "keyFramesOnly";
-inline constexpr const char* kEventSeeked = "seeked";
-inline constexpr const char* kEventPlaybackEnd = "playbackEnd";
-inline constexpr const char* kEventBuffering = "buffering";
-inline constexpr const char* kEventBuffered = "buffered";
+using proto::kEventBuffered;
+using proto::kEventBuffering;
+using proto::kEventPlaybackEnd;
+using proto::kEventSeeked;
+using proto::kMethodKeyFramesOnly;
+using proto::kMethodOpenPlayback;
+using proto::kMethodSeek;
 
 // The most channels one playback carries.
 inline constexpr std::size_t kMaxPlaybackChannels = 32;

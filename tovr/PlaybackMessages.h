@@ -15,6 +15,8 @@
 //                 streamError {code}             the playback ends
 #pragma once
 
+#include "proto/StreamMessages.h"
+
 #include <json/value.h>
 
 #include <cstdint>
@@ -24,13 +26,13 @@
 
 namespace velk::tovr {
 
-inline constexpr const char* kMethodOpenPlayback = "openPlayback";
-inline constexpr const char* kMethodSeek = "seek";
-inline constexpr const char* kMethodKeyFramesOnly = "keyFramesOnly";
-inline constexpr const char* kEventSeeked = "seeked";
-inline constexpr const char* kEventPlaybackEnd = "playbackEnd";
-inline constexpr const char* kEventBuffering = "buffering";
-inline constexpr const char* kEventBuffered = "buffered";
+using proto::kEventBuffered;
+using proto::kEventBuffering;
+using proto::kEventPlaybackEnd;
+using proto::kEventSeeked;
+using proto::kMethodKeyFramesOnly;
+using proto::kMethodOpenPlayback;
+using proto::kMethodSeek;
 
 struct PlaybackOpenRequest {
     std::string session;                // the login's session token

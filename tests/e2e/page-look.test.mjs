@@ -418,11 +418,15 @@ describe('the live page as a recorder interface', {skip: skip || false}, () => {
 
   test('every focusable element of the live page has a name, in both languages', async () => {
     const page = await stack.livePage({viewport: {width: 1366, height: 768}});
-    // A notice with a link is on screen too.
+    // A notice with a link is on screen too: a fresh one for each pass (a
+    // notice goes after some seconds, and a pass on a busy machine takes
+    // as long).
     const jpeg = await page.evaluate(() => document.getElementById('control').toDataURL('image/jpeg').split(',')[1]);
-    await hostSends(page, '$snapshot', {path: '/tmp/a.jpeg', channel: 0, jpeg});
     await page.uncheck('#stream-auto');  // the stream selector shows
     const names = async () => {
+      await page.$$eval('#notices .notice', (all) => all.forEach((n) => n.remove()));
+      await hostSends(page, '$snapshot', {path: '/tmp/a.jpeg', channel: 0, jpeg});
+      await page.waitForSelector('#notices .notice a[href]');
       const all = page.locator('input, select, button, canvas, a[href], [tabindex]');
       const out = [];
       for (let i = 0; i < await all.count(); ++i) {
