@@ -126,7 +126,6 @@ private:
     int m_dragThumbStart = 0;    // where the pointer holds a moved thumb
     bool m_endScrollPending = false;
     bool m_thumbMoved = false;
-    bool m_trackingLeave = false;
     bool m_focusBlink = false;
     int m_menuPointAlong = 0;    // where the context menu was asked for
     QPointer<QMenu> m_menu;

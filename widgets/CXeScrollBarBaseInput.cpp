@@ -152,7 +152,6 @@ void CXeScrollBarBase::onTimer(std::uint32_t id)
 
 void CXeScrollBarBase::mouseMoveEvent(QMouseEvent* event)
 {
-    m_trackingLeave = true;
     const QPoint point = event->position().toPoint();
     const ScrollPart oldHover = m_hoverPart;
     const QRect oldThumb = m_layout.partRect(ScrollPart::Thumb);
@@ -177,7 +176,6 @@ void CXeScrollBarBase::mouseMoveEvent(QMouseEvent* event)
 void CXeScrollBarBase::leaveEvent(QEvent* event)
 {
     CWnd::leaveEvent(event);
-    m_trackingLeave = false;
     setHover(ScrollPart::None);
 }
 

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "widgets/CXeScrollBarSkins.h"
 
+#include "resources/SkinPath.h"
+
 #include <QFile>
-#include <QGuiApplication>
 
 namespace {
 
@@ -33,7 +34,7 @@ void CXeScrollBarSkins::acquire()
     const QString folder = s.folder.isEmpty() ? kResourceFolder : s.folder;
     qreal ratio = s.ratio;
     if (ratio <= 0)
-        ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+        ratio = skinsAtTwiceTheSize() ? 2.0 : 1.0;
     for (int i = 0; i < kCount; ++i)
         s.strips[static_cast<std::size_t>(i)] = load(folder, name(i), ratio);
 }

@@ -291,6 +291,23 @@ TEST_F(ScrollBarFixture, DisablingOrHidingDuringAPressEndsIt)
     }
 }
 
+TEST_F(ScrollBarFixture, NegativePositionsTravelInTheHighWord)
+{
+    createBar(WS_VISIBLE, QRect(10, 10, 213, 13));
+    setRange(-300, -101, 10, -250);
+    mousePress(bar.get(), centreOf(ScrollPart::FirstArrow));
+    mouseRelease(bar.get(), centreOf(ScrollPart::FirstArrow));
+    const QPoint grab = centreOf(ScrollPart::Thumb);
+    mousePress(bar.get(), grab);
+    mouseMove(bar.get(), grab + QPoint(1000, 0));
+    mouseRelease(bar.get(), grab + QPoint(1000, 0));
+    std::vector<int> positions;
+    for (const Notification& n : parent->received)
+        positions.push_back(n.pos);
+    EXPECT_EQ(parent->codes(), (std::vector<int>{kLineUp, kEndScroll, kThumbTrack, kThumbPosition, kEndScroll}));
+    EXPECT_EQ(positions, (std::vector<int>{-250, -250, -110, -110, -250}));
+}
+
 TEST_F(ScrollBarFixture, NothingIsSentOnceTheParentIsNoLongerAWindow)
 {
     createBar(WS_VISIBLE, QRect(10, 10, 200, 13));
