@@ -52,15 +52,6 @@ protected:
     bool horizontal = true;
 };
 
-TEST_P(ScrollBarSkin, TheEightStripsLoadWithTheirSizes)
-{
-    for (int i = 0; i < CXeScrollBarSkins::kCount; ++i) {
-        const QImage& strip = CXeScrollBarSkins::strip(i);
-        ASSERT_FALSE(strip.isNull()) << CXeScrollBarSkins::name(i).toStdString();
-        EXPECT_EQ(strip.deviceIndependentSize().toSize(), i < 4 ? QSize(78, 10) : QSize(17, 78));
-    }
-}
-
 TEST_P(ScrollBarSkin, EachPartShowsTheStripOfItsState)
 {
     using S = CXeScrollBarSkins;

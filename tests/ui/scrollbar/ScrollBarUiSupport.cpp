@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QScreen>
+#include <QStyleHints>
 #include <QTest>
 #include <QWindow>
 #include <qpa/qwindowsysteminterface.h>
@@ -68,6 +69,15 @@ QWindow* targetWindow(QWidget* widget, QPoint global)
     return widget->window()->windowHandle();
 }
 
+// Event times: every press comes after the double-click interval, so that
+// quick presses in a test stay single presses, as the host injects them.
+ulong nextTimestamp(bool press)
+{
+    static ulong time = 0;
+    time += press ? static_cast<ulong>(QGuiApplication::styleHints()->mouseDoubleClickInterval()) + 1 : 1;
+    return time;
+}
+
 void deliverMouse(QWidget* widget, QPoint at, QEvent::Type type, Qt::MouseButton button)
 {
     const QPoint global = widget->mapToGlobal(at);
@@ -78,8 +88,9 @@ void deliverMouse(QWidget* widget, QPoint at, QEvent::Type type, Qt::MouseButton
         buttons |= button;
     else if (type == QEvent::MouseButtonRelease)
         buttons &= ~Qt::MouseButtons(button);
-    QWindowSystemInterface::handleMouseEvent<Sync>(window, window->mapFromGlobal(QPointF(global)), QPointF(global),
-                                                   buttons, type == QEvent::MouseMove ? Qt::NoButton : button, type);
+    QWindowSystemInterface::handleMouseEvent<Sync>(window, nextTimestamp(type == QEvent::MouseButtonPress),
+                                                   window->mapFromGlobal(QPointF(global)), QPointF(global), buttons,
+                                                   type == QEvent::MouseMove ? Qt::NoButton : button, type);
     QCoreApplication::processEvents();
 }
 
