@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "widgets/CGdiPlusBitmapResource.h"
 
+#include "resources/SkinPath.h"
+
 #include <QBuffer>
 #include <QFile>
-#include <QGuiApplication>
 #include <QImageReader>
 
 namespace {
@@ -20,7 +21,7 @@ bool CGdiPlusBitmapResource::HasPngSignature(const QByteArray& bytes)
 
 QString CGdiPlusBitmapResource::ResourcePath(const QString& name, qreal devicePixelRatio)
 {
-    return QStringLiteral(":/skins/%1%2.png").arg(name, devicePixelRatio > 1 ? QStringLiteral("@2x") : QString());
+    return skinResourcePath(name, devicePixelRatio > 1);
 }
 
 void CGdiPlusBitmapResource::Empty()
@@ -31,7 +32,7 @@ void CGdiPlusBitmapResource::Empty()
 
 bool CGdiPlusBitmapResource::Load(const QString& name)
 {
-    return Load(name, qGuiApp ? qGuiApp->devicePixelRatio() : 1.0);
+    return Load(name, skinsAtTwiceTheSize() ? 2.0 : 1.0);
 }
 
 bool CGdiPlusBitmapResource::Load(const QString& name, qreal devicePixelRatio)
