@@ -151,6 +151,25 @@ TEST_P(BitmapSlider, ActiveTrackBeforeTheThumbAndTransparentPixelsShowTheParent)
     EXPECT_EQ(shownColour(parent, slider, QPoint(20, 4)), kTrack);
 }
 
+TEST_P(BitmapSlider, FocusRectangleOnlyWhenAskedFocusedAndEnabled)
+{
+    const QImage unfocused = slider.grab().toImage();
+    focus();
+    EXPECT_EQ(slider.grab().toImage(), unfocused);  // not asked for
+    slider.DrawFocusRect(true, true);
+    const QImage framed = slider.grab().toImage();
+    EXPECT_NE(framed, unfocused);
+    slider.Enable(false);
+    const QImage disabled = slider.grab().toImage();
+    slider.DrawFocusRect(false, true);
+    EXPECT_EQ(slider.grab().toImage(), disabled);
+    slider.Enable(true);
+    slider.DrawFocusRect(true, true);
+    slider.clearFocus();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !slider.hasFocus(); }));
+    EXPECT_EQ(slider.grab().toImage(), unfocused);
+}
+
 INSTANTIATE_TEST_SUITE_P(Axes, BitmapSlider, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return info.param ? "Vertical" : "Horizontal";
