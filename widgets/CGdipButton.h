@@ -37,9 +37,10 @@ public:
     CGdipButton();
     ~CGdipButton() override;
 
-    // Loads the standard (or alternate) images by skin name; an empty name
-    // leaves that state without an image. Returns false at the first image
-    // that fails to load (those before it stay loaded).
+    // Loads the standard (or alternate) images by skin name, in state order;
+    // an empty name leaves that state without an image. Returns false at the
+    // first image that fails to load: that state is left empty, those before
+    // it stay loaded, those after it keep what they had.
     bool SetImages(const QString& standard, const QString& hot = {}, const QString& pressed = {},
                    const QString& disabled = {});
     bool SetAltImages(const QString& standard, const QString& hot = {}, const QString& pressed = {},
