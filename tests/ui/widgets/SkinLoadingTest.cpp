@@ -40,8 +40,9 @@ INSTANTIATE_TEST_SUITE_P(Ratios, SkinAtRatio, ::testing::Values(1.0, 2.0));
 TEST(Skin, LoadFollowsTheApplicationsPixelRatio)
 {
     // Run at 1x and, in the second run of these tests, at 2x.
-    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) {
         ASSERT_EQ(qGuiApp->devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
+    }
     CGdiPlusBitmapResource bitmap;
     ASSERT_TRUE(bitmap.Load(QStringLiteral("TEST_BTN_STD")));
     EXPECT_EQ(bitmap.Image().devicePixelRatio(), qGuiApp->devicePixelRatio() > 1 ? 2 : 1);
