@@ -25,6 +25,7 @@
 #include "platform/Window.h"
 
 #include <QFont>
+#include <QImage>
 
 #include <map>
 #include <memory>
@@ -145,4 +146,5 @@ private:
     QFont m_zoomFont;
     timeline::TimelineRuler m_ruler;
     timeline::SpanRaster m_raster;
+    QImage m_spanBlock;  // one row's span pixels, reused between paints
 };

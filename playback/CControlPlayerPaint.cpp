@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 using timeline::TimelineGeometry;
 using timeline::TimelineRect;
@@ -117,10 +118,24 @@ void CControlPlayer::paintRow(QPainter& p, const timeline::TimelineRow& row, con
     const int spanHeight = rect.bottom - 1 - spanTop;
     if (spansReady && spanHeight > 0 && row.size() != 0) {
         const timeline::RowView view{rect, viewStart, viewEnd, m_scale.pixelsPerSecond()};
-        timeline::rasterRow(row, view, m_raster);
-        m_raster.forEachRun([&](int x1, int x2, timeline::SpanColour colour) {
-            p.fillRect(x1, spanTop, x2 - x1, spanHeight, colour == timeline::kNormalSpan ? kNormalSpan : kAlarmSpan);
-        });
+        if (timeline::rasterRow(row, view, m_raster) != 0) {
+            // At the whole day a row turns into hundreds of one-pixel runs:
+            // they are written into one line of pixels over the row's
+            // background, the line repeated down the span height, and the
+            // block drawn in one step.
+            const int width = rect.width();
+            if (m_spanBlock.width() != width || m_spanBlock.height() != spanHeight)
+                m_spanBlock = QImage(width, spanHeight, QImage::Format_RGB32);
+            auto* line = reinterpret_cast<QRgb*>(m_spanBlock.scanLine(0));
+            std::fill(line, line + width, background.rgb());
+            m_raster.forEachRun([&](int x1, int x2, timeline::SpanColour colour) {
+                const QRgb rgb = (colour == timeline::kNormalSpan ? kNormalSpan : kAlarmSpan).rgb();
+                std::fill(line + (x1 - rect.left), line + (x2 - rect.left), rgb);
+            });
+            for (int y = 1; y < spanHeight; ++y)
+                std::memcpy(m_spanBlock.scanLine(y), line, static_cast<std::size_t>(width) * sizeof(QRgb));
+            p.drawImage(rect.left, spanTop, m_spanBlock);
+        }
     }
     frame(p, rect, kRowFrame);
 }
