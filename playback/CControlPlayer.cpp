@@ -343,7 +343,8 @@ void CControlPlayer::keyPressEvent(QKeyEvent* event)
 platform::LRESULT CControlPlayer::windowProc(std::uint32_t msg, platform::WPARAM wParam, platform::LPARAM lParam)
 {
     if (msg == platform::WM_VSCROLL) {
-        onRowScroll(static_cast<std::uint32_t>(wParam & 0xFFFF), static_cast<int>((wParam >> 16) & 0xFFFF));
+        // The position is a signed 16-bit word.
+        onRowScroll(static_cast<std::uint32_t>(wParam & 0xFFFF), static_cast<std::int16_t>((wParam >> 16) & 0xFFFF));
         return 0;
     }
     return CWnd::windowProc(msg, wParam, lParam);

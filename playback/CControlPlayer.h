@@ -80,6 +80,9 @@ public:
     bool zoomLabelShown() const { return m_zoomLabelShown; }
     timeline::TimelineGeometry geometry() const;
     CXeScrollBar* rowScrollBar() const { return m_rowScrollBar.get(); }
+    // The row scroll bar's range and page as last set, and its position.
+    const timeline::RowScrollSetting& rowScroll() const { return m_rowScroll; }
+    int rowScrollPos() const { return m_rowScrollPos; }
 
     platform::LRESULT windowProc(std::uint32_t msg, platform::WPARAM wParam, platform::LPARAM lParam) override;
 
