@@ -61,7 +61,7 @@ bool CControlPlayer::onCreate()
     return true;
 }
 
-timeline::TimelineGeometry CControlPlayer::geometry() const
+timeline::TimelineGeometry CControlPlayer::timelineGeometry() const
 {
     return timeline::TimelineGeometry(width(), height(), m_scale.margin());
 }
@@ -236,7 +236,7 @@ void CControlPlayer::mousePressEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton) {
         setFocus(Qt::MouseFocusReason);
         m_dragging = true;
-        m_cursorArmed = geometry().rows.contains(point.x(), point.y());
+        m_cursorArmed = timelineGeometry().rows.contains(point.x(), point.y());
         if (point.x() < m_scale.rulerLeft() || point.x() > m_scale.rulerRight())
             return;
         m_scale.setCursorX(point.x());

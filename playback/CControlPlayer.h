@@ -78,7 +78,8 @@ public:
     int firstRow() const { return m_firstRow; }
     bool isDragging() const { return m_dragging; }
     bool zoomLabelShown() const { return m_zoomLabelShown; }
-    timeline::TimelineGeometry geometry() const;
+    // Where the parts lie at the current size and margin.
+    timeline::TimelineGeometry timelineGeometry() const;
     CXeScrollBar* rowScrollBar() const { return m_rowScrollBar.get(); }
     // The row scroll bar's range and page as last set, and its position.
     const timeline::RowScrollSetting& rowScroll() const { return m_rowScroll; }

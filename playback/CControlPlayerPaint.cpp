@@ -55,7 +55,7 @@ void CControlPlayer::paintEvent(QPaintEvent* /*event*/)
     if (size().isEmpty())
         return;
     m_scale.setClientWidth(width());
-    const TimelineGeometry g = geometry();
+    const TimelineGeometry g = timelineGeometry();
     QPainter painter(this);
     CMemDC mem(&painter, rect(), CMemDC::Start::Background, kBackground);
     QPainter& p = *mem.painter();
