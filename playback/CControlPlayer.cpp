@@ -2,12 +2,7 @@
 #include "playback/CControlPlayer.h"
 
 #include "platform/Messages.h"
-
-#if __has_include("widgets/CXeScrollBar.h")
 #include "widgets/CXeScrollBar.h"
-#else
-class CXeScrollBar {};
-#endif
 
 #include <QApplication>
 #include <QDate>

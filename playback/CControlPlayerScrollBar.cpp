@@ -4,7 +4,6 @@
 // by the number of channel rows. Its notifications come to windowProc.
 #include "playback/CControlPlayer.h"
 
-#if __has_include("widgets/CXeScrollBar.h")
 #include "widgets/CXeScrollBar.h"
 
 void CControlPlayer::createRowScrollBar()
@@ -38,13 +37,6 @@ void CControlPlayer::applyRowScrollSetting()
     m_rowScrollBar->SetScrollInfo(info, true);
     m_rowScrollBar->setVisible(m_rowScroll.visible);
 }
-
-#else
-class CXeScrollBar {};
-void CControlPlayer::createRowScrollBar() {}
-void CControlPlayer::placeRowScrollBar() {}
-void CControlPlayer::applyRowScrollSetting() {}
-#endif
 
 void CControlPlayer::onDestroy()
 {
