@@ -30,6 +30,7 @@ run "$bin/bench-preview-open"
 run "$bin/bench-decode-cpu"
 run "$bin/bench-preview-latency"
 run "$bin/bench-preview-steady" --seconds "$seconds"
+run "$bin/bench-timeline"
 if command -v node >/dev/null && [ -d tests/e2e/node_modules/playwright-core ]; then
   run node bench/page-bench.mjs
 else
