@@ -17,9 +17,10 @@ std::uint32_t CVELK_DVRCtrl::SetPlaybackDate(std::uint32_t devId, const QString&
 {
     if (!listedSession(devId))
         return 1;
-    if (date.size() != 10)
+    // Ten characters that are no date (2026-02-30, 2026/12/08) are refused
+    // as a wrong length is: the timeline would have no day to show.
+    if (date.size() != 10 || !m_playback.setPlayDate(date))
         return 2;
-    m_playback.setPlayDate(date);
     return 0;
 }
 

@@ -1,7 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "playback/CPlayBackPanel.h"
 
+#include "playback/PlaybackBarIds.h"
+#include "resources/SkinPath.h"
+#include "widgets/CMemDC.h"
+
 #include <QPainter>
+#include <QResizeEvent>
+
+namespace {
+
+// The pictures end this far above the bottom, leaving room for the handle
+// and the bar.
+constexpr int kBarSpaceExpanded = 170;
+constexpr int kBarSpaceCollapsed = 110;
+constexpr int kHandleHeight = 7;
+
+}  // namespace
 
 CPlayBackPanel::CPlayBackPanel()
 {
@@ -21,22 +36,58 @@ void CPlayBackPanel::setDevice(std::uint32_t deviceHandle, const QString& addres
     m_webPort = webPort;
 }
 
+bool CPlayBackPanel::onCreate()
+{
+    m_background = QPixmap(skinResourcePath(QStringLiteral("PB_PANEL_BG"), false));
+    m_bar.setLanguageTable(m_language);
+    if (!m_bar.createWindow(this, QRect(0, 0, 300, 300), playback_ids::kBar, true))
+        return false;
+    if (!m_timelineToggle.createWindow(this, QRect(0, 0, 140, kHandleHeight), playback_ids::kTimelineToggle, true))
+        return false;
+    m_timelineToggle.SetImages(QStringLiteral("PB_BAR_TOGGLE_STD"), QStringLiteral("PB_BAR_TOGGLE_HOT"),
+                               QStringLiteral("PB_BAR_TOGGLE_DOWN"), QStringLiteral("PB_BAR_TOGGLE_DIS"));
+    m_timelineToggle.SetAltImages(QStringLiteral("PB_BAR_TOGGLE_ALT_STD"), QStringLiteral("PB_BAR_TOGGLE_ALT_HOT"),
+                                  QStringLiteral("PB_BAR_TOGGLE_ALT_DOWN"), QStringLiteral("PB_BAR_TOGGLE_ALT_DIS"));
+    // Toggled on shows the collapsed look; the timeline starts expanded.
+    m_timelineToggle.EnableToggle();
+    m_timelineToggle.SetToggledOn(false);
+    m_timelineToggle.setClickHandler([this] {
+        m_timelineExpanded = !m_timelineExpanded;
+        m_bar.setTimelineExpanded(m_timelineExpanded);
+        layoutChildren();
+    });
+    layoutChildren();
+    return true;
+}
+
 void CPlayBackPanel::setRecordPeriod(std::uint32_t channel, std::uint32_t recordType, const QString& start,
                                      const QString& end)
 {
     m_spans.push_back({channel, recordType, start, end});
+    if (m_bar.isCreated())
+        m_bar.addRecordSpan(channel, recordType, start, end);
 }
 
-void CPlayBackPanel::setPlayDate(const QString& date)
+void CPlayBackPanel::completeRecordPeriods()
 {
+    m_spansComplete = true;
+    if (m_bar.isCreated())
+        m_bar.completeRecordPeriods();
+}
+
+bool CPlayBackPanel::setPlayDate(const QString& date)
+{
+    if (m_bar.isCreated() && !m_bar.setPlayDate(date, m_channelMask != 0))
+        return false;
     // The same day again only waits for its spans to be completed anew.
     m_spansComplete = false;
     if (date == m_playDate && m_channelMask != 0)
-        return;
+        return true;
     // A new day stops playback and starts a new set of record spans.
     stopPlay();
     m_spans.clear();
     m_playDate = date;
+    return true;
 }
 
 void CPlayBackPanel::setChannelMask(std::uint32_t mask)
@@ -44,6 +95,8 @@ void CPlayBackPanel::setChannelMask(std::uint32_t mask)
     if (mask != m_channelMask)
         stopPlay();
     m_channelMask = mask;
+    if (m_bar.isCreated())
+        m_bar.setChannelMask(mask);
 }
 
 void CPlayBackPanel::setRecordType(std::uint32_t type)
@@ -94,8 +147,26 @@ void CPlayBackPanel::onDestroy()
     stopPlay();
 }
 
+void CPlayBackPanel::resizeEvent(QResizeEvent* event)
+{
+    CWnd::resizeEvent(event);
+    layoutChildren();
+}
+
+void CPlayBackPanel::layoutChildren()
+{
+    if (!isCreated())
+        return;
+    const int picturesBottom = height() - (m_timelineExpanded ? kBarSpaceExpanded : kBarSpaceCollapsed);
+    const int barTop = picturesBottom + kHandleHeight;
+    m_timelineToggle.setGeometry(width() / 2 - 72, picturesBottom, 140, kHandleHeight);
+    m_bar.setGeometry(0, barTop, width(), std::max(0, height() - barTop));
+}
+
 void CPlayBackPanel::paintEvent(QPaintEvent* /*event*/)
 {
-    QPainter painter(this);
-    painter.fillRect(rect(), QColor(0x1b, 0x1b, 0x1b));
+    QPainter target(this);
+    CMemDC memory(&target, rect());
+    memory->drawPixmap(rect(), m_background);
+    m_timelineToggle.CopyBackground(memory.painter());
 }

@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The playback page of the control (child window id 204). It keeps what the
 // control and the device session give it: device, snapshot folder, play
-// date, channel selection, record type and the record spans of the day. The
-// grid, the control bar with its timeline and the remote playback session
-// fill it in later; until then nothing plays and only the background is drawn.
+// date, channel selection, record type and the record spans of the day, and
+// shows the control bar (child 202) with the day's timeline under the area
+// where the playback pictures will be. The grid and the remote playback
+// session fill that area in later; until then nothing plays.
 #pragma once
 
 #include "device/PanelLinks.h"
+#include "playback/CPlayBackCtrlPanel.h"
+#include "widgets/CGdipButton.h"
 #include "platform/Window.h"
 
+#include <QPixmap>
 #include <QString>
 
 #include <atomic>
@@ -44,12 +48,13 @@ public:
                          const QString& end) override;
 
     // Automation requests.
-    void setPlayDate(const QString& date);          // yyyy-mm-dd
+    // yyyy-mm-dd; false (and nothing changed) for a text that is no date.
+    bool setPlayDate(const QString& date);
     void setChannelMask(std::uint32_t mask);        // bit n = channel n
     // Stops first when the type changes; types above 2 are kept as 2.
     void setRecordType(std::uint32_t type);
     // The record spans of the day are complete.
-    void completeRecordPeriods() { m_spansComplete = true; }
+    void completeRecordPeriods();
     // Stops playback on a short-lived worker thread and returns at once.
     void stopPlaybackAsync();
 
@@ -63,11 +68,15 @@ public:
     const std::vector<RecordSpan>& recordSpans() const { return m_spans; }
     bool spansComplete() const { return m_spansComplete; }
     int playState() const { return m_playState; }
+    CPlayBackCtrlPanel& bar() { return m_bar; }
+    bool timelineExpanded() const { return m_timelineExpanded; }
     // Waits for every stop worker started so far. UI thread.
     void waitForStopWorkers();
 
 protected:
+    bool onCreate() override;
     void onDestroy() override;
+    void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -81,7 +90,14 @@ private:
     // Joins the workers that have ended. UI thread.
     void reapStopWorkers();
 
+    void layoutChildren();
+
     LanguageTable* m_language = nullptr;
+    CPlayBackCtrlPanel m_bar;
+    // The handle between the pictures and the bar: a larger or smaller timeline.
+    CGdipButton m_timelineToggle;
+    bool m_timelineExpanded = true;
+    QPixmap m_background;
     std::atomic<std::uint32_t> m_deviceHandle{0};
     QString m_deviceAddress;
     std::uint32_t m_webPort = 80;
