@@ -152,13 +152,25 @@ void CPlayBackCtrlPanel::addRecordSpan(std::uint32_t channel, std::uint32_t reco
         platform::debugOutput("record span ignored: " + start.toStdString() + " .. " + end.toStdString() + "\n");
         return;
     }
-    // The span ends at the end's time of day on the start's date.
-    const platform::SystemTime day = startTime.toSystemTime();
-    const platform::SystemTime until = endText.toSystemTime();
-    const platform::DateTime endTime =
-        platform::DateTime::fromParts(day.year, day.month, day.day, until.hour, until.minute, until.second);
-    if (startTime.days() < m_earliestSpanStart.days())
-        m_earliestSpanStart = startTime;
+    // A recording that runs past midnight keeps its end on the next day (the
+    // timeline cuts it at the day's end); an end before the start is read as
+    // that time of day on the start's date.
+    platform::DateTime endTime = endText;
+    if (endTime.days() < startTime.days()) {
+        const platform::SystemTime day = startTime.toSystemTime();
+        const platform::SystemTime until = endText.toSystemTime();
+        endTime = platform::DateTime::fromParts(day.year, day.month, day.day, until.hour, until.minute, until.second);
+        if (endTime.days() < startTime.days()) {
+            platform::debugOutput("record span ignored: ends before it starts: " + start.toStdString() + " .. " +
+                                  end.toStdString() + "\n");
+            return;
+        }
+    }
+    // Playback starts at the earliest span of the day, never before the day:
+    // a recording that began the evening before starts the day at 00:00:00.
+    const platform::DateTime from = startTime.days() < m_selectedDay.days() ? m_selectedDay : startTime;
+    if (from.days() < m_earliestSpanStart.days())
+        m_earliestSpanStart = from;
     m_timeline.AddSpan(QString(), static_cast<int>(channel), startTime, endTime, recordType);
 }
 
