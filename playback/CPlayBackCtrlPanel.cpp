@@ -8,7 +8,7 @@
 #include "playback/PlaybackChannels.h"
 #include "widgets/CMemDC.h"
 #include "widgets/LanguageTable.h"
-#include "resources/SkinPath.h"
+#include "widgets/CGdiPlusBitmapResource.h"
 #include "widgets/ScrollInfo.h"
 
 #include <QApplication>
@@ -26,11 +26,7 @@ constexpr int kInfoHeight = 50;
 
 QPixmap loadSkin(const QString& name)
 {
-    const bool twice = skinsAtTwiceTheSize();
-    QPixmap picture(skinResourcePath(name, twice));
-    if (twice)
-        picture.setDevicePixelRatio(2.0);
-    return picture;
+    return QPixmap::fromImage(CGdiPlusBitmapResource(name).Image());
 }
 
 // yyyy-mm-dd, with month and day checked by the calendar.

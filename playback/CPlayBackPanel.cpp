@@ -2,7 +2,7 @@
 #include "playback/CPlayBackPanel.h"
 
 #include "playback/PlaybackBarIds.h"
-#include "resources/SkinPath.h"
+#include "widgets/CGdiPlusBitmapResource.h"
 #include "widgets/CMemDC.h"
 
 #include <QPainter>
@@ -38,7 +38,7 @@ void CPlayBackPanel::setDevice(std::uint32_t deviceHandle, const QString& addres
 
 bool CPlayBackPanel::onCreate()
 {
-    m_background = QPixmap(skinResourcePath(QStringLiteral("PB_PANEL_BG"), false));
+    m_background = QPixmap::fromImage(CGdiPlusBitmapResource(QStringLiteral("PB_PANEL_BG")).Image());
     m_bar.setLanguageTable(m_language);
     if (!m_bar.createWindow(this, QRect(0, 0, 300, 300), playback_ids::kBar, true))
         return false;

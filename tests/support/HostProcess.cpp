@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "HostProcess.h"
 
+#include <QThread>
+
+#include <QJsonArray>
+
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -181,4 +185,27 @@ QJsonValue resultOf(const QJsonObject& response)
 int errorCodeOf(const QJsonObject& response)
 {
     return response.value(QLatin1String("error")).toObject().value(QLatin1String("code")).toInt();
+}
+
+QImage HostProcess::grab()
+{
+    const QString path = m_home.filePath(QStringLiteral("grab.png"));
+    const QJsonObject response = call(QStringLiteral("$grab"), QJsonArray{path});
+    if (!response.contains(QLatin1String("result")))
+        return {};
+    QImage picture;
+    if (!picture.load(path))
+        return {};
+    return picture.convertToFormat(QImage::Format_RGB32);
+}
+
+QImage HostProcess::grabWhen(const std::function<bool(const QImage&)>& ready, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    QImage picture = grab();
+    while (!ready(picture) && !deadline.hasExpired()) {
+        QThread::msleep(20);
+        picture = grab();
+    }
+    return picture;
 }

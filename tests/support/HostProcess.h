@@ -5,6 +5,7 @@
 // SIGTERM for one without) and killed only if it does not.
 #pragma once
 
+#include <QImage>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QList>
@@ -61,6 +62,14 @@ public:
                                                 int timeoutMs = kHostTimeoutMs);
 
     QList<QJsonObject>& notifications() { return m_notifications; }
+
+    // What the user sees of the control ($grab into the host's home
+    // folder), as RGB32; a null image when the grab failed.
+    QImage grab();
+    // The picture, taken again (for up to the timeout) until it passes a
+    // check: a repaint may still be on its way when a call's answer arrives.
+    // The last picture taken either way.
+    QImage grabWhen(const std::function<bool(const QImage&)>& ready, int timeoutMs = 3000);
 
     // Closes stdin and waits for the host to end; its exit code, or -1.
     int closeInputAndWait(int timeoutMs = kHostTimeoutMs);

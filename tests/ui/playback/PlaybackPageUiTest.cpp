@@ -8,12 +8,9 @@
 
 #include <QDate>
 #include <QDateTime>
-#include <QDeadlineTimer>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -106,29 +103,11 @@ protected:
         }
         return {first, last};
     }
-    QImage grabWhen(const std::function<bool(const QImage&)>& ready)
-    {
-        QDeadlineTimer deadline(3000);
-        QImage picture = grab();
-        while (!ready(picture) && !deadline.hasExpired()) {
-            QThread::msleep(20);
-            picture = grab();
-        }
-        return picture;
-    }
-    QImage grab()
-    {
-        const QString path = folder.filePath(QStringLiteral("page.png"));
-        resultOf(host.call(QStringLiteral("$grab"), QJsonArray{path}));
-        QImage picture;
-        EXPECT_TRUE(picture.load(path));
-        return picture.convertToFormat(QImage::Format_RGB32);
-    }
+    QImage grabWhen(const std::function<bool(const QImage&)>& ready) { return host.grabWhen(ready); }
 
     RecorderProcess recorder;
     HostProcess host{{QStringLiteral("--stdio"), QStringLiteral("--size"),
                       QStringLiteral("%1x%2").arg(kControlWidth).arg(kControlHeight)}};
-    QTemporaryDir folder;
     qint64 id = 0;
 };
 

@@ -57,12 +57,7 @@ protected:
     }
     void key(const char* name) { input({{"type", "key"}, {"key", name}}); }
 
-    QImage grab()
-    {
-        const QString path = host->homePath() + QStringLiteral("/grab.png");
-        resultOf(host->call(QStringLiteral("$grab"), QJsonArray{path}));
-        return QImage(path);
-    }
+    QImage grab() { return host->grab(); }
 
     // The next ReTurnPreviewAllChannelState of a type; its ulOpen, or -1.
     qint64 channelState(int type, int timeoutMs = 10000)

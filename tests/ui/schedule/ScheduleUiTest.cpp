@@ -76,26 +76,7 @@ protected:
         input(at(to, "release"));
     }
     void clickInDialog(int x, int y) { input({{"type", "click"}, {"x", kDialogLeft + x}, {"y", kDialogTop + y}}); }
-    // The picture, taken again (for up to 3 s) until it passes a check: a
-    // repaint may still be on its way when the answer to a call arrives.
-    QImage grabWhen(const std::function<bool(const QImage&)>& ready)
-    {
-        QDeadlineTimer deadline(3000);
-        QImage picture = grab();
-        while (!ready(picture) && !deadline.hasExpired()) {
-            QThread::msleep(20);
-            picture = grab();
-        }
-        return picture;
-    }
-    QImage grab()
-    {
-        const QString path = folder.filePath(QStringLiteral("page.png"));
-        resultOf(host.call(QStringLiteral("$grab"), QJsonArray{path}));
-        QImage picture;
-        EXPECT_TRUE(picture.load(path));
-        return picture.convertToFormat(QImage::Format_RGB32);
-    }
+    QImage grabWhen(const std::function<bool(const QImage&)>& ready) { return host.grabWhen(ready); }
     static QPoint pixelOf(int day, int column)
     {
         const QJsonObject p = cellPoint(day, column);
@@ -104,7 +85,6 @@ protected:
 
     RecorderProcess recorder;
     HostProcess host{{QStringLiteral("--stdio"), QStringLiteral("--size"), QStringLiteral("960x540")}};
-    QTemporaryDir folder;
     qint64 id = 0;
 };
 
