@@ -17,7 +17,8 @@ void addPlaybackMethods(std::vector<MethodInfo>& t)
                  },
                  false, {},
                  "Unlisted id: 1; channel above 16 or a time not 19 characters after trimming: 0x80060000. "
-                 "Else adds a record span to the timeline; 0."});
+                 "Else adds a record span to the timeline (type 0 normal, others alarm; an end on a later "
+                 "date runs past the day's end; times that are no date-time are left out); 0."});
     t.push_back({23, "StartBackup",
                  {{"devId", UI4}, {"deviceFileName", BSTR}, {"channel", BSTR}, {"start", BSTR}, {"end", BSTR},
                   {"backupKey", BSTR}},
@@ -40,7 +41,8 @@ void addPlaybackMethods(std::vector<MethodInfo>& t)
                      return Variant::ui4(c.SetPlaybackDate(a[0].asUI4(), a[1].text));
                  },
                  true, {{"strDate", BSTR}},
-                 "Unlisted id: 1; date not 10 characters (YYYY-MM-DD): 2. Else the day to play back; 0."});
+                 "Unlisted id: 1; date not 10 characters (YYYY-MM-DD) or no such day: 2. Else the day to play "
+                 "back, shown whole on the timeline with no spans until they are complete; 0."});
     t.push_back({46, "SetPlayBackChannels", {{"ulPbChls", UI4}}, None,
                  [](CVELK_DVRCtrl& c, const Args& a) {
                      c.SetPlayBackChannels(a[0].asUI4());
@@ -51,7 +53,9 @@ void addPlaybackMethods(std::vector<MethodInfo>& t)
                  [](CVELK_DVRCtrl& c, const Args& a) {
                      return Variant::ui4(c.CompleteSetRecordPeriod(a[0].asUI4()));
                  },
-                 true, {}, "Unlisted id: 1. Else the day's record spans are complete; 0."});
+                 true, {},
+                 "Unlisted id: 1. Else the day's record spans are complete: the timeline shows them and "
+                 "puts its cursor at the earliest start (00:00:00 at the latest); 0."});
     t.push_back({51, "AllowPlaybackRecordTypeToPlay", {{"DevId", UI4}, {"unRecordType", UI2}}, UI4,
                  [](CVELK_DVRCtrl& c, const Args& a) {
                      return Variant::ui4(c.AllowPlaybackRecordTypeToPlay(a[0].asUI4(), a[1].asUI2()));
