@@ -80,9 +80,16 @@ void CControlPlayer::paintRuler(QPainter& p, const TimelineGeometry& g)
 
     p.setFont(m_rulerFont);
     p.setPen(Qt::white);
-    const int baseline = bottom - timeline::TimelineRuler::kLabelRise + QFontMetrics(m_rulerFont).ascent();
-    for (const timeline::RulerLabel& label : m_ruler.labels())
-        p.drawText(label.left, baseline, QString::fromLatin1(label.text.data()));
+    const QFontMetrics metrics(m_rulerFont);
+    const int baseline = bottom - timeline::TimelineRuler::kLabelRise + metrics.ascent();
+    // On a narrow timeline a label that would run into the one before it is
+    // left out (its tick stays), so that the labels shown stay readable.
+    constexpr int kLabelGap = 4;
+    const auto width = [&](const timeline::RulerLabel& label) {
+        return metrics.horizontalAdvance(QString::fromLatin1(label.text.data()));
+    };
+    for (const timeline::RulerLabel* label : timeline::readableLabels(m_ruler.labels(), width, kLabelGap))
+        p.drawText(label->left, baseline, QString::fromLatin1(label->text.data()));
 }
 
 void CControlPlayer::paintRows(QPainter& p, const TimelineGeometry& g)

@@ -61,4 +61,16 @@ void TimelineRuler::layout(const TimelineScale& scale, const TimelineRect& ruler
     }
 }
 
+std::vector<const RulerLabel*> readableLabels(const std::vector<RulerLabel>& labels,
+                                              const std::function<int(const RulerLabel&)>& width, int gap)
+{
+    std::vector<const RulerLabel*> kept;
+    for (const RulerLabel& label : labels) {
+        if (!kept.empty() && label.left < kept.back()->left + width(*kept.back()) + gap)
+            continue;
+        kept.push_back(&label);
+    }
+    return kept;
+}
+
 }  // namespace timeline

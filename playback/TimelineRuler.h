@@ -11,6 +11,7 @@
 #include "playback/TimelineScale.h"
 
 #include <array>
+#include <functional>
 #include <vector>
 
 namespace timeline {
@@ -19,6 +20,13 @@ struct RulerLabel {
     int left = 0;  // the text's left; its top is the ruler's bottom - 20
     std::array<char, 8> text{};
 };
+
+// The labels that stay readable, left to right: a label that would start
+// less than `gap` pixels after the end of the last one kept is left out (on
+// a narrow timeline the ruler has more divisions than room for their
+// texts). `width` gives a label's text width in pixels.
+std::vector<const RulerLabel*> readableLabels(const std::vector<RulerLabel>& labels,
+                                              const std::function<int(const RulerLabel&)>& width, int gap);
 
 class TimelineRuler {
 public:

@@ -129,19 +129,27 @@ void CChannelEX::suspendRecordingForReconnect()
 
 void CChannelEX::resumeSuspendedRecording()
 {
-    QString root;
-    QString address;
+    bool resumed = false;
     {
         CAtomLock recordGuard(m_recordLock);
-        if (!m_recordResumePending.exchange(false) || !m_recording.exchange(false))
+        if (!m_recordResumePending.exchange(false) || !m_recording.load())
             return;
-        root = m_recordRoot;
-        address = m_deviceAddress;
+        // The recording flag stays set while the next file is created, so
+        // that nobody sees the recording stop and start again in between.
+        resumed = m_playHandle.load() != 0 &&
+                  m_localRecording.start(m_recordRoot, m_deviceAddress, m_devicePort.load(), m_channel.load(),
+                                         [this] { return packMinutesSetting(); });
+        if (!resumed)
+            m_recording.store(false);
     }
-    if (StartLocalRecord(root, address) != 0) {
+    if (!resumed) {
         // The new file could not be created: the recording is over.
         postToParent(WM_CHANNEL_RECORD_STATE, static_cast<WPARAM>(m_channel.load()), 0);
+        return;
     }
+    if (m_decoderHandle.load() != 0 || QueryDecoder())
+        MIVU_RegisterOSDCallBack(m_decoderHandle.load(), &CChannelEX::OsdCallback, this);
+    requestKeyFrame();
 }
 
 int CChannelEX::packMinutesSetting() const

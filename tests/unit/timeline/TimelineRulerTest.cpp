@@ -124,3 +124,20 @@ TEST(TimelineRulerTest, LayingOutAgainReplacesTheMarks)
     EXPECT_EQ(ruler.labels().size(), 13u);
     EXPECT_EQ(ruler.minorTicks().size(), 12u);
 }
+
+TEST(TimelineRulerTest, LabelsThatWouldRunIntoTheOneBeforeAreLeftOut)
+{
+    // Ticks every 20 pixels, labels 30 wide: every other one fits on a
+    // narrow ruler; a wide one keeps them all.
+    std::vector<timeline::RulerLabel> labels;
+    for (int k = 0; k < 7; ++k)
+        labels.push_back({k * 20, {}});
+    const auto thirty = [](const timeline::RulerLabel&) { return 30; };
+    std::vector<int> lefts;
+    for (const timeline::RulerLabel* label : timeline::readableLabels(labels, thirty, 4))
+        lefts.push_back(label->left);
+    EXPECT_EQ(lefts, (std::vector<int>{0, 40, 80, 120}));
+    const auto ten = [](const timeline::RulerLabel&) { return 10; };
+    EXPECT_EQ(timeline::readableLabels(labels, ten, 4).size(), labels.size());
+    EXPECT_TRUE(timeline::readableLabels({}, ten, 4).empty());
+}
