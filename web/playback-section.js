@@ -470,10 +470,11 @@ export function createPlaybackSection(page) {
 
   // A later "download this clip": asks the control to download one of the
   // recordings last loaded (an entry of recordings()) into its download
-  // folder. Resolves to StartBackup's code (8 queued, 4 already queued).
-  // Not offered on the page yet.
+  // folder, under a key naming the channel and start. Resolves to
+  // StartBackup's code (8 queued, 4 already queued); its progress comes as
+  // UploadBackupProcess events. Not offered on the page yet.
   async function downloadClip(recording) {
-    return page.run('StartBackup', state.devId, recording.file, String(recording.channel + 1),
+    return page.run('StartBackup', state.devId, recording.file, String(recording.channel),
       recording.start, recording.end, backupKeyOf(recording));
   }
 
