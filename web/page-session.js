@@ -2,13 +2,15 @@
 // What the page keeps of its log-in across a reload: the control itself
 // stays logged in in the host (the page's resume id brings it back), but
 // the page must know again which session, layout, section and live channels
-// it had. Kept in sessionStorage, so a reload of this tab finds it and
-// another tab does not; the password is never kept.
+// it had, and the day, channels and record type chosen for playback. Kept
+// in sessionStorage, so a reload of this tab finds it and another tab does
+// not; the password is never kept.
 const KEY = 'velk-page';
 
 // The fields of the page's state that a reload restores.
+// playback: the playback section's day, channels and record type.
 const KEPT = ['devId', 'address', 'port', 'channels', 'section', 'layout', 'controlPage', 'liveOpen',
-  'liveOpened', 'openMask', 'recordMask', 'language', 'sound', 'recordingSince'];
+  'liveOpened', 'openMask', 'recordMask', 'language', 'sound', 'recordingSince', 'playback'];
 
 export function savePageSession(storage, state) {
   if (!storage) return;

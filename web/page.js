@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The recorder's page: log in, the live view with the channel list, the
-// control's picture and its toolbar, the schedule, the local settings, the
+// control's picture and its toolbar, playback, the schedule, the local settings, the
 // language switch, notices for the user and a folded log of events.
 // Sections are tabs: a section adds a tab button and a <section> with the
 // same data-section name, and registers itself in SECTIONS; one
@@ -17,6 +17,7 @@ import {describeLogin} from './login-result.js';
 import {createNotices} from './notices.js';
 import {listenForRecording, refreshRecordingTexts, resetRecording, restoreRecording, wireRecording}
   from './record-section.js';
+import {createPlaybackSection} from './playback-section.js';
 import {formatCode} from './result-codes.js';
 import {createScheduleSection} from './schedule-section.js';
 import {loadStreamAuto, saveStreamAuto, streamForLayout} from './stream-choice.js';
@@ -50,6 +51,8 @@ const state = {
   recordingSince: 0,   // Date.now() when the page saw recording start, 0 while none records
   address: '', port: 0, // the recorder logged in to
   sound: false,        // live sound on
+  recorderChannels: 0, // the recorder's channel count from /api/info (channels is at most 16: the live grid)
+  playback: null,      // the playback section's {day, channels, type}
 };
 window.velk = state;  // for the browser's console and for page tests
 
@@ -206,6 +209,7 @@ async function sessionGreeted({resumed}) {
 async function restoreSession(kept) {
   resetRecorderState();
   SECTIONS.schedule.reset();
+  SECTIONS.playback.reset();
   Object.assign(state, kept);
   if (kept.language && kept.language !== 'en') {
     $('language').value = kept.language;
@@ -357,6 +361,7 @@ async function login(event) {
     const devId = outcome.devId;
     resetRecorderState();
     SECTIONS.schedule.reset();
+    SECTIONS.playback.reset();
     $('login').hidden = true;
     $('sections').hidden = false;
     channelList.build(state.channels);
@@ -549,6 +554,7 @@ async function applyLanguage(language, {control = true} = {}) {
   for (const element of document.querySelectorAll('[data-text-key]')) refreshPageText(element);
   channelList.refresh();
   refreshRecordingTexts(page);
+  SECTIONS.playback.refreshTexts();
   keepSession();
   if (!state.ctrl || !control || state.ctrl.state !== 'open') return;
   let replaced = 0;
@@ -567,13 +573,18 @@ const SECTIONS = {
       await openAll();
     },
   },
+  playback: createPlaybackSection(page),
   schedule: createScheduleSection(page),
   settings: {show: () => loadSettings()},
 };
 
+// The accessible name of the picture in each section that shows it.
+const CANVAS_LABELS = {live: 'canvasLive', playback: 'canvasPlayback', schedule: 'canvasSchedule'};
+
 async function showSection(name) {
   const section = SECTIONS[name];
   if (!section) return;
+  const left = state.section !== name ? SECTIONS[state.section] : null;
   state.section = name;
   keepSession();
   for (const tab of document.querySelectorAll('#tabs [data-section]'))
@@ -584,10 +595,12 @@ async function showSection(name) {
   const slot = document.querySelector(`#sections > .section[data-section="${name}"] [data-view-slot]`);
   if (slot && $('view').parentElement !== slot) slot.append($('view'));
   $('view').hidden = section.controlPage === undefined;
-  $('control').dataset.label = name === 'schedule' ? 'canvasSchedule' : 'canvasLive';
+  $('control').dataset.label = CANVAS_LABELS[name] || 'canvasLive';
   $('control').setAttribute('aria-label', pageText(state.language, $('control').dataset.label));
   if (!state.devId) return;
   try {
+    // A section may end what it started in the control (playback stops).
+    if (left?.leave) await left.leave();
     if (section.controlPage !== undefined) await switchControlPage(section.controlPage);
     if (section.show) await section.show();
   } catch (e) {
@@ -603,7 +616,10 @@ async function start() {
   const info = await recorderInfo();
   $('login-address').value = params.get('address') || location.hostname || '127.0.0.1';
   $('login-port').value = params.get('port') || info.devicePort || 9000;
-  if (info.channels) state.channels = Math.min(16, Number(info.channels));
+  if (info.channels) {
+    state.recorderChannels = Number(info.channels);
+    state.channels = Math.min(16, state.recorderChannels);
+  }
   $('login-form').addEventListener('submit', login);
   $('settings-form').addEventListener('submit', saveSettings);
   $('settings-load').addEventListener('click', () => loadSettings());

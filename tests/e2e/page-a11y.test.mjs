@@ -120,7 +120,7 @@ describe('the page by keyboard and for assistive technology', {skip: skip || fal
     test(`every focusable element has an accessible name (${language})`, async () => {
       const page = await stack.livePage({viewport: {width: 1366, height: 768}});
       await page.selectOption('#language', language);
-      for (const section of ['live', 'schedule', 'settings']) {
+      for (const section of ['live', 'playback', 'schedule', 'settings']) {
         await page.click(`#tabs [data-section="${section}"]`);
         for (const element of await focusables(page)) {
           const line = (await element.ariaSnapshot()).split('\n')[0];

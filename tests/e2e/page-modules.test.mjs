@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The page's plain modules in node: how results read on the status line,
-// the page's texts, the mode a schedule text was written in, and when
+// the page's texts, the mode a schedule text was written in, the playback
+// calendar's days and channel choices, and when
 // dvr-control.js tries again after losing its host (a stand-in WebSocket and
 // mocked timers).
 import assert from 'node:assert/strict';
@@ -12,6 +13,8 @@ import {DvrControl} from '../../web/dvr-control.js';
 import {describeLogin} from '../../web/login-result.js';
 import {clearPageSession, loadPageSession, savePageSession} from '../../web/page-session.js';
 import {PAGE_TEXTS, pageText} from '../../web/page-texts.js';
+import {addMonths, backupKeyOf, channelMask, cleanChoices, dayAfterKey, isDayText, markedDays, monthWeeks, tickChannel}
+  from '../../web/playback-section.js';
 import {channelsOfMask, formatCode} from '../../web/result-codes.js';
 import {modeOfScheduleText} from '../../web/schedule-section.js';
 
@@ -153,6 +156,81 @@ describe('alarm notices', () => {
   });
 });
 
+describe('the playback section\'s calendar and choices', () => {
+  test('a month\'s weeks start on the language\'s first weekday, with blanks around', () => {
+    // December 2026 starts on a Tuesday and has 31 days; February 2026 fills four Monday weeks exactly.
+    const sunday = monthWeeks('2026-12', 0);
+    assert.deepEqual(sunday[0], [0, 0, 1, 2, 3, 4, 5]);
+    assert.deepEqual(sunday.at(-1), [27, 28, 29, 30, 31, 0, 0]);
+    assert.deepEqual(monthWeeks('2026-12', 1)[0], [0, 1, 2, 3, 4, 5, 6]);
+    const february = monthWeeks('2026-02', 0);
+    assert.equal(february.length, 4);
+    assert.deepEqual(february[0], [1, 2, 3, 4, 5, 6, 7]);
+    assert.equal(monthWeeks('2024-02', 1).flat().filter(Boolean).length, 29);
+    for (const weeks of [sunday, february]) assert.ok(weeks.every((week) => week.length === 7));
+  });
+
+  test('keys move the focus across months and years; other keys do not', () => {
+    assert.equal(dayAfterKey('2026-12-01', 'ArrowLeft'), '2026-11-30');
+    assert.equal(dayAfterKey('2026-12-31', 'ArrowRight'), '2027-01-01');
+    assert.equal(dayAfterKey('2026-12-03', 'ArrowUp'), '2026-11-26');
+    assert.equal(dayAfterKey('2024-02-26', 'ArrowDown'), '2024-03-04');
+    // 2026-12-09 is a Wednesday: its week from Monday or from Sunday.
+    assert.equal(dayAfterKey('2026-12-09', 'Home', {firstWeekday: 1}), '2026-12-07');
+    assert.equal(dayAfterKey('2026-12-09', 'End', {firstWeekday: 1}), '2026-12-13');
+    assert.equal(dayAfterKey('2026-12-09', 'Home', {firstWeekday: 0}), '2026-12-06');
+    assert.equal(dayAfterKey('2026-12-06', 'End', {firstWeekday: 0}), '2026-12-12');
+    // A month on keeps the day, or takes the month's last.
+    assert.equal(dayAfterKey('2026-03-31', 'PageUp'), '2026-02-28');
+    assert.equal(dayAfterKey('2024-01-31', 'PageDown'), '2024-02-29');
+    assert.equal(dayAfterKey('2026-01-15', 'PageUp'), '2025-12-15');
+    assert.equal(dayAfterKey('2024-02-29', 'PageDown', {shift: true}), '2025-02-28');
+    assert.equal(addMonths('2026-12-31', 2), '2027-02-28');
+    assert.equal(dayAfterKey('2026-12-09', 'Enter'), null);
+    assert.equal(dayAfterKey('2026-12-09', 'a'), null);
+  });
+
+  test('days are real days the recorder can search', () => {
+    for (const day of ['2026-12-07', '2024-02-29', '1970-01-01', '2099-12-31']) assert.equal(isDayText(day), true, day);
+    for (const day of ['2026-02-29', '2026-13-01', '2026-12-7', '1969-12-31', '2100-01-01', '', null, 20261207])
+      assert.equal(isDayText(day), false, String(day));
+  });
+
+  test('at most 16 channels, none beyond CH16, and the mask the control takes', () => {
+    const sixteen = [...Array(16).keys()];
+    assert.deepEqual(tickChannel([3, 1], 2, true), {channels: [1, 2, 3]});
+    assert.deepEqual(tickChannel([1, 2, 3], 2, false), {channels: [1, 3]});
+    assert.deepEqual(tickChannel([1], 1, true), {channels: [1]});
+    assert.deepEqual(tickChannel(sixteen.slice(1), 0, true), {channels: sixteen});
+    assert.deepEqual(tickChannel(sixteen, 16, true), {channels: sixteen, refused: 'tooMany'});
+    assert.deepEqual(tickChannel([0], 16, true), {channels: [0], refused: 'beyondControl'});
+    assert.deepEqual(tickChannel([0, 16], 16, false), {channels: [0]});
+    assert.equal(channelMask([0, 1]), 3);
+    assert.equal(channelMask(sixteen), 0xffff);
+    assert.equal(channelMask([]), 0);
+  });
+
+  test('the calendar marks the days of the ticked channels, of any channel when none is', () => {
+    const answer = {days: {0: [6, 7], 1: [7, 8], 5: [1]}, month: '2026-12', ok: true};
+    assert.deepEqual([...markedDays(answer, [1])].sort(), [7, 8]);
+    assert.deepEqual([...markedDays(answer, [0, 5])].sort(), [1, 6, 7]);
+    assert.deepEqual([...markedDays(answer, [])].sort(), [1, 6, 7, 8]);
+    assert.deepEqual([...markedDays(answer, [3])], []);
+    assert.deepEqual([...markedDays({ok: true}, [])], []);
+  });
+
+  test('what a reload brings back is cleaned: a real day, channels the control reaches, a known type', () => {
+    assert.deepEqual(cleanChoices({day: '2026-12-07', channels: [4, 1, 1], type: 'alarm'}, 16, '2026-12-08'),
+      {day: '2026-12-07', channels: [1, 4], type: 'alarm'});
+    assert.deepEqual(cleanChoices(null, 16, '2026-12-08'), {day: '2026-12-08', channels: [0, 1, 2, 3], type: 'all'});
+    assert.deepEqual(cleanChoices(null, 2, '2026-12-08').channels, [0, 1]);
+    assert.deepEqual(cleanChoices({day: '2026-02-30', channels: [1.5, -1, 'x', 7, 17, 2], type: 'motion'}, 8, '2026-12-08'),
+      {day: '2026-12-08', channels: [2, 7], type: 'all'});
+    assert.deepEqual(cleanChoices({channels: []}, 16, '2026-12-08').channels, []);
+    assert.equal(backupKeyOf({channel: 2, start: '2026-12-07 08:15:00'}), 'CH03-20261207081500');
+  });
+});
+
 describe('what a reload keeps of the page', () => {
   const storage = () => {
     const items = new Map();
@@ -162,11 +240,13 @@ describe('what a reload keeps of the page', () => {
 
   test('the session round-trips without anything it does not need', () => {
     const store = storage();
-    savePageSession(store, {devId: 7, address: '127.0.0.1', port: 9000, layout: 4, section: 'schedule',
-      liveOpened: {channels: 16, streamType: 1}, language: 'zh-CN', password: 'secret', ctrl: {}});
+    const playback = {day: '2026-12-07', channels: [0, 2], type: 'alarm'};
+    savePageSession(store, {devId: 7, address: '127.0.0.1', port: 9000, layout: 4, section: 'playback',
+      liveOpened: {channels: 16, streamType: 1}, language: 'zh-CN', password: 'secret', ctrl: {}, playback,
+      recorderChannels: 20});
     const kept = loadPageSession(store);
-    assert.deepEqual(kept, {devId: 7, address: '127.0.0.1', port: 9000, layout: 4, section: 'schedule',
-      liveOpened: {channels: 16, streamType: 1}, language: 'zh-CN'});
+    assert.deepEqual(kept, {devId: 7, address: '127.0.0.1', port: 9000, layout: 4, section: 'playback',
+      liveOpened: {channels: 16, streamType: 1}, language: 'zh-CN', playback});
     assert.doesNotMatch([...store.items.values()].join(), /secret/);
     clearPageSession(store);
     assert.equal(loadPageSession(store), null);
