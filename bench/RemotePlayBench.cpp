@@ -11,6 +11,7 @@
 #include "bench/BenchRecorder.h"
 #include "bench/BenchReport.h"
 #include "bench/CpuClock.h"
+#include "bench/HistorySpans.h"
 #include "bench/LibraryCommands.h"
 #include "bench/PreviewRig.h"
 #include "bench/Samples.h"
@@ -44,73 +45,6 @@ constexpr std::int64_t kDayMs = 86400000;
 std::int32_t ignoreCallback(std::uint32_t, void*, const std::uint8_t*, std::uint32_t, std::uint32_t)
 {
     return 0;
-}
-
-// The recorder's local time as the library's STARTTIME text.
-std::string deviceText(std::int64_t ms)
-{
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[16];
-    std::strftime(text, sizeof text, "%Y%m%d%H%M%S", &local);
-    return text;
-}
-
-std::string dayText(std::int64_t ms)
-{
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[16];
-    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
-    return text;
-}
-
-struct Span {
-    std::int64_t startMs;
-    std::int64_t endMs;
-};
-
-// The instant of the day at which most of the first `count` channels have a
-// recording (the earliest such), and how many have one there.
-std::pair<std::int64_t, int> commonInstant(const std::vector<std::vector<Span>>& spans, int count)
-{
-    std::int64_t best = 0;
-    int bestCount = -1;
-    for (int c = 0; c < count; ++c) {
-        for (const Span& candidate : spans[c]) {
-            const std::int64_t t = candidate.startMs + 2000;
-            int covered = 0;
-            for (int other = 0; other < count; ++other)
-                for (const Span& s : spans[other])
-                    if (s.startMs <= t && t + 20000 < s.endMs) {
-                        ++covered;
-                        break;
-                    }
-            if (covered > bestCount || (covered == bestCount && t < best)) {
-                // ties: the earliest
-                best = t;
-                bestCount = covered;
-            }
-        }
-    }
-    return {best, std::max(bestCount, 0)};
-}
-
-// The windows (found) whose channel has a recording from t on for a while:
-// only they can show a picture at once (the others wait for their first
-// recorded time, in step with the rest).
-std::vector<int> coveredSlots(const std::vector<std::vector<Span>>& spans, int count, std::int64_t t)
-{
-    std::vector<int> found;
-    for (int c = 0; c < count; ++c)
-        for (const Span& s : spans[c])
-            if (s.startMs <= t && t + 20000 < s.endMs) {
-                found.push_back(c);
-                break;
-            }
-    return found;
 }
 
 class Windows {
@@ -190,7 +124,7 @@ Play remotePlay(std::uint32_t device, int count, const Windows& windows, std::in
     p["CALLBACK"] = Json::UInt64(reinterpret_cast<std::uintptr_t>(&ignoreCallback));
     p["USERDATA"] = 0;
     p["HWND"] = windows.handles(count);
-    p["STARTTIME"] = deviceText(startMs);
+    p["STARTTIME"] = bench::localDigitsText(startMs);
     Play play;
     QElapsedTimer clock;
     clock.start();
@@ -284,13 +218,7 @@ int main(int argc, char** argv)
         }
         // Yesterday's recordings of every channel.
         const std::int64_t yesterdayMs = std::int64_t(std::time(nullptr)) * 1000 - kDayMs;
-        const QJsonObject found =
-            recorder.request("GET", QByteArray("/api/recordings?date=") + dayText(yesterdayMs).c_str());
-        std::vector<std::vector<Span>> spans(kMaxWindows);
-        const QJsonObject channels = found.value(QStringLiteral("channels")).toObject();
-        for (int c = 0; c < kMaxWindows; ++c)
-            for (const QJsonValue& span : channels.value(QString::number(c)).toArray())
-                spans[c].push_back({span[QStringLiteral("startMs")].toInteger(), span[QStringLiteral("endMs")].toInteger()});
+        const auto spans = bench::historySpans(recorder, yesterdayMs, kMaxWindows);
 
         TOVR_JsonCommand(R"({"KEY":"INIT"})", nullptr, nullptr, 0, nullptr);
         const std::uint32_t device = bench::libraryLogin(recorder);
@@ -301,7 +229,7 @@ int main(int argc, char** argv)
         Windows windows;
 
         for (const int count : {4, 16}) {
-            const auto [startMs, covered] = commonInstant(spans, count);
+            const auto [startMs, covered] = bench::commonInstant(spans, count);
             bench::Samples open, seek, answer;
             int lost = 0;
             for (long long round = 0; round < rounds; ++round) {
@@ -315,7 +243,7 @@ int main(int argc, char** argv)
                     ++lost;
                     continue;
                 }
-                const std::vector<int> shownSlots = coveredSlots(spans, count, from);
+                const std::vector<int> shownSlots = bench::coveredChannels(spans, count, from);
                 const double shown = waitMs([&] { return windows.allShownFrom(shownSlots, 1); }, 5000);
                 if (shown < 0)
                     ++lost;
@@ -329,11 +257,11 @@ int main(int argc, char** argv)
                 Json::Value root;
                 root["KEY"] = "REMOTEPLAYSEEK";
                 root["PARAM"]["HPLAY"] = play.handle;
-                root["PARAM"]["STARTTIME"] = deviceText(target);
+                root["PARAM"]["STARTTIME"] = bench::localDigitsText(target);
                 QElapsedTimer seekClock;
                 seekClock.start();
                 if (bench::libraryCommand(root) == 0) {
-                    const std::vector<int> seekSlots = coveredSlots(spans, count, target);
+                    const std::vector<int> seekSlots = bench::coveredChannels(spans, count, target);
                     const double seekShown = waitMs(
                         [&] { return windows.allShownFrom(seekSlots, std::uint64_t(target) - 1000); }, 5000);
                     if (seekShown < 0)
@@ -367,7 +295,7 @@ int main(int argc, char** argv)
             int speed;
         };
         for (const Case c : {Case{16, 1}, Case{4, 8}, Case{4, 16}}) {
-            const auto [startMs, covered] = commonInstant(spans, c.count);
+            const auto [startMs, covered] = bench::commonInstant(spans, c.count);
             windows.forget();
             const Play play = remotePlay(device, c.count, windows, startMs, nullptr);
             if (play.handle == 0 || play.decoder == 0) {
