@@ -31,6 +31,10 @@ public:
     {
         return MIVU_SetSound(decoder, index, on);
     }
+    std::int32_t capturePicture(std::uint32_t decoder, std::int32_t index, const char* path) override
+    {
+        return MIVU_CapturePicture(decoder, index, path);
+    }
     void setVolume(std::uint32_t volume) override { platform::setProcessVolume(volume > 100 ? 100 : volume); }
 };
 

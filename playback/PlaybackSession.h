@@ -98,6 +98,7 @@ public:
     // The volume slider: only while a decoder is known; unmutes.
     void setVolume(int volume);
 
+    IPlaybackLibrary& library() { return m_library; }
     // Fetches the stream's decoder: true when one was given. UI thread.
     bool getDecoder();
 

@@ -27,6 +27,8 @@ public:
     virtual std::int32_t setSpeed(std::uint32_t decoder, std::int32_t speed) = 0;
     virtual std::int32_t playFrame(std::uint32_t decoder, std::int32_t count) = 0;
     virtual std::int32_t setSound(std::uint32_t decoder, std::int32_t index, std::int32_t on) = 0;
+    // Writes the picture a sub-picture showed last as a BMP file (UTF-8 path).
+    virtual std::int32_t capturePicture(std::uint32_t decoder, std::int32_t index, const char* path) = 0;
     // The sound output's volume, 0..100. UI thread.
     virtual void setVolume(std::uint32_t volume) = 0;
 };

@@ -6,6 +6,8 @@
 
 #include "playback/PlaybackSession.h"
 
+#include <QImage>
+
 #include <json/json.h>
 
 #include <map>
@@ -51,7 +53,20 @@ public:
     {
         return call("sound" + std::to_string(index), decoder, on);
     }
+    std::int32_t capturePicture(std::uint32_t decoder, std::int32_t index, const char* path) override
+    {
+        capturedPath = path;
+        if (writePictures) {
+            QImage picture(64, 36, QImage::Format_RGB32);
+            picture.fill(Qt::darkCyan);
+            picture.save(QString::fromUtf8(path), "BMP");
+        }
+        return call("capture", decoder, index);
+    }
     void setVolume(std::uint32_t volume) override { call("volume", 0, static_cast<std::int32_t>(volume)); }
+
+    std::string capturedPath;
+    bool writePictures = true;  // capture writes a BMP file as the library does
 
     void setResult(const std::string& key, std::int32_t result)
     {
