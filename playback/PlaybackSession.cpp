@@ -200,6 +200,7 @@ void PlaybackSession::open(const platform::DateTime& start)
     statusKey("STR_Playing");
     m_firstData = false;
     m_seekPending = false;
+    m_frameTimeReported = false;
     m_callbackCount = 0;
     restartWatchdog();
 }

@@ -162,6 +162,9 @@ private:
     // A seek was sent and its first data has not come yet: frame times still
     // queued from before the seek must not move the clock back.
     bool m_seekPending = false;
+    // The first frame time since the open or the last seek was written to
+    // the debug output.
+    bool m_frameTimeReported = false;
     std::uint64_t m_callbackCount = 0;
     bool m_clockSync = true;
     platform::DateTime m_clock;

@@ -48,6 +48,7 @@ bool PlaybackSession::seek(const platform::DateTime& target)
         // clock follows the stream again once the new position's first
         // data came (the library reports them in order).
         m_seekPending = true;
+        m_frameTimeReported = false;
         m_clock = target;
     }
     m_clockSync = true;
@@ -73,6 +74,11 @@ void PlaybackSession::onCallback(const CallbackEvent& event)
         if (m_clockSync && !m_seekPending) {
             m_clock = event.time;
             m_bar.setPlayTime(event.time);
+            // The first frame time of a position tells where the stream began.
+            if (!m_frameTimeReported) {
+                m_frameTimeReported = true;
+                platform::debugOutput("playback at " + event.time.toText() + "\n");
+            }
         }
         break;
     case CallbackKind::VideoProperty:
