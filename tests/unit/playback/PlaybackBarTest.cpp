@@ -294,3 +294,24 @@ TEST(PlaybackPage, FullScreenAndBackToItsPlace)
     EXPECT_FALSE(page.bar().isFullScreen());
     page.destroyWindow();
 }
+
+TEST(PlaybackPage, DeviceAndSnapshotFolderReachTheBarAndTheGrid)
+{
+    CPlayBackPanel page;
+    ASSERT_TRUE(page.createWindow(nullptr, QRect(0, 0, 960, 540), 204, true));
+    EXPECT_EQ(page.grid().controlId(), playback_ids::kGrid);
+    EXPECT_TRUE(page.grid().isPlayback());
+    // The grid fills the page above the handle and the bar.
+    EXPECT_EQ(page.grid().geometry(), QRect(3, 2, 954, 540 - 170 - 2));
+    page.setDevice(9, QStringLiteral("10.9.8.7"), 8080);
+    EXPECT_EQ(page.bar().session().deviceHandle(), 9u);
+    EXPECT_EQ(page.grid().deviceAddress(), QStringLiteral("10.9.8.7"));
+    EXPECT_EQ(page.grid().devicePort(), 8080);
+    page.setSnapFolder(QStringLiteral("/tmp/snaps/"));
+    EXPECT_EQ(page.bar().snapPath(), QStringLiteral("/tmp/snaps/"));
+    // The selection reaches the session and the grid before and after a change.
+    page.setChannelMask(0x30);
+    EXPECT_EQ(page.bar().session().channelCount(), 2);
+    EXPECT_EQ(page.grid().layoutCount(), 4);
+    page.destroyWindow();
+}
