@@ -35,20 +35,23 @@ void addPlaybackMethods(std::vector<MethodInfo>& t)
                  false, {}, "Unlisted id: 1. Else stops and removes the download with this key; 8."});
     t.push_back({25, "StopPlayback", {{"devId", UI4}}, UI4,
                  [](CVELK_DVRCtrl& c, const Args& a) { return Variant::ui4(c.StopPlayback(a[0].asUI4())); }, false,
-                 {}, "Unlisted id: 1; no playback window: 2. Else stops playback on a worker thread; 0."});
+                 {}, "Unlisted id: 1; no playback window: 2. Else stops playback on a worker thread and returns at "
+                 "once; the bar shows IE_PlaybackStop when the stream is closed; 0."});
     t.push_back({45, "SetPlaybackDate", {{"devId", UI4}, {"strDate", BSTR}}, UI4,
                  [](CVELK_DVRCtrl& c, const Args& a) {
                      return Variant::ui4(c.SetPlaybackDate(a[0].asUI4(), a[1].text));
                  },
                  true, {{"strDate", BSTR}},
                  "Unlisted id: 1; date not 10 characters (YYYY-MM-DD) or no such day: 2. Else the day to play "
-                 "back, shown whole on the timeline with no spans until they are complete; 0."});
+                 "back (a new day stops playback), shown whole on the timeline with no spans until they are "
+                 "complete; 0."});
     t.push_back({46, "SetPlayBackChannels", {{"ulPbChls", UI4}}, None,
                  [](CVELK_DVRCtrl& c, const Args& a) {
                      c.SetPlayBackChannels(a[0].asUI4());
                      return Variant::empty();
                  },
-                 true, {}, "Channels to play back, bit n for channel n (65536 or more: 1). No device id."});
+                 true, {}, "Channels to play back, bit n for channel n (65536 or more: 1); a changed selection stops "
+                 "playback and sets the grid's split. No device id."});
     t.push_back({47, "CompleteSetRecordPeriod", {{"DevId", UI4}}, UI4,
                  [](CVELK_DVRCtrl& c, const Args& a) {
                      return Variant::ui4(c.CompleteSetRecordPeriod(a[0].asUI4()));

@@ -36,7 +36,11 @@ public:
     void setEventSink(EventSink sink);
     // Where the paths of saved snapshots go (the host tells the page). UI thread only.
     using SnapshotSink = std::function<void(const QString& jpegPath, int channel)>;
-    void setSnapshotSink(SnapshotSink sink) { m_snapshotSink = std::move(sink); }
+    void setSnapshotSink(SnapshotSink sink)
+    {
+        m_snapshotSink = sink;
+        m_playback.bar().setSnapshotSink(std::move(sink));
+    }
 
     // The automation methods are reached through the dispatch table
     // (control/Automation.h); the members they call are declared below, all

@@ -6,6 +6,7 @@
 #include "playback/BarTimelineZoom.h"
 #include "playback/PlaybackBarIds.h"
 #include "playback/PlaybackChannels.h"
+#include "preview/CChannelPanel.h"
 #include "widgets/CMemDC.h"
 #include "widgets/LanguageTable.h"
 #include "widgets/CGdiPlusBitmapResource.h"
@@ -51,7 +52,7 @@ platform::DateTime lastSecondOf(const platform::DateTime& day)
 
 }  // namespace
 
-CPlayBackCtrlPanel::CPlayBackCtrlPanel()
+CPlayBackCtrlPanel::CPlayBackCtrlPanel(playback::IPlaybackLibrary& library) : m_session(library, *this)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     const platform::DateTime today = dayOf(QDate::currentDate().toString(Qt::ISODate));
@@ -74,11 +75,9 @@ bool CPlayBackCtrlPanel::onCreate()
     m_timeline.SetChannelRows(QString(), 4);
     if (!m_timelineScroll.Create(WS_VISIBLE, QRect(0, 0, 40, kScrollHeight), this, playback_ids::kTimelineScroll))
         return false;
-    if (!createButton(m_zoomInButton, playback_ids::kZoomIn, QStringLiteral("PB_ZOOMIN")) ||
-        !createButton(m_zoomOutButton, playback_ids::kZoomOut, QStringLiteral("PB_ZOOMOUT")))
+    if (!createButtons())
         return false;
-    m_zoomInButton.setClickHandler([this] { zoomIn(); });
-    m_zoomOutButton.setClickHandler([this] { zoomOut(); });
+    m_session.setBarHandle(handle());
     refreshToolTips();
     m_zoomLevel = bar_zoom::kWholeDay;
     m_pageCount = bar_zoom::pageCount(m_zoomLevel);
@@ -93,24 +92,6 @@ bool CPlayBackCtrlPanel::onCreate()
     return true;
 }
 
-bool CPlayBackCtrlPanel::createButton(CGdipButton& button, int id, const QString& skin)
-{
-    if (!button.createWindow(this, QRect(0, 0, 27, 25), id, true))
-        return false;
-    if (!button.SetImages(skin + QStringLiteral("_STD"), skin + QStringLiteral("_HOT"), skin + QStringLiteral("_DOWN"),
-                          skin + QStringLiteral("_DIS")))
-        platform::debugOutput("playback bar: skin " + skin.toStdString() + " missing\n");
-    return true;
-}
-
-void CPlayBackCtrlPanel::refreshToolTips()
-{
-    if (!m_language)
-        return;
-    m_zoomInButton.SetToolTipText(m_language->lookup(QStringLiteral("IE_PlaybackBarZoomIn")));
-    m_zoomOutButton.SetToolTipText(m_language->lookup(QStringLiteral("IE_PlaybackBarZoomOut")));
-}
-
 bool CPlayBackCtrlPanel::setPlayDate(const QString& date, bool channelsSelected)
 {
     const platform::DateTime day = dayOf(date);
@@ -123,6 +104,7 @@ bool CPlayBackCtrlPanel::setPlayDate(const QString& date, bool channelsSelected)
         m_timeline.Invalidate();
         return true;
     }
+    m_session.setDay(day);
     m_timeline.ClearSpans();
     m_timeline.spansReady = false;
     m_selectedDay = day;
@@ -135,8 +117,25 @@ bool CPlayBackCtrlPanel::setPlayDate(const QString& date, bool channelsSelected)
 
 void CPlayBackCtrlPanel::setChannelMask(std::uint32_t mask)
 {
+    m_session.setChannelMask(mask);
     m_timeline.SetChannelRows(QString(), playback_channels::timelineRowsFor(mask));
     m_timeline.SetFirstRow(1);
+    const int channels = m_session.channelCount();
+    if (m_grid) {
+        const int rows = playback_channels::rowsFor(mask);
+        m_grid->setTotal(rows == 0 || rows > 16 ? 4 : rows);
+        if (channels <= 1)
+            m_grid->SetLayout(188);
+        else if (channels <= 4)
+            m_grid->SetLayout(189);
+        else if (channels <= 9)
+            m_grid->SetLayout(191);
+        else
+            splitTo(16);
+        refreshSplitStates(m_grid->layoutCount());
+    }
+    showSplitButtons(channels);
+    layoutButtons();
 }
 
 void CPlayBackCtrlPanel::addRecordSpan(std::uint32_t channel, std::uint32_t recordType, const QString& start,
@@ -241,6 +240,22 @@ platform::LRESULT CPlayBackCtrlPanel::windowProc(std::uint32_t msg, platform::WP
     case platform::WM_KEYDOWN:
         platform::debugOutput("timeline: play or pause asked\n");
         return 0;
+    case playback::WM_PLAYBACK_CALLBACK:
+        m_session.onCallback(playback::unpackEvent(wParam, lParam));
+        return 0;
+    case playback::WM_PLAYBACK_STOPPED:
+        m_session.finishStop(static_cast<std::int32_t>(wParam), static_cast<std::uint32_t>(lParam));
+        return 0;
+    case platform::WM_SLIDER_POS:
+        if (static_cast<int>(wParam) == playback_ids::kVolumeSlider)
+            onVolumeSlider(static_cast<int>(lParam));
+        return 0;
+    case playback_ids::kFullScreen:
+        toggleFullScreen();
+        return 0;
+    case playback_ids::kViewMode:
+        toggleViewMode();
+        return 0;
     default:
         return CWnd::windowProc(msg, wParam, lParam);
     }
@@ -286,6 +301,7 @@ void CPlayBackCtrlPanel::onTimelineSeek(const platform::SystemTime* time)
         return;
     m_lastSeek = target;
     platform::debugOutput("timeline seek " + target.toText() + "\n");
+    m_session.seek(target);
 }
 
 void CPlayBackCtrlPanel::resizeEvent(QResizeEvent* event)
@@ -301,10 +317,7 @@ void CPlayBackCtrlPanel::layoutChildren()
     const int timelineHeight = m_timelineExpanded ? kTimelineExpandedHeight : kTimelineCollapsedHeight;
     m_timeline.setGeometry(2, 1, std::max(0, width() - 4), timelineHeight);
     m_timelineScroll.setGeometry(2, 1 + timelineHeight, std::max(0, width() - 3), kScrollHeight);
-    // Buttons stand in the band at the bottom, 27 x 25 cells.
-    const int h = height();
-    m_zoomInButton.setGeometry(395, h - 36, 27, 25);
-    m_zoomOutButton.setGeometry(430, h - 36, 27, 25);
+    layoutButtons();
 }
 
 void CPlayBackCtrlPanel::paintEvent(QPaintEvent* /*event*/)
@@ -313,12 +326,21 @@ void CPlayBackCtrlPanel::paintEvent(QPaintEvent* /*event*/)
     CMemDC memory(&target, rect());
     QPainter& painter = *memory.painter();
     const int w = width(), h = height();
+    // The band behind the buttons shades from light to dark, one grey
+    // level a line, under the skins.
+    static constexpr std::uint8_t kBandGreys[49] = {
+        0x58, 0x44, 0x3F, 0x3E, 0x3E, 0x3F, 0x3C, 0x3C, 0x3B, 0x3B, 0x3A, 0x38, 0x36, 0x35, 0x34, 0x33, 0x30,
+        0x30, 0x2E, 0x2D, 0x2B, 0x2A, 0x28, 0x28, 0x25, 0x24, 0x23, 0x23, 0x23, 0x21, 0x1E, 0x1B, 0x16, 0x16,
+        0x15, 0x14, 0x13, 0x12, 0x11, 0x10, 0x11, 0x0F, 0x0E, 0x10, 0x13, 0x15, 0x15, 0x13, 0x16};
+    for (int line = 0; line < 49; ++line)
+        painter.fillRect(QRect(134, h - 50 + line, std::max(0, w - 134), 1),
+                         QColor(kBandGreys[line], kBandGreys[line], kBandGreys[line]));
     painter.drawPixmap(rect(), m_background);
     painter.drawPixmap(QRect(0, h - kInfoHeight, kInfoWidth, kInfoHeight), m_infoArea);
     painter.drawPixmap(QRect(140, h - 49, std::max(0, w - 140), 49), m_band);
     // The buttons draw their images over the band that lies under them.
-    m_zoomInButton.CopyBackground(&painter);
-    m_zoomOutButton.CopyBackground(&painter);
+    for (CGdipButton& button : m_buttons)
+        button.CopyBackground(&painter);
     painter.setPen(Qt::white);
     painter.setFont(QApplication::font());
     painter.drawText(QRect(1, h - 45, 130, 23), Qt::AlignCenter | Qt::TextSingleLine, m_statusText);

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "playback/CPlayBackPanel.h"
 
+#include "platform/Messages.h"
 #include "playback/PlaybackBarIds.h"
 #include "widgets/CGdiPlusBitmapResource.h"
 #include "widgets/CMemDC.h"
 
+#include <QCloseEvent>
 #include <QPainter>
 #include <QResizeEvent>
 
@@ -34,14 +36,25 @@ void CPlayBackPanel::setDevice(std::uint32_t deviceHandle, const QString& addres
     m_deviceHandle = deviceHandle;
     m_deviceAddress = address;
     m_webPort = webPort;
+    m_bar.setDevice(deviceHandle, address, webPort);
+    if (m_grid.isCreated())
+        m_grid.SetDevice(address, webPort);
 }
 
 bool CPlayBackPanel::onCreate()
 {
     m_background = QPixmap::fromImage(CGdiPlusBitmapResource(QStringLiteral("PB_PANEL_BG")).Image());
+    m_grid.setPlayback(true);
+    m_grid.setLanguageTable(m_language);
+    if (!m_grid.createWindow(this, QRect(0, 0, 300, 300), playback_ids::kGrid, true))
+        return false;
     m_bar.setLanguageTable(m_language);
+    m_bar.setGrid(&m_grid);
     if (!m_bar.createWindow(this, QRect(0, 0, 300, 300), playback_ids::kBar, true))
         return false;
+    m_bar.setChannelMask(m_channelMask);
+    if (!m_deviceAddress.isEmpty())
+        m_grid.SetDevice(m_deviceAddress, m_webPort);
     if (!m_timelineToggle.createWindow(this, QRect(0, 0, 140, kHandleHeight), playback_ids::kTimelineToggle, true))
         return false;
     m_timelineToggle.SetImages(QStringLiteral("PB_BAR_TOGGLE_STD"), QStringLiteral("PB_BAR_TOGGLE_HOT"),
@@ -83,8 +96,7 @@ bool CPlayBackPanel::setPlayDate(const QString& date)
     m_spansComplete = false;
     if (date == m_playDate && m_channelMask != 0)
         return true;
-    // A new day stops playback and starts a new set of record spans.
-    stopPlay();
+    // A new day (the bar stopped playback) starts a new set of record spans.
     m_spans.clear();
     m_playDate = date;
     return true;
@@ -92,34 +104,30 @@ bool CPlayBackPanel::setPlayDate(const QString& date)
 
 void CPlayBackPanel::setChannelMask(std::uint32_t mask)
 {
-    if (mask != m_channelMask)
-        stopPlay();
     m_channelMask = mask;
     if (m_bar.isCreated())
         m_bar.setChannelMask(mask);
+    else
+        m_bar.session().setChannelMask(mask);
 }
 
 void CPlayBackPanel::setRecordType(std::uint32_t type)
 {
-    if (type != m_recordType)
-        stopPlay();
-    m_recordType = type > 2 ? 2 : type;
+    m_bar.setRecordType(type);
+    m_recordType = m_bar.session().recordType();
 }
 
 void CPlayBackPanel::stopPlaybackAsync()
 {
     reapStopWorkers();
     auto done = std::make_shared<std::atomic<bool>>(false);
-    std::thread thread([this, done] {
-        stopPlay();
+    // The worker only takes the play handle and closes the stream; the bar
+    // finishes the stop on the UI thread when the worker's message comes.
+    std::thread thread([session = &m_bar.session(), done] {
+        session->stopFromWorker();
         done->store(true);
     });
     m_stopWorkers.push_back({std::move(thread), std::move(done)});
-}
-
-void CPlayBackPanel::stopPlay()
-{
-    m_playState = kStopped;
 }
 
 void CPlayBackPanel::reapStopWorkers()
@@ -144,7 +152,42 @@ void CPlayBackPanel::waitForStopWorkers()
 void CPlayBackPanel::onDestroy()
 {
     waitForStopWorkers();
-    stopPlay();
+    m_bar.session().stopPlay();
+    setFullScreen(false);
+}
+
+platform::LRESULT CPlayBackPanel::windowProc(std::uint32_t msg, platform::WPARAM wParam, platform::LPARAM lParam)
+{
+    switch (msg) {
+    case platform::WM_PLAYBACK_FULLSCREEN:
+        setFullScreen(wParam != 0);
+        return 0;
+    case platform::WM_CHANNEL_CLICK: {
+        // The clicked window becomes the one heard.
+        const int index = static_cast<int>(wParam);
+        for (int slot = 0; slot < playback::PlaybackSession::kSlots; ++slot) {
+            auto* w = static_cast<playback::PlaybackGridWindow*>(m_bar.session().window(slot));
+            if (w && w->channelWindow() && w->channelWindow()->windowIndex() == index) {
+                m_bar.session().selectSoundWindow(slot);
+                break;
+            }
+        }
+        return 0;
+    }
+    case platform::WM_CHANNEL_DBLCLK:
+        if (m_bar.isCreated())
+            m_bar.refreshSplitStates(static_cast<int>(wParam));
+        return 0;
+    default:
+        return CWnd::windowProc(msg, wParam, lParam);
+    }
+}
+
+void CPlayBackPanel::closeEvent(QCloseEvent* event)
+{
+    // Closing the full-screen window only leaves full screen.
+    event->ignore();
+    setFullScreen(false);
 }
 
 void CPlayBackPanel::resizeEvent(QResizeEvent* event)
@@ -159,6 +202,7 @@ void CPlayBackPanel::layoutChildren()
         return;
     const int picturesBottom = height() - (m_timelineExpanded ? kBarSpaceExpanded : kBarSpaceCollapsed);
     const int barTop = picturesBottom + kHandleHeight;
+    m_grid.setGeometry(3, 2, std::max(0, width() - 6), std::max(0, picturesBottom - 2));
     m_timelineToggle.setGeometry(width() / 2 - 72, picturesBottom, 140, kHandleHeight);
     m_bar.setGeometry(0, barTop, width(), std::max(0, height() - barTop));
 }

@@ -2,13 +2,16 @@
 // The playback page of the control (child window id 204). It keeps what the
 // control and the device session give it: device, snapshot folder, play
 // date, channel selection, record type and the record spans of the day, and
-// shows the control bar (child 202) with the day's timeline under the area
-// where the playback pictures will be. The grid and the remote playback
-// session fill that area in later; until then nothing plays.
+// shows the playback grid (child 201) above the control bar (child 202),
+// which holds the day's timeline and the remote playback session, with a
+// handle between them that gives the timeline more or less room. Full
+// screen makes the page a top-level window over the whole screen
+// (CPlayBackPanelFullScreen.cpp).
 #pragma once
 
 #include "device/PanelLinks.h"
 #include "playback/CPlayBackCtrlPanel.h"
+#include "preview/CChannelPanel.h"
 #include "widgets/CGdipButton.h"
 #include "platform/Window.h"
 
@@ -43,7 +46,11 @@ public:
 
     // IPlaybackLink (the device session).
     void setDevice(std::uint32_t deviceHandle, const QString& address, std::uint32_t webPort) override;
-    void setSnapFolder(const QString& folder) override { m_snapFolder = folder; }
+    void setSnapFolder(const QString& folder) override
+    {
+        m_snapFolder = folder;
+        m_bar.setSnapPath(folder);
+    }
     void setRecordPeriod(std::uint32_t channel, std::uint32_t recordType, const QString& start,
                          const QString& end) override;
 
@@ -67,21 +74,27 @@ public:
     std::uint32_t recordType() const { return m_recordType; }
     const std::vector<RecordSpan>& recordSpans() const { return m_spans; }
     bool spansComplete() const { return m_spansComplete; }
-    int playState() const { return m_playState; }
+    int playState() const { return m_bar.session().playState(); }
     CPlayBackCtrlPanel& bar() { return m_bar; }
+    CChannelPanel& grid() { return m_grid; }
+    bool isFullScreen() const { return m_fullScreen; }
+    // Full screen on (a top-level window over the screen) or off (back in
+    // its parent at its old place). UI thread.
+    void setFullScreen(bool on);
     bool timelineExpanded() const { return m_timelineExpanded; }
     // Waits for every stop worker started so far. UI thread.
     void waitForStopWorkers();
 
+    platform::LRESULT windowProc(std::uint32_t msg, platform::WPARAM wParam, platform::LPARAM lParam) override;
+
 protected:
     bool onCreate() override;
     void onDestroy() override;
+    void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    // Runs on a stop worker thread (and on the UI thread when the window goes).
-    void stopPlay();
 
     struct StopWorker {
         std::thread thread;
@@ -93,6 +106,7 @@ private:
     void layoutChildren();
 
     LanguageTable* m_language = nullptr;
+    CChannelPanel m_grid;
     CPlayBackCtrlPanel m_bar;
     // The handle between the pictures and the bar: a larger or smaller timeline.
     CGdipButton m_timelineToggle;
@@ -107,7 +121,9 @@ private:
     std::uint32_t m_recordType = 2;
     std::vector<RecordSpan> m_spans;
     bool m_spansComplete = false;
-    // Written by stop workers, read on the UI thread.
-    std::atomic<int> m_playState{kStopped};
     std::vector<StopWorker> m_stopWorkers;  // UI thread only
+    bool m_fullScreen = false;
+    // What full screen restores: the parent and the place in it.
+    QWidget* m_savedParent = nullptr;
+    QRect m_savedGeometry;
 };

@@ -85,6 +85,13 @@ void CChannelEX::setShapeMode(int mode)
     LayoutVideoView();
 }
 
+void CChannelEX::setPictureSize(int width, int height)
+{
+    m_pictureWidth.store(width);
+    m_pictureHeight.store(height);
+    LayoutVideoView();
+}
+
 QRect CChannelEX::markRect() const
 {
     return QRect(QPoint(m_markLeft.load(), m_markTop.load()), QPoint(m_markRight.load() - 1, m_markBottom.load() - 1));

@@ -111,6 +111,11 @@ public:
     void setLanguageTable(LanguageTable* table);
     // 0 stretch, 1 keep proportions; lays the view out again. UI thread.
     void setShapeMode(int mode);
+    // A playback session shows into this window: it marks the window
+    // playing and gives the picture's size (0, 0: none), which lays the view
+    // out again. UI thread.
+    void setPlaying(bool playing) { m_playing.store(playing); }
+    void setPictureSize(int width, int height);
     // The rectangle the grid placed this window at. UI thread.
     void setGridRect(const QRect& rect) { m_gridRect = rect; }
     const QRect& gridRect() const { return m_gridRect; }
