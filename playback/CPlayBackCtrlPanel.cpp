@@ -238,7 +238,14 @@ platform::LRESULT CPlayBackCtrlPanel::windowProc(std::uint32_t msg, platform::WP
         onTimelineSeek(reinterpret_cast<const platform::SystemTime*>(wParam));
         return 0;
     case platform::WM_KEYDOWN:
+        // Space on the timeline: pause what plays, play anything else (a
+        // paused, fast, slow or stepped session goes on at normal speed, a
+        // stopped one opens at the cursor).
         platform::debugOutput("timeline: play or pause asked\n");
+        if (m_session.playState() == playback::kPlaying)
+            m_session.pause();
+        else
+            m_session.play();
         return 0;
     case playback::WM_PLAYBACK_CALLBACK:
         m_session.onCallback(playback::unpackEvent(wParam, lParam));

@@ -224,6 +224,15 @@ TEST_F(PlaybackThroughHost, PauseSingleFramesFastAndBack)
     const QImage first = host.grab();
     const quint64 one = fingerprint(first, kFirstWindow);
     host.grabWhen([&](const QImage& p) { return fingerprint(p, kFirstWindow) != one; });
+    // Space on the timeline pauses and plays on. A click left of its ruler
+    // gives it the focus (and seeks where the cursor stands).
+    click(kTimelineLeft + 5, kTimelineTop + 60);
+    from = mark();
+    EXPECT_TRUE(call("$input", {QJsonObject{{"type", "key"}, {"key", "Space"}}}).isNull());
+    ASSERT_GE(waitForStatus(QStringLiteral("IE_PlaybackPause"), from), 0);
+    from = mark();
+    EXPECT_TRUE(call("$input", {QJsonObject{{"type", "key"}, {"key", "Space"}}}).isNull());
+    ASSERT_GE(waitForStatus(QStringLiteral("STR_Playing"), from), 0);
     // A stop from the bar.
     from = mark();
     click(kStopX, kButtonY);
