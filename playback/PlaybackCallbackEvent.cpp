@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "playback/PlaybackCallbackEvent.h"
 
+#include "device/CallbackText.h"
+
 #include <json/json.h>
 
 #include <algorithm>
@@ -39,21 +41,11 @@ bool sideOf(const Json::Value& value, int& side)
 
 void decodeText(const std::uint8_t* data, std::uint32_t length, CallbackEvent& event)
 {
-    if (data == nullptr || length == 0)
+    CallbackText text;
+    if (!readCallbackText(data, length, text))
         return;
-    const auto* begin = reinterpret_cast<const char*>(data);
-    const char* end = std::find(begin, begin + length, '\0');
-    Json::CharReaderBuilder builder;
-    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    Json::Value root;
-    std::string errors;
-    if (!reader->parse(begin, end, &root, &errors) || !root.isObject())
-        return;
-    const Json::Value& key = root["KEY"];
-    const Json::Value& param = root["PARAM"];
-    if (!key.isString() || !param.isObject())
-        return;
-    if (key.asString() == "FRAMEINFO") {
+    const Json::Value& param = text.param;
+    if (text.key == "FRAMEINFO") {
         const Json::Value& time = param["TIME"];
         if (!time.isString())
             return;
@@ -65,7 +57,7 @@ void decodeText(const std::uint8_t* data, std::uint32_t length, CallbackEvent& e
             return;
         event.kind = CallbackKind::FrameTime;
         event.time = parsed;
-    } else if (key.asString() == "VIDEOPROPERTY") {
+    } else if (text.key == "VIDEOPROPERTY") {
         const Json::Value& channel = param["CHANNEL"];
         if (!channel.isIntegral() || channel.asLargestInt() < 0 || channel.asLargestInt() > 15)
             return;

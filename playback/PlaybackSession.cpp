@@ -205,6 +205,15 @@ void PlaybackSession::open(const platform::DateTime& start)
     restartWatchdog();
 }
 
+bool PlaybackSession::backToNormalSpeed()
+{
+    m_speed = 1;
+    if (m_library.setSpeed(m_sessionDecoder, 1) == 0)
+        return true;
+    stopPlay();
+    return false;
+}
+
 void PlaybackSession::pause()
 {
     if (!getDecoder()) {
@@ -213,13 +222,8 @@ void PlaybackSession::pause()
     }
     if (m_playState == kPaused || m_playState == kStopped)
         return;
-    if (m_playState == kFast || m_playState == kSlow) {
-        m_speed = 1;
-        if (m_library.setSpeed(m_sessionDecoder, 1) != 0) {
-            stopPlay();
-            return;
-        }
-    }
+    if ((m_playState == kFast || m_playState == kSlow) && !backToNormalSpeed())
+        return;
     if (m_library.pause(m_sessionDecoder, 1) != 0) {
         stopPlay();
         return;
@@ -316,13 +320,8 @@ void PlaybackSession::nextFrame()
         stopPlay();
         return;
     }
-    if (m_speed != 1) {
-        m_speed = 1;
-        if (m_library.setSpeed(m_sessionDecoder, 1) != 0) {
-            stopPlay();
-            return;
-        }
-    }
+    if (m_speed != 1 && !backToNormalSpeed())
+        return;
     if (m_library.playFrame(m_sessionDecoder, 1) != 0) {
         stopPlay();
         return;

@@ -127,6 +127,8 @@ private:
     void open(const platform::DateTime& start);
     void onFirstData();
     void leaveFrameDropMode();
+    // Speed 1 in the decoder; when it refuses, the session stops (false).
+    bool backToNormalSpeed();
     void releaseWindows();
     // Sound on (unless muted) for the window heard, with the volume.
     void soundOnForSoundWindow();

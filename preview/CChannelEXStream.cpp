@@ -4,6 +4,7 @@
 // stream callback.
 #include "preview/CChannelEX.h"
 
+#include "device/CallbackText.h"
 #include "device/CommandEnvelope.h"
 #include "platform/Debug.h"
 #include "platform/Shell.h"
@@ -284,21 +285,10 @@ void CChannelEX::onStreamData(const std::uint8_t* data, std::uint32_t length)
 
 void CChannelEX::onVideoProperty(const std::uint8_t* data, std::uint32_t length)
 {
-    if (data == nullptr || length == 0)
+    CallbackText text;
+    if (!readCallbackText(data, length, text) || text.key != "VIDEOPROPERTY")
         return;
-    const auto* begin = reinterpret_cast<const char*>(data);
-    // A text that ends with its terminator is read up to it.
-    const char* end = std::find(begin, begin + length, '\0');
-    Json::CharReaderBuilder builder;
-    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    Json::Value root;
-    std::string errors;
-    if (!reader->parse(begin, end, &root, &errors) || !root.isObject())
-        return;
-    const Json::Value& key = root["KEY"];
-    const Json::Value& param = root["PARAM"];
-    if (!key.isString() || key.asString() != "VIDEOPROPERTY" || !param.isObject())
-        return;
+    const Json::Value& param = text.param;
     const int width = pictureSide(param["WIDTH"]);
     const int height = pictureSide(param["HEIGHT"]);
     if (width == 0 || height == 0)

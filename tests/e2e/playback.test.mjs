@@ -2,12 +2,12 @@
 // The page's playback section in headless Chromium against a real recorder
 // (two days of generated recordings, 20 channels) and host: the calendar
 // marks the days with recordings, a chosen day's recordings of the ticked
-// channels reach the control's timeline, the channel limit, the type filter,
+// channels reach the control's timeline and play in its panel, the channel limit, the type filter,
 // failures, leaving for Live, a reload, Chinese and the keyboard.
 import assert from 'node:assert/strict';
 import {after, afterEach, before, describe, test} from 'node:test';
 
-import {Stack, pollUntil, skipReason} from './harness.mjs';
+import {Stack, clickAt, pollUntil, skipReason} from './harness.mjs';
 import {installProbes} from './picture.mjs';
 
 const skip = skipReason();
@@ -179,6 +179,45 @@ describe('the playback section', {skip: skip || false}, () => {
       assert.ok([NORMAL, ALARM, CURSOR].includes(colour), `${span.start} on CH0${span.channel + 1}: ${colour}`);
     }
     assert.equal(rows[2].filter((c) => c === NORMAL || c === ALARM).length, 0, 'nothing in CH03\'s row');
+  });
+
+  test('in the control\'s own panel: Play, the picture moves, a click on the timeline seeks there', async () => {
+    const page = await playbackPage(stack);
+    await tickOnly(page, [0]);
+    await (await dayButton(page, YESTERDAY)).click();
+    await waitForResult(page, new RegExp(`recordings on ${YESTERDAY}: CH01$`), 'ok');
+    const size = await page.evaluate(() => window.velk.ctrl.controlSize);
+    const geometry = timeline(size);
+    // The one window above the bar; Play is the bar's first transport button.
+    const picture = {x: 20, y: 20, width: size.width - 40, height: size.height - 170 - 40};
+    const luma = () => page.evaluate(async (r) => window.__probe.lumaSamples(await window.__probe.picture('canvas'), [r])[0], picture);
+    const moves = async () => {
+      const first = await luma();
+      await page.waitForTimeout(700);
+      const second = await luma();
+      return first.filter((v, i) => Math.abs(v - second[i]) > 24).length > 50;
+    };
+    await clickAt(page, {x: 145 + 13, y: size.height - 35 + 12});
+    await pollUntil(moves, 'the played picture moves', {timeoutMs: 20000});
+
+    // A click on CH01's row in the middle of a later recording: the cursor
+    // line stands there, and the picture goes on moving from there.
+    const spans = (await search(YESTERDAY, 0)).filter((s) => s.type === 'normal');
+    const later = spans.filter((s) => secondsOfDay(s.end) - secondsOfDay(s.start) > 600).at(-1);
+    assert.ok(later, 'a recording of ten minutes or more');
+    const target = Math.floor((secondsOfDay(later.start) + secondsOfDay(later.end)) / 2);
+    const x = geometry.xAt(target);
+    await clickAt(page, {x, y: geometry.rowY(1)});
+    await pollUntil(async () => {
+      const line = await rowColours(page, geometry.rowY(3), geometry.left, geometry.right);
+      const at = line.indexOf(CURSOR) + geometry.left;
+      return Math.abs(at - x) <= 2;
+    }, 'the cursor at the clicked time');
+    await pollUntil(moves, 'the picture moves after the seek', {timeoutMs: 20000});
+    // Pause: the picture stands still.
+    await clickAt(page, {x: 180 + 13, y: size.height - 35 + 12});
+    await page.waitForTimeout(500);
+    assert.equal(await moves(), false, 'a paused picture stands still');
   });
 
   test('a day without recordings says so', async () => {
