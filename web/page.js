@@ -404,10 +404,17 @@ function resizeControl({width, height}) {
     state.ctrl.resize(width, height).catch((e) => status(`resize: ${e.message}`));
 }
 
+// On a phone the playback page's bar (its timeline and buttons, 170 pixels
+// high) would leave the recorded pictures a strip of a 16:9 control: there
+// the control grows by the bar, so the pictures keep 16:9.
+const PLAYBACK_BAR_HEIGHT = 170;
+const narrowScreen = window.matchMedia('(max-width: 760px)');
+
 function viewSize() {
   if (fullScreen.isOn()) return screenSize(window.screen);
   const width = Math.max(320, Math.min(1920, Math.floor($('view').clientWidth)));
-  return {width, height: Math.max(180, Math.floor(width * 9 / 16))};
+  const bar = state.section === 'playback' && narrowScreen.matches ? PLAYBACK_BAR_HEIGHT : 0;
+  return {width, height: Math.max(180, Math.floor(width * 9 / 16) + bar)};
 }
 
 function followViewSize() {
@@ -595,6 +602,7 @@ async function showSection(name) {
   const slot = document.querySelector(`#sections > .section[data-section="${name}"] [data-view-slot]`);
   if (slot && $('view').parentElement !== slot) slot.append($('view'));
   $('view').hidden = section.controlPage === undefined;
+  if (!$('view').hidden && state.ctrl && !fullScreen.isOn() && $('view').checkVisibility()) resizeControl(viewSize());
   $('control').dataset.label = CANVAS_LABELS[name] || 'canvasLive';
   $('control').setAttribute('aria-label', pageText(state.language, $('control').dataset.label));
   if (!state.devId) return;

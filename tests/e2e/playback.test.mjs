@@ -220,6 +220,19 @@ describe('the playback section', {skip: skip || false}, () => {
     assert.equal(await moves(), false, 'a paused picture stands still');
   });
 
+  test('on a phone the control grows by the playback bar, so the pictures keep 16:9; Live gives it back', async () => {
+    const page = await playbackPage(stack, {viewport: {width: 390, height: 844}});
+    const sized = (extra) => pollUntil(async () => {
+      const size = await page.evaluate(() => window.velk.ctrl.controlSize);
+      return size.height === Math.max(180, Math.floor(size.width * 9 / 16) + extra) && size;
+    }, `the control at 16:9 plus ${extra} pixels`);
+    const playback = await sized(170);
+    assert.ok(playback.width >= 320 && playback.width <= 390, `width ${playback.width}`);
+    await page.click('#tabs [data-section="live"]');
+    await page.waitForFunction(() => window.velk.controlPage === 0);
+    await sized(0);
+  });
+
   test('a day without recordings says so', async () => {
     const page = await playbackPage(stack);
     await callsMade(page);
