@@ -39,6 +39,13 @@ inline constexpr const char* kEventPlaybackEnd = "playbackEnd";
 inline constexpr const char* kEventBuffering = "buffering";
 inline constexpr const char* kEventBuffered = "buffered";
 
+// A clip download on a media connection (docs/recorder-protocol.md,
+// "Clip downloads"): openDownload {session, file, start, end}; the
+// recorder's downloadEnd {} and downloadError {code}.
+inline constexpr const char* kMethodOpenDownload = "openDownload";
+inline constexpr const char* kEventDownloadEnd = "downloadEnd";
+inline constexpr const char* kEventDownloadError = "downloadError";
+
 // Stream types: 0 main, 1 sub, 2 third.
 inline constexpr std::uint32_t kStreamTypeCount = 3;
 inline constexpr std::uint32_t kSubStreamType = 1;

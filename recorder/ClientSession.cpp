@@ -83,6 +83,8 @@ void ClientSession::resume()
         startRead();
     if (m_playback && m_state == State::Playing)
         m_playback->writable();
+    if (m_download && m_state == State::Downloading)
+        m_download->writable();
 }
 
 void ClientSession::startRead()
@@ -291,6 +293,8 @@ void ClientSession::writeNext()
                          self->writeNext();
                          if (self->m_playback && self->m_state == State::Playing)
                              self->m_playback->writable();
+                         if (self->m_download && self->m_state == State::Downloading)
+                             self->m_download->writable();
                      });
 }
 

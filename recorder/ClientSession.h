@@ -8,6 +8,7 @@
 // the recorder's I/O thread.
 #pragma once
 
+#include "DownloadSender.h"
 #include "PlaybackSender.h"
 #include "StreamSender.h"
 
@@ -51,6 +52,10 @@ public:
     const std::string& ownerToken() const { return m_ownerToken; }
     // Media connections: the open playback (null when there is none).
     const PlaybackSender* playback() const { return m_state == State::Playing ? m_playback.get() : nullptr; }
+    // Media connections: the open download (null when there is none).
+    const DownloadSender* download() const { return m_state == State::Downloading ? m_download.get() : nullptr; }
+    // The open download fails once half of it is sent (sim fault).
+    void failDownloadMidway();
     // The recorder stops sending this playback for a while (sim fault).
     void stallPlayback(std::chrono::milliseconds duration);
     // Ends the stream with a streamError notification carrying code, then
@@ -67,7 +72,7 @@ public:
     bool frozen() const override;
 
 private:
-    enum class State { AwaitHello, AwaitLogin, LoggedIn, AwaitOpen, Streaming, Playing, Closing, Closed };
+    enum class State { AwaitHello, AwaitLogin, LoggedIn, AwaitOpen, Streaming, Playing, Downloading, Closing, Closed };
     using Clock = std::chrono::steady_clock;
 
     void startRead();
@@ -86,6 +91,8 @@ private:
     // Playback on a media connection (ClientSessionPlayback.cpp).
     void handlePlaybackRequest(const proto::Message& message);
     void handleOpenPlayback(const proto::Message& message);
+    // Clip downloads on a media connection (ClientSessionDownload.cpp).
+    void handleOpenDownload(const proto::Message& message);
     void send(const proto::Message& message);
     void sendFrame(std::string frame);
     void writeNext();
@@ -98,7 +105,8 @@ private:
     void startHandshakeTimer();
     bool handshakeDone() const
     {
-        return m_state == State::LoggedIn || m_state == State::Streaming || m_state == State::Playing;
+        return m_state == State::LoggedIn || m_state == State::Streaming || m_state == State::Playing ||
+               m_state == State::Downloading;
     }
 
     boost::asio::ip::tcp::socket m_socket;
@@ -121,6 +129,7 @@ private:
     std::string m_ownerToken;                // media: the login the stream belongs to
     std::shared_ptr<StreamSender> m_sender;  // media: the open stream
     std::shared_ptr<PlaybackSender> m_playback;  // media: the open playback
+    std::shared_ptr<DownloadSender> m_download;  // media: the open download
 };
 
 }  // namespace velk::recorder

@@ -17,6 +17,13 @@ void ClientSession::handleStreamRequest(const proto::Message& message)
         handlePlaybackRequest(message);
         return;
     }
+    if (message.name == proto::kMethodOpenDownload) {
+        if (m_state == State::AwaitOpen)
+            handleOpenDownload(message);
+        else
+            send(proto::Message::response(message.id, message.name, proto::kDetailBadRequest));
+        return;
+    }
     if (message.name == proto::kMethodOpenStream) {
         if (m_state == State::AwaitOpen)
             handleOpenStream(message);
@@ -28,7 +35,7 @@ void ClientSession::handleStreamRequest(const proto::Message& message)
     if (!streamMethod) {
         // Logins and everything else belong to control connections.
         send(proto::Message::response(message.id, message.name, proto::kDetailBadRequest));
-    } else if (m_state == State::Playing) {
+    } else if (m_state == State::Playing || m_state == State::Downloading) {
         send(proto::Message::response(message.id, message.name, proto::kDetailBadRequest));
     } else if (m_state != State::Streaming) {
         send(proto::Message::response(message.id, message.name, proto::kDetailNotLoggedIn));
@@ -103,6 +110,8 @@ void ClientSession::stopStream()
         m_sender->stop();
     if (m_playback)
         m_playback->stop();
+    if (m_download)
+        m_download->stop();
 }
 
 }  // namespace velk::recorder

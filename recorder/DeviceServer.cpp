@@ -218,6 +218,50 @@ std::size_t DeviceServer::dropPlaybacks()
     return dropped;
 }
 
+std::optional<RecordSpan> DeviceServer::findRecording(const std::string& fileName) const
+{
+    if (!m_recordings)
+        return std::nullopt;
+    constexpr std::int64_t kEver = std::int64_t(1) << 52;
+    for (std::uint32_t channel = 0; channel < m_settings.channels; ++channel)
+        for (auto& span : m_recordings->spans(channel, -kEver, kEver, RecordTypeFilter::All))
+            if (span.fileName == fileName)
+                return std::move(span);
+    return std::nullopt;
+}
+
+void DeviceServer::slowStartDownloads(std::chrono::milliseconds duration)
+{
+    m_downloadsNotBefore = std::chrono::steady_clock::now() + duration;
+}
+
+std::size_t DeviceServer::failDownloads()
+{
+    m_failNextDownload = true;
+    std::size_t failed = 0;
+    const auto sessions = m_sessions;  // a failing download closes its session
+    for (const auto& session : sessions) {
+        if (session->download()) {
+            session->failDownloadMidway();
+            ++failed;
+        }
+    }
+    return failed;
+}
+
+std::size_t DeviceServer::dropDownloads()
+{
+    std::size_t dropped = 0;
+    const auto sessions = m_sessions;  // closing removes sessions from the set
+    for (const auto& session : sessions) {
+        if (session->download()) {
+            session->close();
+            ++dropped;
+        }
+    }
+    return dropped;
+}
+
 std::size_t DeviceServer::stallPlaybacks(std::chrono::milliseconds duration)
 {
     std::size_t stalled = 0;

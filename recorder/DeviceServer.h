@@ -20,7 +20,10 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace velk::recorder {
@@ -49,6 +52,8 @@ struct DeviceServerCounts {
     std::size_t playbacks = 0;  // playbacks open now
     std::uint64_t playbacksTotal = 0;
     std::uint64_t playbacksRefused = 0;
+    std::uint64_t downloadsTotal = 0;
+    std::uint64_t downloadsRefused = 0;
 };
 
 class DeviceServer {
@@ -94,6 +99,20 @@ public:
     std::size_t dropPlaybacks();
     // Every open playback sends nothing for this long; returns how many.
     std::size_t stallPlaybacks(std::chrono::milliseconds duration);
+    // Clip downloads. The recording of this device file name, if any.
+    std::optional<RecordSpan> findRecording(const std::string& fileName) const;
+    // Downloads opened before this time send nothing (not even their
+    // answer) until it (the slow-start fault).
+    void slowStartDownloads(std::chrono::milliseconds duration);
+    std::chrono::steady_clock::time_point downloadsNotBefore() const { return m_downloadsNotBefore; }
+    // Every open download, and the next one opened, fails once half of it
+    // is sent; returns how many open ones.
+    std::size_t failDownloads();
+    // True once: the next download opened is to fail midway.
+    bool takeDownloadFailure() { return std::exchange(m_failNextDownload, false); }
+    // Closes every connection carrying a download; returns how many.
+    std::size_t dropDownloads();
+    void countDownloadOpen(bool ok) { (ok ? m_counts.downloadsTotal : m_counts.downloadsRefused)++; }
     // Open playbacks with their counters, for /sim/status.
     Json::Value playbackStatus() const;
     const ChannelPolicy& policy() const { return m_policy; }
@@ -130,6 +149,8 @@ private:
     MediaLibrary& m_media;
     ChannelPolicy m_policy;
     const RecordingCatalog* m_recordings = nullptr;
+    std::chrono::steady_clock::time_point m_downloadsNotBefore;
+    bool m_failNextDownload = false;
     boost::asio::ip::tcp::acceptor m_acceptor;
     std::set<std::shared_ptr<ClientSession>> m_sessions;
     DeviceServerCounts m_counts;

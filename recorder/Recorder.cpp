@@ -175,6 +175,8 @@ Json::Value Recorder::status() const
     v["playbacksOpen"] = Json::UInt64(counts.playbacks);
     v["playbacksTotal"] = Json::UInt64(counts.playbacksTotal);
     v["playbacksRefused"] = Json::UInt64(counts.playbacksRefused);
+    v["downloadsTotal"] = Json::UInt64(counts.downloadsTotal);
+    v["downloadsRefused"] = Json::UInt64(counts.downloadsRefused);
     v["playbacks"] = m_devices.playbackStatus();
     v["historyDays"] = m_options.historyDays;
     v["historyStartMs"] = Json::Int64(m_history ? m_history->startMs() : 0);

@@ -54,7 +54,7 @@ std::optional<std::uint32_t> queryNumber(std::string_view query, std::string_vie
 bool isPostAction(std::string_view action)
 {
     for (const char* known : {"drop", "freeze", "resume", "notify", "deny", "allow", "substream", "streamtype",
-                              "garbage", "alarm", "disk", "playback"})
+                              "garbage", "alarm", "disk", "playback", "download"})
         if (action == known)
             return true;
     return false;
@@ -176,6 +176,21 @@ HttpResponse handleSim(Recorder& recorder, const HttpRequest& request, std::stri
             body["stalled"] = Json::UInt64(devices.stallPlaybacks(std::chrono::seconds(*seconds)));
         } else {
             return bad("action must be drop or stall");
+        }
+    } else if (action == "download") {
+        const auto what = queryValue(query, "action");
+        if (what && *what == "drop") {
+            body["dropped"] = Json::UInt64(devices.dropDownloads());
+        } else if (what && *what == "fail") {
+            body["failed"] = Json::UInt64(devices.failDownloads());
+        } else if (what && *what == "slowstart") {
+            const auto seconds = queryNumber(query, "seconds", 3600);
+            if (!seconds)
+                return bad("seconds must be 0..3600");
+            devices.slowStartDownloads(std::chrono::seconds(*seconds));
+            body["seconds"] = *seconds;
+        } else {
+            return bad("action must be drop, fail or slowstart");
         }
     } else {  // garbage
         const auto kind = malformedKind(queryValue(query, "kind"));

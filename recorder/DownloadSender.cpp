@@ -1,0 +1,175 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "DownloadSender.h"
+
+#include "PlaybackMessages.h"
+
+#include "proto/DetailCode.h"
+#include "proto/FrameCodec.h"
+#include "proto/StreamMessages.h"
+
+#include <string_view>
+
+namespace velk::recorder {
+
+namespace {
+
+// How soon to look again when the reader's source is not ready yet.
+constexpr auto kRetryInterval = std::chrono::milliseconds(10);
+// Frames counted per turn of the I/O thread, so a long clip does not hold
+// every other connection up while it is counted.
+constexpr int kCountBatch = 2000;
+
+}  // namespace
+
+DownloadSender::DownloadSender(boost::asio::any_io_executor executor, const RecordingCatalog& catalog,
+                               StreamSink& sink, RecordSpan span, std::int64_t fromMs, std::int64_t toMs)
+    : m_timer(executor), m_sink(&sink), m_catalog(catalog), m_span(std::move(span)), m_fromMs(fromMs), m_toMs(toMs)
+{
+}
+
+void DownloadSender::start(std::chrono::steady_clock::time_point notBefore, Counted counted, Failed failed)
+{
+    m_onCounted = std::move(counted);
+    m_onFailed = std::move(failed);
+    const auto filter = m_span.type == RecordType::Alarm ? RecordTypeFilter::AlarmOnly : RecordTypeFilter::NormalOnly;
+    // The readers cover the span only, so the clip never reaches into a
+    // neighbouring recording.
+    m_counter = m_catalog.openReader(m_span.channel, m_span.startMs, m_span.endMs, filter);
+    m_reader = m_catalog.openReader(m_span.channel, m_span.startMs, m_span.endMs, filter);
+    if (m_counter)
+        m_counter->seek(m_fromMs);
+    if (m_reader)
+        m_reader->seek(m_fromMs);
+    if (std::chrono::steady_clock::now() < notBefore) {
+        m_timerSet = true;
+        m_timer.expires_at(notBefore);
+        std::weak_ptr<DownloadSender> weak = weak_from_this();
+        m_timer.async_wait([weak](const boost::system::error_code& error) {
+            auto self = weak.lock();
+            if (!self)
+                return;
+            self->m_timerSet = false;
+            if (!error)
+                self->count();
+        });
+        return;
+    }
+    count();
+}
+
+std::optional<bool> DownloadSender::nextFrame(FrameReader& reader, RecordedFrame& frame)
+{
+    if (!reader.frameReady())
+        return std::nullopt;
+    auto next = reader.next();
+    if (!next || next->timeMs >= m_toMs)
+        return false;
+    frame = std::move(*next);
+    return true;
+}
+
+void DownloadSender::count()
+{
+    if (!m_sink || m_counted)
+        return;
+    RecordedFrame frame;
+    for (int i = 0; m_counter && i < kCountBatch; ++i) {
+        const auto more = nextFrame(*m_counter, frame);
+        if (!more) {
+            retryLater(&DownloadSender::count);
+            return;
+        }
+        if (!*more) {
+            m_counter.reset();
+            break;
+        }
+        m_totalBytes += frame.bytes.size();
+        ++m_totalFrames;
+    }
+    if (m_counter) {
+        retryLater(&DownloadSender::count);  // the next batch, after others had their turn
+        return;
+    }
+    m_counted = true;
+    if (m_onCounted)
+        m_onCounted(m_totalBytes, m_totalFrames);
+    pump();
+}
+
+void DownloadSender::failMidway()
+{
+    m_failMidway = true;
+    if (m_counted)
+        pump();
+}
+
+void DownloadSender::writable()
+{
+    if (m_counted)
+        pump();
+}
+
+void DownloadSender::stop()
+{
+    m_sink = nullptr;
+    m_timer.cancel();
+}
+
+void DownloadSender::fail()
+{
+    Json::Value params(Json::objectValue);
+    params["code"] = proto::kDetailInternal;
+    m_sink->sendMessage(proto::Message::notify(proto::kEventDownloadError, params));
+    m_sink = nullptr;
+    m_timer.cancel();
+    if (m_onFailed)
+        m_onFailed();
+}
+
+void DownloadSender::pump()
+{
+    if (m_pumping)
+        return;
+    m_pumping = true;
+    RecordedFrame frame;
+    while (m_sink && !m_endSent && !m_sink->frozen() && m_sink->unsentBytes() < kQueueLimitBytes) {
+        if (m_failMidway && m_sentBytes * 2 >= m_totalBytes && m_totalBytes > 0) {
+            fail();
+            break;
+        }
+        const auto more = m_reader ? nextFrame(*m_reader, frame) : std::optional<bool>(false);
+        if (!more) {
+            retryLater(&DownloadSender::pump);
+            break;
+        }
+        if (!*more) {
+            m_endSent = true;
+            m_sink->sendMessage(proto::Message::notify(proto::kEventDownloadEnd));
+            break;
+        }
+        m_sentBytes += frame.bytes.size();
+        m_sink->sendMediaFrame(proto::encodeFrame(
+            proto::FrameType::Media,
+            std::string_view(reinterpret_cast<const char*>(frame.bytes.data()), frame.bytes.size())));
+    }
+    m_pumping = false;
+}
+
+void DownloadSender::retryLater(void (DownloadSender::*step)())
+{
+    if (m_timerSet)
+        return;
+    m_timerSet = true;
+    m_timer.expires_after(kRetryInterval);
+    std::weak_ptr<DownloadSender> weak = weak_from_this();
+    m_timer.async_wait([weak, step](const boost::system::error_code& error) {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        self->m_timerSet = false;
+        if (!error)
+            ((*self).*step)();
+    });
+}
+
+}  // namespace velk::recorder
