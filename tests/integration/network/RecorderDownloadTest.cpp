@@ -229,8 +229,10 @@ TEST_F(RecorderDownload, SlowStartHoldsTheAnswerBack)
 {
     const auto span = longSpan(1, 60'000);
     ASSERT_TRUE(span);
-    ASSERT_EQ(httpPost(httpPort(), "/sim/download?action=slowstart&seconds=1").status, 200);
+    // The recorder holds downloads back for a second from when it is told
+    // to, which is after this moment.
     const auto opened = std::chrono::steady_clock::now();
+    ASSERT_EQ(httpPost(httpPort(), "/sim/download?action=slowstart&seconds=1").status, 200);
     auto client = mediaConnection();
     ASSERT_TRUE(client);
     ASSERT_TRUE(sendOpen(*client, span->fileName, span->startMs, span->startMs + 2000));
