@@ -214,6 +214,14 @@ bool PlaybackSession::backToNormalSpeed()
     return false;
 }
 
+bool PlaybackSession::resumeDecoder()
+{
+    if (getDecoder() && m_library.pause(m_sessionDecoder, 0) == 0)
+        return true;
+    stopPlay();
+    return false;
+}
+
 void PlaybackSession::pause()
 {
     if (!getDecoder()) {
@@ -252,10 +260,8 @@ void PlaybackSession::fast()
     case kPaused:
         // A paused decoder stays paused whatever its speed: resume it, or
         // the pictures would stand while the bar says fast.
-        if (!getDecoder() || m_library.pause(m_sessionDecoder, 0) != 0) {
-            stopPlay();
+        if (!resumeDecoder())
             return;
-        }
         if (m_playState == kPaused) {
             sendLose(1);
             m_frameDrop = true;
@@ -293,10 +299,8 @@ void PlaybackSession::slow()
     case kSingleFrame:
     case kPaused:
         // As for fast play: a paused decoder must run again.
-        if (!getDecoder() || m_library.pause(m_sessionDecoder, 0) != 0) {
-            stopPlay();
+        if (!resumeDecoder())
             return;
-        }
         m_speed = -2;
         break;
     default:  // playing, fast

@@ -129,6 +129,9 @@ private:
     void leaveFrameDropMode();
     // Speed 1 in the decoder; when it refuses, the session stops (false).
     bool backToNormalSpeed();
+    // The decoder runs again after a pause or a single frame; when it
+    // cannot, the session stops (false).
+    bool resumeDecoder();
     void releaseWindows();
     // Sound on (unless muted) for the window heard, with the volume.
     void soundOnForSoundWindow();
