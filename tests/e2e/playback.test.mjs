@@ -127,6 +127,12 @@ describe('the playback section', {skip: skip || false}, () => {
   after(async () => { await stack?.stop(); });
 
   test('the calendar marks the days with recordings; a day\'s recordings of CH01 and CH02 reach the timeline', async () => {
+    const todayHasRecordings = async () => {
+      const month = await (await fetch(`${stack.origin}/api/recordings/days?month=${TODAY.slice(0, 7)}`)).json();
+      return Object.values(month.days).some((days) => days.includes(Number(TODAY.slice(8))));
+    };
+    // Just after midnight today's first recording may begin while the page loads.
+    const before = await todayHasRecordings();
     const page = await playbackPage(stack);
     // Today was chosen and loaded at the first visit, and is marked as today.
     const today = await dayButton(page, TODAY);
@@ -134,9 +140,8 @@ describe('the playback section', {skip: skip || false}, () => {
     assert.equal(await today.getAttribute('aria-pressed'), 'true');
     // Today has recordings unless the test runs in the first minutes after
     // midnight: as the recorder says.
-    const month = await (await fetch(`${stack.origin}/api/recordings/days?month=${TODAY.slice(0, 7)}`)).json();
-    const todayHas = Object.values(month.days).some((days) => days.includes(Number(TODAY.slice(8))));
-    assert.equal(await today.getAttribute('data-recordings'), String(todayHas));
+    const after = await todayHasRecordings();
+    assert.ok([String(before), String(after)].includes(await today.getAttribute('data-recordings')));
     assert.equal(await (await dayButton(page, YESTERDAY)).getAttribute('data-recordings'), 'true');
     const empty = await dayButton(page, THREE_DAYS_BACK);
     assert.equal(await empty.getAttribute('data-recordings'), 'false');

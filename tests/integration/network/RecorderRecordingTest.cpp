@@ -212,7 +212,7 @@ TEST(RecorderRecording, AlarmRecordsWithMarginsAndIsNotified)
         const auto raised = httpPost(http, "/sim/alarm?channel=0&kind=motion&seconds=1");
         raisedTo = nowMs();
         ASSERT_EQ(raised.status, 200) << raised.body;
-        const auto begun = control.readMessage(3000);
+        const auto begun = control.readMessage(10000);
         ASSERT_TRUE(begun);
         EXPECT_EQ(begun->kind, velk::proto::MessageKind::Notify);
         EXPECT_EQ(begun->name, "alarm");
