@@ -139,12 +139,23 @@ export function menuLine(menu, n) {
 }
 
 // Waits until the host's picture has window borders on exactly the given
-// columns ({x, border}).
-export function waitForBorders(page, expected) {
-  return pollUntil(() => page.evaluate(async (columns) => {
-    const img = await window.__probe.picture('grab');
-    return columns.every(({x, border}) => (window.__probe.borderNear(img, x) > 0.9) === border);
-  }, expected), `window borders ${JSON.stringify(expected)}`);
+// columns ({x, border}). On a timeout the error names the frame share each
+// column had in the last picture, so that a failure says what was seen.
+export async function waitForBorders(page, expected) {
+  let seen = [];
+  try {
+    return await pollUntil(async () => {
+      seen = await page.evaluate(async (columns) => {
+        const img = await window.__probe.picture('grab');
+        return columns.map(({x}) => ({x, share: Math.round(window.__probe.borderNear(img, x) * 100) / 100,
+          size: `${img.width}x${img.height}`}));
+      }, expected);
+      return seen.every(({share}, i) => (share > 0.9) === expected[i].border);
+    }, `window borders ${JSON.stringify(expected)}`);
+  } catch (e) {
+    e.message += `; last seen ${JSON.stringify(seen)}`;
+    throw e;
+  }
 }
 
 // Borders a k x k grid has (and has not) on the vertical lines at width / 2,
