@@ -6,7 +6,7 @@ import assert from 'node:assert/strict';
 import {after, afterEach, before, describe, test} from 'node:test';
 
 import {Stack, clickAt, controlSize, pagePoint, skipReason, waitForStatus} from './harness.mjs';
-import {fourWindowPage, gridBorders, installProbes, menuLine, movingWindows, waitForBorders, waitForMenu, waitForNoMenu,
+import {fourWindowPage, installProbes, menuLine, movingWindows, waitForGrid, waitForMenu, waitForNoMenu,
   windowCentre} from './picture.mjs';
 
 const skip = skipReason();
@@ -78,20 +78,19 @@ describe('the live view', {skip: skip || false}, () => {
     const centre = windowCentre(size, 3);
     const point = await pagePoint(page, centre.x, centre.y);
     await page.mouse.dblclick(point.x, point.y);
-    await waitForBorders(page, gridBorders(size.width, 1));
+    await waitForGrid(page, 1);
     // The single window fills the picture: the borders of the grid are gone.
     await page.mouse.dblclick(point.x, point.y);
-    await waitForBorders(page, gridBorders(size.width, 2));
+    await waitForGrid(page, 2);
     await page.close();
   });
 
   test('the layout buttons show 1, 4, 9 and 16 windows', async () => {
     const page = await stack.livePage();
     await installProbes(page);
-    const size = await controlSize(page);
     for (const [layout, k] of [[1, 1], [4, 2], [9, 3], [16, 4], [4, 2]]) {
       await page.click(`[data-layout="${layout}"]`);
-      await waitForBorders(page, gridBorders(size.width, k));
+      await waitForGrid(page, k);
     }
     await page.close();
   });

@@ -8,7 +8,7 @@ import assert from 'node:assert/strict';
 import {after, afterEach, before, describe, test} from 'node:test';
 
 import {Stack, clickAt, pollUntil, skipReason, waitForStatus} from './harness.mjs';
-import {gridBorders, installProbes, waitForBorders, waitForMenu, waitForNoMenu} from './picture.mjs';
+import {installProbes, waitForGrid, waitForMenu, waitForNoMenu} from './picture.mjs';
 
 const skip = skipReason();
 if (skip) console.log(`# e2e skipped: ${skip}`);
@@ -31,8 +31,8 @@ async function pageInLayout(stack, count) {
   const page = await stack.livePage({viewport: {width: 1366, height: 768}});
   await installProbes(page);
   await page.click(`[data-layout="${count}"]`);
+  await waitForGrid(page, Math.sqrt(count));
   const size = await page.evaluate(() => window.velk.ctrl.controlSize);
-  await waitForBorders(page, gridBorders(size.width, Math.sqrt(count)));
   return {page, size};
 }
 
@@ -70,8 +70,8 @@ describe('tabs, reloads and closed tabs', {skip: skip || false}, () => {
     assert.ok(differing(chinese, english) > 100, 'the tabs\' menus are in their own languages');
 
     // Layouts stayed each tab's own.
-    await waitForBorders(first.page, gridBorders(first.size.width, 2));
-    await waitForBorders(second.page, gridBorders(second.size.width, 3));
+    await waitForGrid(first.page, 2);
+    await waitForGrid(second.page, 3);
 
     // A click in one tab's picture is reported to that tab only.
     await second.page.evaluate(() => { window.__events.length = 0; });
@@ -97,7 +97,7 @@ describe('tabs, reloads and closed tabs', {skip: skip || false}, () => {
     await page.waitForFunction(() => window.velk.ctrl.controlSize.width > 0);
     await installProbes(page);
     const size = await page.evaluate(() => window.velk.ctrl.controlSize);
-    await waitForBorders(page, gridBorders(size.width, 2));
+    await waitForGrid(page, 2);
     assert.equal(await recorderLogins(stack), before + 1, 'no second session on the recorder');
     // The control still answers for that session.
     assert.equal(await page.evaluate((id) => window.velk.ctrl.GetVolume(id), devId), 50);

@@ -138,33 +138,30 @@ export function menuLine(menu, n) {
   return {x: menu.x + Math.floor(menu.width / 2), y: Math.floor((band.top + band.bottom) / 2)};
 }
 
-// Waits until the host's picture has window borders on exactly the given
-// columns ({x, border}). On a timeout the error names the frame share each
-// column had in the last picture, so that a failure says what was seen.
-export async function waitForBorders(page, expected) {
+// Waits until the host's picture shows a k x k grid: window borders on the
+// vertical lines a k x k grid has among width / 2, width / 3, 2 width / 3
+// and the quarters, and none on the others. The lines are taken from each
+// picture's own width, so a control that is still following the page's size
+// (a scroll bar that came or went) is judged by what it shows. On a timeout
+// the error names the frame share each line had in the last picture.
+export async function waitForGrid(page, k) {
   let seen = [];
   try {
     return await pollUntil(async () => {
-      seen = await page.evaluate(async (columns) => {
+      seen = await page.evaluate(async (gridSize) => {
         const img = await window.__probe.picture('grab');
-        return columns.map(({x}) => ({x, share: Math.round(window.__probe.borderNear(img, x) * 100) / 100,
-          size: `${img.width}x${img.height}`}));
-      }, expected);
-      return seen.every(({share}, i) => (share > 0.9) === expected[i].border);
-    }, `window borders ${JSON.stringify(expected)}`);
+        return [[1, 2], [1, 3], [2, 3], [1, 4], [3, 4]].map(([num, den]) => {
+          const x = Math.round(img.width * num / den);
+          return {x, width: img.width, wanted: (num * gridSize) % den === 0,
+            share: Math.round(window.__probe.borderNear(img, x) * 100) / 100};
+        });
+      }, k);
+      return seen.every(({share, wanted}) => (share > 0.9) === wanted);
+    }, `a ${k} x ${k} grid`);
   } catch (e) {
     e.message += `; last seen ${JSON.stringify(seen)}`;
     throw e;
   }
-}
-
-// Borders a k x k grid has (and has not) on the vertical lines at width / 2,
-// width / 3, 2 width / 3 and the quarters.
-export function gridBorders(width, k) {
-  const columns = [];
-  for (const [num, den] of [[1, 2], [1, 3], [2, 3], [1, 4], [3, 4]])
-    columns.push({x: Math.round(width * num / den), border: (num * k) % den === 0});
-  return columns;
 }
 
 // Which windows of the 4-window grid changed within one second. Streams
@@ -190,7 +187,7 @@ export async function fourWindowPage(stack) {
   const page = await stack.livePage();
   await installProbes(page);
   await page.click('[data-layout="4"]');
+  await waitForGrid(page, 2);
   const size = await page.evaluate(() => window.velk.ctrl.controlSize);
-  await waitForBorders(page, gridBorders(size.width, 2));
   return {page, size};
 }

@@ -7,7 +7,7 @@ import assert from 'node:assert/strict';
 import {after, afterEach, before, describe, test} from 'node:test';
 
 import {Stack, pagePoint, pollUntil, skipReason, waitForStatus} from './harness.mjs';
-import {coloursAt, gridBorders, installProbes, waitForBorders} from './picture.mjs';
+import {coloursAt, installProbes, waitForGrid} from './picture.mjs';
 
 const skip = skipReason();
 if (skip) console.log(`# e2e skipped: ${skip}`);
@@ -88,8 +88,7 @@ describe('the schedule section', {skip: skip || false}, () => {
     await page.click('#tabs [data-section="live"]');
     await waitForStatus(page, /SwitchPage\(0\) 0/);
     await page.click('[data-layout="4"]');
-    const {width} = await page.evaluate(() => window.velk.ctrl.controlSize);
-    await waitForBorders(page, gridBorders(width, 2));
+    await waitForGrid(page, 2);
     assert.equal((await page.textContent('#status')).match(/StartViewAll 0/g).length, 2);
     await page.close();
   });
