@@ -42,7 +42,7 @@ std::unique_ptr<DownloadFile> DownloadFile::create(const std::string& path, Ende
                                                    DrainedHandler drained)
 {
     const std::string partPath = path + kPartSuffix;
-    const int fd = ::open(partPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = ::open(partPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return nullptr;
     const std::array<char, recordfile::kDataOffset> zeros{};
@@ -230,7 +230,8 @@ bool DownloadFile::writeAll(std::deque<std::string>& chunks)
 
 bool DownloadFile::finishFile(int channel)
 {
-    // The header is read back from the data, as for a local record file.
+    // The header is read back from the data, as for a local record file
+    // (the file was opened for reading and writing for this).
     std::FILE* file = ::fdopen(m_fd, "r+b");
     if (!file)
         return false;
