@@ -87,7 +87,13 @@ void DownloadSender::count()
         ++m_totalFrames;
     }
     if (m_counter) {
-        retryLater(&DownloadSender::count);  // the next batch, after others had their turn
+        // The next batch, after others had their turn (at once: a wait here
+        // would add up over a long clip's many batches).
+        std::weak_ptr<DownloadSender> weak = weak_from_this();
+        boost::asio::post(m_timer.get_executor(), [weak] {
+            if (auto self = weak.lock())
+                self->count();
+        });
         return;
     }
     m_counted = true;
