@@ -3,9 +3,12 @@
 // of generated history: a long clip (yesterday's longest recording of the
 // first channels, tens of MB) from DOWNLOADVIDEO to the finished file
 // (STATE 3), and two downloads at once: each one's rate and how evenly they
-// share. Reference in the same run: a plain loopback TCP copy of the same
-// bytes (a sender thread writing them to a socket, a receiver reading
-// 64 KiB at a time and writing them to a file in the same folder).
+// share, with a live stream of the same device running meanwhile (its
+// latency shows whether the downloads hold up the library's I/O thread).
+// References in the same run: a plain loopback TCP copy of the same bytes
+// (a sender thread writing them to a socket, a receiver reading 64 KiB at a
+// time and writing them to a file in the same folder); the live stream's
+// latency with nothing else going on.
 #include "bench/BenchOptions.h"
 #include "bench/BenchRecorder.h"
 #include "bench/BenchReport.h"
@@ -19,6 +22,7 @@
 #include "TOVR.h"
 
 #include "proto/JsonText.h"
+#include "proto/MediaFrame.h"
 #include "proto/RecordFile.h"
 
 #include <QCoreApplication>
@@ -38,6 +42,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -89,6 +94,38 @@ Json::Value progress(std::uint32_t handle)
     velk::proto::parseJsonObject(response, root);
     return root["RESPONSE"];
 }
+
+// A live stream's latency: the wall clock at arrival in the stream
+// callback minus the frame's time item (the recorder's clock when it sent
+// the frame; both on this machine).
+class LiveLatency {
+public:
+    static std::int32_t callback(std::uint32_t type, void* user, const std::uint8_t* data, std::uint32_t length,
+                                 std::uint32_t)
+    {
+        if (type != TOVR_STREAM_DATA || !data)
+            return 0;
+        const auto frame = media::parseFrame(std::span<const std::uint8_t>(data, length));
+        if (!frame || !frame->time)
+            return 0;
+        const double sentMs = double(frame->time->seconds) * 1000 + frame->time->milliseconds;
+        auto* self = static_cast<LiveLatency*>(user);
+        std::lock_guard lock(self->m_samplesLock);
+        self->m_samples.add(double(bench::wallClockMs()) - sentMs);
+        return 0;
+    }
+    bench::Samples take()
+    {
+        std::lock_guard lock(m_samplesLock);
+        bench::Samples taken = m_samples;
+        m_samples.clear();
+        return taken;
+    }
+
+private:
+    std::mutex m_samplesLock;  // guards m_samples (callback thread and main thread)
+    bench::Samples m_samples;
+};
 
 struct Clip {
     std::string file;
@@ -289,6 +326,22 @@ int main(int argc, char** argv)
     report.figure("the recorder's CPU while downloading",
                   downloadS > 0 ? 100.0 * double(recorderCpuUs) / 1e6 / downloadS : 0, "% of a core");
 
+    // A live stream of channel 0 runs from here on: its latency while the
+    // pairs download, beside the same stream with nothing else going on.
+    LiveLatency live;
+    Json::Value realPlay;
+    realPlay["KEY"] = "REALPLAY";
+    realPlay["PARAM"]["HDEV"] = device;
+    realPlay["PARAM"]["CHANNEL"] = 0;
+    realPlay["PARAM"]["STREAMTYPE"] = 0;
+    realPlay["PARAM"]["CALLBACK"] = Json::UInt64(reinterpret_cast<std::uintptr_t>(&LiveLatency::callback));
+    realPlay["PARAM"]["USERDATA"] = Json::UInt64(reinterpret_cast<std::uintptr_t>(&live));
+    realPlay["PARAM"]["HWND"] = 0;
+    std::uint32_t play = 0;
+    bench::libraryCommand(realPlay, &play);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const bench::Samples idleLatency = live.take();
+
     report.section("two downloads at once");
     bench::Samples pairRates, fairness;
     const std::string two = folder.filePath(QStringLiteral("two.264")).toStdString();
@@ -304,10 +357,23 @@ int main(int argc, char** argv)
         ::unlink(one.c_str());
         ::unlink(two.c_str());
     }
+    const bench::Samples busyLatency = live.take();
+    bench::libraryHandleCommand("REALPLAYSTOP", "HPLAY", play);
     const double eachRate = pairRates.empty() ? 0 : pairRates.median();
     report.figure("each download's rate (median of both)", eachRate, "MB/s");
     report.figure("both together", 2 * eachRate, "MB/s");
     report.figure("slower / faster of the pair (median)", fairness.empty() ? 0 : fairness.median(), "");
+    report.section("a live stream of the same device meanwhile (arrival minus the frame's send time)");
+    if (!idleLatency.empty() && !busyLatency.empty()) {
+        report.figure("latency while two downloads run, p95", busyLatency.percentile(95), "ms");
+        report.figure("latency while two downloads run, max", busyLatency.max(), "ms");
+        report.reference("latency with nothing else going on, p95", idleLatency.percentile(95), "ms");
+        report.reference("latency with nothing else going on, max", idleLatency.max(), "ms");
+        report.note("frames: " + std::to_string(busyLatency.count()) + " while downloading, " +
+                    std::to_string(idleLatency.count()) + " idle");
+    } else {
+        report.note("the live stream brought no frames");
+    }
     report.note("load after: " + loadAverage());
     bench::libraryHandleCommand("LOGOUT", "HDEV", device);
     TOVR_JsonCommand(R"({"KEY":"UNINIT"})", nullptr, nullptr, 0, nullptr);
