@@ -526,12 +526,25 @@ TEST_F(Download, FullDiskFailsTheDownloadAndLeavesNoFile)
     // of 1 MiB for this process: either way writes fail past 1 MiB.
     const fs::path small = m_folder / "small";
     fs::create_directories(small);
-    const bool mounted = ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1m") == 0;
-    rlimit saved{};
+    // Undone however the test ends.
+    struct SmallDisk {
+        fs::path folder;
+        bool mounted = false;
+        rlimit saved{};
+        ~SmallDisk()
+        {
+            if (mounted)
+                ::umount(folder.c_str());
+            else
+                ::setrlimit(RLIMIT_FSIZE, &saved);
+        }
+    } disk{small};
+    disk.mounted = ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1m") == 0;
+    const bool mounted = disk.mounted;
+    ::getrlimit(RLIMIT_FSIZE, &disk.saved);
     if (!mounted) {
-        ::getrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = saved;
+        rlimit limited = disk.saved;
         limited.rlim_cur = 1024 * 1024;
         ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
     }
@@ -544,10 +557,6 @@ TEST_F(Download, FullDiskFailsTheDownloadAndLeavesNoFile)
     EXPECT_EQ(p["STATE"].asUInt(), 2u) << (mounted ? "tmpfs" : "file size limit");
     EXPECT_GT(p["TOTALSIZE"].asUInt64(), 1024u * 1024u);
     EXPECT_TRUE(fs::is_empty(small));
-    if (mounted)
-        ::umount(small.c_str());
-    else
-        ::setrlimit(RLIMIT_FSIZE, &saved);
 }
 
 TEST_F(Download, RefusalsAndEmptyRanges)
