@@ -143,7 +143,6 @@ void DownloadFile::join()
 
 void DownloadFile::run()
 {
-    bool ok = true;
     bool complete = false;
     for (;;) {
         std::deque<std::string> chunks;
@@ -171,14 +170,11 @@ void DownloadFile::run()
         // these bytes are written.
         if (drained && m_onDrained)
             m_onDrained();
-        if (!writeAll(chunks)) {
-            ok = false;
+        if (!writeAll(chunks))
             break;
-        }
         if (finishing) {
             // Nothing can be appended after finish(): the queue was final.
-            ok = finishFile(channel);
-            complete = ok;
+            complete = finishFile(channel);
             break;
         }
     }
@@ -194,7 +190,6 @@ void DownloadFile::run()
         m_queue.clear();
         m_queuedBytes = 0;
     }
-    (void)ok;
     if (m_onEnded)
         m_onEnded(complete);
 }
