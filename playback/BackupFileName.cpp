@@ -22,6 +22,12 @@ std::size_t utf8Bytes(const QString& text)
 
 }  // namespace
 
+QString defaultBackupFolder()
+{
+    return QString::fromStdString(platform::toForwardSlashes(platform::profileFolder())) +
+           QStringLiteral("/VELK_Dvr/");
+}
+
 bool isBackupTimeDigits(const QString& digits)
 {
     if (digits.size() != 14)
@@ -52,7 +58,8 @@ QString backupFileName(int channel, const QString& deviceFileName, const QString
 QString backupFilePath(const QString& backupFolder, const QString& address, int webPort, int channel,
                        const QString& deviceFileName, const QString& startDigits, const QString& endDigits)
 {
-    const platform::LocalFolder root = platform::localFolderOf(backupFolder);
+    const platform::LocalFolder root =
+        platform::localFolderOf(backupFolder.trimmed().isEmpty() ? defaultBackupFolder() : backupFolder);
     if (!root.usable())
         return {};
     const QString name = backupFileName(channel, deviceFileName, startDigits, endDigits);

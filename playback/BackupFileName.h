@@ -13,13 +13,17 @@
 
 namespace playback {
 
-// The clip's full local path, "/"-separated; empty when it cannot be built:
-// the folder is unusable as given (platform::localFolderOf: empty, relative,
+// The clip's full local path, "/"-separated. A blank backup folder means the
+// VELK_Dvr folder of the profile folder. Empty when it cannot be built:
+// the folder is unusable as given (platform::localFolderOf: relative,
 // a network share, a ".." component, ...), a time is not 14 digits, the
 // channel is outside 0..254, the device file name is empty, or the file name
 // with ".part" or the whole path would be too long for the file system.
 QString backupFilePath(const QString& backupFolder, const QString& address, int webPort, int channel,
                        const QString& deviceFileName, const QString& startDigits, const QString& endDigits);
+
+// The folder a blank backup_path setting stands for: <profile>/VELK_Dvr/.
+QString defaultBackupFolder();
 
 // The file name alone (no folder); empty as above.
 QString backupFileName(int channel, const QString& deviceFileName, const QString& startDigits,

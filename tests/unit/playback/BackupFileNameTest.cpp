@@ -29,6 +29,12 @@ TEST(BackupFileName, FolderAddressPortChannelAndTimes)
                              QStringLiteral("20261207004959")),
               QStringLiteral("/data/clips/127.0.0.1_8080/BACKUP/CH02/"
                              "CH02_20261207004500-004959_history_ch01_20261207-004200_N.264"));
+    // No folder set: the VELK_Dvr folder of the profile.
+    for (const char* blank : {"", "  "})
+        EXPECT_EQ(backupFilePath(QString::fromLatin1(blank), QStringLiteral("10.0.0.5"), 80, 0, QStringLiteral("F"),
+                                 kStart, kEnd),
+                  defaultBackupFolder() + QStringLiteral("10.0.0.5/BACKUP/CH01/CH01_20200301080000-093000_F.264"));
+    EXPECT_TRUE(defaultBackupFolder().endsWith(QStringLiteral("/VELK_Dvr/")));
     EXPECT_EQ(backupFileName(254, QStringLiteral("F"), kStart, kEnd),
               QStringLiteral("CH255_20200301080000-093000_F.264"));
     EXPECT_EQ(backupPartPath(QStringLiteral("/a/x.264")), QStringLiteral("/a/x.264.part"));
@@ -55,7 +61,7 @@ TEST(BackupFileName, WhatCannotBeBuiltIsEmpty)
     const QString address = QStringLiteral("10.0.0.5");
     const QString name = QStringLiteral("F");
     // Folders that cannot be used as given.
-    for (const char* folder : {"", "  ", "rec\\", "D:\\rec\\", "\\\\server\\share\\", "/b/../c/"})
+    for (const char* folder : {"rec\\", "D:\\rec\\", "\\\\server\\share\\", "/b/../c/"})
         EXPECT_TRUE(backupFilePath(QString::fromUtf8(folder), address, 80, 0, name, kStart, kEnd).isEmpty())
             << folder;
     // Times that are not 14 digits (a "/" would name another folder).
