@@ -2,6 +2,7 @@
 #include "playback/BackupQueue.h"
 
 #include "platform/Debug.h"
+#include "platform/Text.h"
 
 namespace playback {
 
@@ -35,6 +36,7 @@ std::optional<BackupProgress> BackupQueue::stop(const QString& key)
         task = std::move(found->second);
         m_table.erase(found);
     }
+    platform::debugOutput("backup removed " + platform::toUtf8(key) + "\n");
     if (task->started())
         task->stop();
     return task->progress();
@@ -56,6 +58,7 @@ void BackupQueue::startQueued()
             if (running >= kMaxRunning || !next)
                 return;
         }
+        platform::debugOutput("backup started " + platform::toUtf8(next->request().key) + "\n");
         next->start();
     }
 }

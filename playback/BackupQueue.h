@@ -2,7 +2,8 @@
 // A device session's backups: the table ordered by key (compared as texts),
 // at most two running, the next in key order started whenever one ends.
 // The running count is the number of started records in the table, so it
-// can never drift from what runs.
+// can never drift from what runs. Writes the debug lines "backup started
+// <key>" and "backup removed <key>" (not for a logout's stops).
 #pragma once
 
 #include "device/BackupLink.h"
