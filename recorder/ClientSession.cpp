@@ -18,6 +18,9 @@ namespace {
 
 // A client that stops reading is dropped once this much waits unsent.
 constexpr std::size_t kMaxQueuedBytes = 4 * 1024 * 1024;
+// At most this much of the write queue goes in one write.
+constexpr std::size_t kMaxGatheredFrames = 64;
+constexpr std::size_t kMaxGatheredBytes = 256 * 1024;
 
 }  // namespace
 
@@ -278,9 +281,22 @@ void ClientSession::writeNext()
         return;
     }
     m_writing = true;
+    // Several queued frames go in one write: a download or playback sends
+    // many small frames (sound, delta pictures), and a system call each
+    // would cost more than their bytes.
+    m_gathered.clear();
+    std::size_t gatheredBytes = 0;
+    for (const std::string& frame : m_writeQueue) {
+        if (m_gathered.size() == kMaxGatheredFrames ||
+            (!m_gathered.empty() && gatheredBytes + frame.size() > kMaxGatheredBytes))
+            break;
+        m_gathered.push_back(net::buffer(frame));
+        gatheredBytes += frame.size();
+    }
     auto self = shared_from_this();
-    net::async_write(m_socket, net::buffer(m_writeQueue.front()),
-                     [self](const boost::system::error_code& error, std::size_t) {
+    net::async_write(m_socket, m_gathered,
+                     [self, count = m_gathered.size(), gatheredBytes](const boost::system::error_code& error,
+                                                                     std::size_t) {
                          self->m_writing = false;
                          if (self->m_state == State::Closed)
                              return;
@@ -288,8 +304,9 @@ void ClientSession::writeNext()
                              self->close();
                              return;
                          }
-                         self->m_queuedBytes -= self->m_writeQueue.front().size();
-                         self->m_writeQueue.pop_front();
+                         self->m_queuedBytes -= gatheredBytes;
+                         for (std::size_t i = 0; i < count; ++i)
+                             self->m_writeQueue.pop_front();
                          self->writeNext();
                          if (self->m_playback && self->m_state == State::Playing)
                              self->m_playback->writable();

@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <vector>
 #include <memory>
 #include <string>
 
@@ -119,6 +120,9 @@ private:
     bool m_reading = false;   // a read is in flight
     bool m_paused = false;    // reading stopped because the recorder is frozen
     std::deque<std::string> m_writeQueue;
+    // The front frames of m_writeQueue being written now (left alone until
+    // the write completes; deque growth at the back keeps them in place).
+    std::vector<boost::asio::const_buffer> m_gathered;
     std::size_t m_queuedBytes = 0;
     bool m_writing = false;
     Clock::time_point m_lastReceived;

@@ -18,6 +18,8 @@ constexpr auto kRetryInterval = std::chrono::milliseconds(10);
 // Frames counted per turn of the I/O thread, so a long clip does not hold
 // every other connection up while it is counted.
 constexpr int kCountBatch = 2000;
+// Frames are handed to the connection in batches of about this many bytes.
+constexpr std::size_t kBatchBytes = 64 * 1024;
 
 }  // namespace
 
@@ -87,7 +89,13 @@ void DownloadSender::count()
         ++m_totalFrames;
     }
     if (m_counter) {
-        retryLater(&DownloadSender::count);  // the next batch, after others had their turn
+        // The next batch, after others had their turn (at once: a wait here
+        // would add up over a long clip's many batches).
+        std::weak_ptr<DownloadSender> weak = weak_from_this();
+        boost::asio::post(m_timer.get_executor(), [weak] {
+            if (auto self = weak.lock())
+                self->count();
+        });
         return;
     }
     m_counted = true;
@@ -132,26 +140,42 @@ void DownloadSender::pump()
         return;
     m_pumping = true;
     RecordedFrame frame;
-    while (m_sink && !m_endSent && !m_sink->frozen() && m_sink->unsentBytes() < kQueueLimitBytes) {
+    // Frames go to the connection in batches: one queue entry (and one
+    // allocation) for many small frames. The bytes on the wire are the same.
+    std::string batch;
+    const auto flush = [&] {
+        if (!batch.empty() && m_sink)
+            m_sink->sendMediaFrame(std::move(batch));
+        batch.clear();
+    };
+    while (m_sink && !m_endSent && !m_sink->frozen() && m_sink->unsentBytes() + batch.size() < kQueueLimitBytes) {
         if (m_failMidway && m_sentBytes * 2 >= m_totalBytes && m_totalBytes > 0) {
+            flush();
             fail();
             break;
         }
         const auto more = m_reader ? nextFrame(*m_reader, frame) : std::optional<bool>(false);
         if (!more) {
+            flush();
             retryLater(&DownloadSender::pump);
             break;
         }
         if (!*more) {
+            flush();
             m_endSent = true;
             m_sink->sendMessage(proto::Message::notify(proto::kEventDownloadEnd));
             break;
         }
         m_sentBytes += frame.bytes.size();
-        m_sink->sendMediaFrame(proto::encodeFrame(
+        if (batch.empty())
+            batch.reserve(kBatchBytes + 64 * 1024);
+        batch += proto::encodeFrame(
             proto::FrameType::Media,
-            std::string_view(reinterpret_cast<const char*>(frame.bytes.data()), frame.bytes.size())));
+            std::string_view(reinterpret_cast<const char*>(frame.bytes.data()), frame.bytes.size()));
+        if (batch.size() >= kBatchBytes)
+            flush();
     }
+    flush();
     m_pumping = false;
 }
 

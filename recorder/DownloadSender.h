@@ -5,7 +5,8 @@
 // recorder holds them. It first walks the clip once to count its bytes
 // (the answer to openDownload carries the total), then sends the frames as
 // fast as the client takes them (under 256 KiB queued, more after each
-// write, as playback does), then a downloadEnd notification. Faults: a
+// write, as playback does; handed to the connection in batches of about
+// 64 KiB), then a downloadEnd notification. Faults: a
 // slow start (nothing, not even the answer, before a time), a failure once
 // half the bytes are sent (downloadError, then the connection closes).
 // Runs on the recorder's I/O thread.

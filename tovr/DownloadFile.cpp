@@ -94,10 +94,20 @@ bool DownloadFile::append(std::string bytes)
     if (m_finishing || m_aborted || m_writerDone)
         return true;
     m_queuedBytes += bytes.size();
-    m_queue.push_back(std::move(bytes));
-    m_queueChanged.notify_one();
+    // Small frames are gathered into chunks, and the writer is woken for
+    // whole chunks only: a wake-up per frame would cost more than the write.
+    if (!m_queue.empty() && m_queue.back().size() + bytes.size() <= kChunkBytes) {
+        m_queue.back().append(bytes);
+    } else {
+        if (!m_queue.empty())
+            m_queueChanged.notify_one();
+        if (bytes.size() < kChunkBytes)
+            bytes.reserve(kChunkBytes);
+        m_queue.push_back(std::move(bytes));
+    }
     if (m_queuedBytes < kQueueHighBytes)
         return true;
+    m_queueChanged.notify_one();
     m_full = true;
     return false;
 }
@@ -142,7 +152,10 @@ void DownloadFile::run()
         bool drained = false;
         {
             std::unique_lock lock(m_queueLock);
-            m_queueChanged.wait(lock, [this] { return m_aborted || m_finishing || !m_queue.empty(); });
+            // A chunk still being filled waits for more, or for the end.
+            m_queueChanged.wait(lock, [this] {
+                return m_aborted || m_finishing || m_queue.size() > 1 || m_queuedBytes >= kQueueHighBytes;
+            });
             if (m_aborted)
                 break;
             chunks.swap(m_queue);

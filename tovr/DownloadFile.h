@@ -33,15 +33,17 @@ namespace velk::tovr {
 
 class DownloadFile {
 public:
-    // High and low marks of the queue (bytes waiting to be written).
+    // The queue's high mark (bytes waiting to be written).
     static constexpr std::size_t kQueueHighBytes = 8 * 1024 * 1024;
-    static constexpr std::size_t kQueueLowBytes = 2 * 1024 * 1024;
+    // Received frames are gathered into chunks of up to this size; the
+    // writer takes whole chunks (and the last one at the end).
+    static constexpr std::size_t kChunkBytes = 512 * 1024;
     static constexpr const char* kPartSuffix = ".part";
 
     // Writer thread: the file is complete (renamed) or failed (removed).
     using EndedHandler = std::function<void(bool complete)>;
-    // Writer thread: the queue fell below the low mark after append()
-    // had reported it full.
+    // Writer thread: the writer took the whole queue after append() had
+    // reported it full.
     using DrainedHandler = std::function<void()>;
 
     // Creates (or truncates) path + ".part", writes the zero prefix and

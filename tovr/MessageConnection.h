@@ -110,7 +110,7 @@ private:
     bool m_open = false;
     bool m_closed = false;
     proto::FrameDecoder m_decoder;
-    std::array<char, 16 * 1024> m_readBuffer{};
+    std::array<char, 64 * 1024> m_readBuffer{};  // large reads: a download brings many small frames at once
     bool m_readPending = false;  // an async read is outstanding
     bool m_readHeld = false;
     std::deque<std::string> m_writeQueue;
