@@ -29,10 +29,23 @@ void addPlaybackMethods(std::vector<MethodInfo>& t)
                  },
                  false, {},
                  "Unlisted id: 1; a time not 19 characters after trimming or not 14 digits without \"-\", "
-                 "\" \" and \":\": 0x80060000. Else queues a download: 8 queued, 4 key already queued."});
+                 "\" \" and \":\", or a channel not a decimal 0..254 (0-based): 0x80060000; a key already "
+                 "queued: 4 (nothing changes). Else queues a download of the device file between the two "
+                 "times (the recorder's local time) into backup_path/ADDRESS[_WEBPORT unless 80]/BACKUP/CHnn/"
+                 "CHnn_START-END_NAME.264 (nn the 1-based channel, START the start's 14 digits, END the end's "
+                 "hhmmss, NAME the device file name with every character outside A-Z a-z 0-9 . _ - as _; "
+                 "\".part\" appended while it runs; an empty backup_path means the VELK_Dvr folder of the "
+                 "profile); 8. Two downloads run at once per session, the next in key order (compared as "
+                 "texts) starts whenever one ends. UploadBackupProcess reports each: flag 5 waiting for the "
+                 "recorder and 0 progress, every poll (500 ms); 1 done, 2 recorder unreachable, 4 failed "
+                 "(refused, not ready within 30 s, broken midway, a folder "
+"or name that cannot be used), each followed by 3 as the ended backup is removed."});
     t.push_back({24, "StopBackup", {{"devId", UI4}, {"backupKey", BSTR}}, UI4,
                  [](CVELK_DVRCtrl& c, const Args& a) { return Variant::ui4(c.StopBackup(a[0].asUI4(), a[1].text)); },
-                 false, {}, "Unlisted id: 1. Else stops and removes the download with this key; 8."});
+                 false, {},
+                 "Unlisted id: 1. Else stops and removes the download with this key, queued or running "
+                 "(a running download's \".part\" file is removed), and fires UploadBackupProcess flag 3 "
+                 "for it before returning (nothing for an unknown key); 8."});
     t.push_back({25, "StopPlayback", {{"devId", UI4}}, UI4,
                  [](CVELK_DVRCtrl& c, const Args& a) { return Variant::ui4(c.StopPlayback(a[0].asUI4())); }, false,
                  {}, "Unlisted id: 1; no playback window: 2. Else stops playback on a worker thread and returns at "
