@@ -10,6 +10,11 @@ std::optional<QString> backupTimeDigits(const QString& text)
     digits.remove(QLatin1Char('-')).remove(QLatin1Char(' ')).remove(QLatin1Char(':'));
     if (digits.size() != 14)
         return std::nullopt;
+    // Anything but digits left would travel into the recorder's command and
+    // the clip's file name.
+    for (const QChar ch : digits)
+        if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
+            return std::nullopt;
     return digits;
 }
 

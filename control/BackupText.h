@@ -10,7 +10,7 @@
 
 // "YYYY-MM-DD HH:MM:SS" (white space at both ends ignored) as the 14 digits
 // YYYYMMDDHHMMSS; nullopt when the trimmed text is not 19 characters long or
-// is not 14 characters once every "-", " " and ":" is removed.
+// is not 14 digits once every "-", " " and ":" is removed.
 std::optional<QString> backupTimeDigits(const QString& text);
 
 // current * 100 / total in single precision with two decimals ("25.00"),

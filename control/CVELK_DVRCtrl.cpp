@@ -10,6 +10,7 @@
 #include "device/DeviceSession.h"
 #include "platform/Debug.h"
 #include "platform/Messages.h"
+#include "playback/BackupMailbox.h"
 #include "playback/BackupProgress.h"
 #include "widgets/LanguageTable.h"
 
@@ -74,6 +75,7 @@ void CVELK_DVRCtrl::onDestroy()
     m_preview.destroyWindow();
     m_playback.destroyWindow();
     dropAlarms(handle());
+    playback::dropBackupNotes(handle());
 }
 
 void CVELK_DVRCtrl::endCurrentSession()
@@ -233,6 +235,9 @@ LRESULT CVELK_DVRCtrl::windowProc(std::uint32_t msg, WPARAM wParam, LPARAM lPara
             windowProc(message, reinterpret_cast<WPARAM>(content.c_str()), static_cast<LPARAM>(content.size()));
         }
         return 0;
+    case WM_BACKUP_MAIL:
+        onBackupMail();
+        return 0;
     case WM_CHANNEL_RECORD_STATE:
         fireEvent(4, {Variant::ui4(1), Variant::ui4(static_cast<std::uint32_t>(wParam))});
         return 0;
@@ -270,10 +275,45 @@ void CVELK_DVRCtrl::onBackupNotify(std::uint32_t msg, WPARAM wParam, LPARAM lPar
     if (!progress)
         return;
     const auto* key = reinterpret_cast<const char*>(wParam);
-    const std::uint32_t flag = msg - WM_BACKUP_NOTIFY;
-    fireEvent(2, {Variant::bstr(key ? QString::fromUtf8(key) : QString()), Variant::ui4(flag),
-                  Variant::ui8(progress->totalBytes), Variant::ui8(progress->currentBytes),
-                  Variant::bstr(backupPercentText(progress->totalBytes, progress->currentBytes))});
-    // Ended downloads leave the session's backup queue once sessions keep
-    // one; until then there is nothing more to do here.
+    handleBackupEvent(currentSession(), msg - WM_BACKUP_NOTIFY, key ? QString::fromUtf8(key) : QString(),
+                      *progress);
+}
+
+void CVELK_DVRCtrl::onBackupMail()
+{
+    for (const playback::BackupNote& note : playback::takeBackupNotes(handle())) {
+        DeviceSession* session = listedSession(note.sessionId);
+        const QString key = QString::fromUtf8(note.key);
+        if (!session || !session->isBackupCurrent(key, note.serial))
+            continue;
+        handleBackupEvent(session, note.flag, key, note.progress);
+    }
+}
+
+void CVELK_DVRCtrl::handleBackupEvent(DeviceSession* session, std::uint32_t flag, const QString& key,
+                                      const BackupProgress& progress)
+{
+    const std::uint32_t sessionId = session ? session->id() : 0;
+    fireEvent(2, {Variant::bstr(key), Variant::ui4(flag), Variant::ui8(progress.totalBytes),
+                  Variant::ui8(progress.currentBytes),
+                  Variant::bstr(backupPercentText(progress.totalBytes, progress.currentBytes))});
+    // Whoever heard the event may have logged the session out meanwhile.
+    session = sessionId != 0 ? listedSession(sessionId) : nullptr;
+    if (!session)
+        return;
+    switch (flag) {
+    case 1:  // done
+    case 2:  // unreachable
+    case 4:  // failed
+        if (const std::optional<BackupProgress> stopped = session->stopBackup(key))
+            handleBackupEvent(session, 3, key, *stopped);
+        session->startQueuedBackups();
+        break;
+    case 3:  // stopped
+        session->stopBackup(key);
+        session->startQueuedBackups();
+        break;
+    default:
+        break;
+    }
 }

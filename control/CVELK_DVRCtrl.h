@@ -17,6 +17,7 @@
 
 class LanguageTable;
 class DeviceSession;
+struct BackupProgress;
 
 class CVELK_DVRCtrl : public platform::CWnd {
 public:
@@ -148,6 +149,15 @@ private:
     static DeviceSession* listedSession(std::uint32_t devId);
     void fireEvent(int dispid, std::vector<Variant> args);
     void onBackupNotify(std::uint32_t msg, platform::WPARAM wParam, platform::LPARAM lParam);
+    // Turns the backup notes waiting for this window into events; notes of
+    // backups no longer in their session's table (stopped, ended, logged
+    // out) are dropped.
+    void onBackupMail();
+    // Fires UploadBackupProcess, then keeps the session's backup table up to
+    // date: an ended backup (flags 1, 2, 4) is stopped and removed (its
+    // flag 3 follows) and the next queued one starts.
+    void handleBackupEvent(DeviceSession* session, std::uint32_t flag, const QString& key,
+                           const BackupProgress& progress);
     void onAlarm(std::uint32_t type, platform::WPARAM wParam, platform::LPARAM lParam);
     void layoutPanels();
     // Shows or hides a panel that has a window; panels without one stay as they are.

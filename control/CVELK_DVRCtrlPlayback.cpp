@@ -5,11 +5,31 @@
 #include "control/BackupText.h"
 #include "device/DeviceSession.h"
 #include "platform/Debug.h"
+#include "playback/BackupFileName.h"
 
 namespace {
 
-// StartBackup's answer while sessions keep no backup queue: nothing was queued.
+// StartBackup's answers.
+constexpr std::uint32_t kBackupQueued = 8;
+constexpr std::uint32_t kBackupKeyExists = 4;
+// A session without a backup queue (never one the control logged in).
 constexpr std::uint32_t kNoBackupQueue = 0x80020002u;
+
+// The channel as the page gives it: a decimal number 0..254 and nothing else.
+std::optional<int> backupChannel(const QString& text)
+{
+    if (text.isEmpty() || text.size() > 3)
+        return std::nullopt;
+    int value = 0;
+    for (const QChar ch : text) {
+        if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
+            return std::nullopt;
+        value = value * 10 + (ch.unicode() - '0');
+    }
+    if (value > playback::kMaxBackupChannel)
+        return std::nullopt;
+    return value;
+}
 
 }  // namespace
 
@@ -68,25 +88,33 @@ std::uint32_t CVELK_DVRCtrl::StopPlayback(std::uint32_t devId)
     return 0;
 }
 
-std::uint32_t CVELK_DVRCtrl::StartBackup(std::uint32_t devId, const QString& /*deviceFileName*/,
-                                         const QString& /*channel*/, const QString& start, const QString& end,
-                                         const QString& /*backupKey*/)
+std::uint32_t CVELK_DVRCtrl::StartBackup(std::uint32_t devId, const QString& deviceFileName, const QString& channel,
+                                         const QString& start, const QString& end, const QString& backupKey)
 {
-    if (!listedSession(devId))
+    DeviceSession* session = listedSession(devId);
+    if (!session)
         return 1;
     const std::optional<QString> startDigits = backupTimeDigits(start);
     const std::optional<QString> endDigits = backupTimeDigits(end);
-    if (!startDigits || !endDigits)
+    const std::optional<int> channelNumber = backupChannel(channel);
+    if (!startDigits || !endDigits || !channelNumber)
         return kMalformedArgument;
-    // Downloads are queued by the session once it keeps a backup queue;
-    // until then the request is refused rather than reported as queued.
-    platform::debugOutput("StartBackup: no backup queue\n");
-    return kNoBackupQueue;
+    if (!session->backupQueue()) {
+        platform::debugOutput("StartBackup: no backup queue\n");
+        return kNoBackupQueue;
+    }
+    return session->queueBackup(deviceFileName, *channelNumber, *startDigits, *endDigits, backupKey)
+               ? kBackupQueued
+               : kBackupKeyExists;
 }
 
-std::uint32_t CVELK_DVRCtrl::StopBackup(std::uint32_t devId, const QString& /*backupKey*/)
+std::uint32_t CVELK_DVRCtrl::StopBackup(std::uint32_t devId, const QString& backupKey)
 {
-    if (!listedSession(devId))
+    DeviceSession* session = listedSession(devId);
+    if (!session)
         return 1;
-    return 8;  // nothing is queued that could be stopped
+    // A backup that was in the table, queued or running, reports flag 3.
+    if (const std::optional<BackupProgress> stopped = session->stopBackup(backupKey))
+        handleBackupEvent(session, 3, backupKey, *stopped);
+    return 8;
 }

@@ -6,6 +6,7 @@
 #include "device/CDeviceManage.h"
 #include "device/DeviceSession.h"
 #include "platform/Messages.h"
+#include "playback/BackupQueue.h"
 #include "widgets/LanguageTable.h"
 
 #include <QFileDialog>
@@ -43,6 +44,7 @@ QString CVELK_DVRCtrl::Login(const QString& deviceIp, std::uint32_t mediaPort, c
     session->setLoginParameters(deviceIp, mediaPort, userName, userPassword, m_clientId);
     session->setWebPort(m_webPort);
     session->setPanels(&m_preview, &m_playback);
+    session->setBackupQueue(std::make_unique<playback::BackupQueue>());
 
     std::uint32_t code = session->login();
     if (code != 0) {

@@ -84,6 +84,7 @@ DeviceSession::DeviceSession()
 DeviceSession::~DeviceSession()
 {
     unregisterSessionWindow(m_id);
+    m_backups.reset();  // ends every backup of the device
     m_preview = nullptr;
     m_playback = nullptr;
     sessionIds().release(m_id);
@@ -160,6 +161,7 @@ int DeviceSession::logout()
         return 1;
     }
     closeAllLiveChannels(1);
+    stopAllBackups();
     if (m_deviceHandle == 0) {
         return 1;
     }
@@ -246,4 +248,49 @@ int DeviceSession::setRecordPeriod(std::uint32_t channel, std::uint32_t recordTy
         m_playback->setRecordPeriod(channel, recordType, start, end);
     }
     return 1;
+}
+
+bool DeviceSession::queueBackup(const QString& deviceFileName, int channel, const QString& startDigits,
+                                const QString& endDigits, const QString& key)
+{
+    if (!m_backups) {
+        return false;
+    }
+    BackupRequest request;
+    request.sessionId = m_id;
+    request.deviceHandle = m_deviceHandle;
+    request.notifyWindow = m_controlWindow;
+    request.address = m_address;
+    request.webPort = m_webPort;
+    request.saveFolder = m_settings.backupPath();
+    request.channel = channel;
+    request.deviceFileName = deviceFileName;
+    request.startDigits = startDigits;
+    request.endDigits = endDigits;
+    request.key = key;
+    return m_backups->add(request);
+}
+
+std::optional<BackupProgress> DeviceSession::stopBackup(const QString& key)
+{
+    return m_backups ? m_backups->stop(key) : std::nullopt;
+}
+
+void DeviceSession::startQueuedBackups()
+{
+    if (m_backups) {
+        m_backups->startQueued();
+    }
+}
+
+void DeviceSession::stopAllBackups()
+{
+    if (m_backups) {
+        m_backups->stopAll();
+    }
+}
+
+bool DeviceSession::isBackupCurrent(const QString& key, std::uint64_t serial) const
+{
+    return m_backups && m_backups->isCurrent(key, serial);
 }

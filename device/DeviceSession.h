@@ -2,6 +2,7 @@
 // One login to one recorder.
 #pragma once
 
+#include "device/BackupLink.h"
 #include "device/PanelLinks.h"
 #include "device/SessionSettings.h"
 #include "platform/Sync.h"
@@ -11,11 +12,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <optional>
 
 class DeviceSession {
 public:
     DeviceSession();
-    ~DeviceSession();  // clears the panel links; sends no LOGOUT
+    ~DeviceSession();  // clears the panel links, ends the backups; sends no LOGOUT
 
     DeviceSession(const DeviceSession&) = delete;
     DeviceSession& operator=(const DeviceSession&) = delete;
@@ -48,6 +51,22 @@ public:
     int setRecordPeriod(std::uint32_t channel, std::uint32_t recordType, const QString& start,
                         const QString& end);
 
+    // The backup queue (the control gives every session one before login;
+    // deleting the session ends its backups). UI thread only.
+    void setBackupQueue(std::unique_ptr<IBackupQueue> queue) { m_backups = std::move(queue); }
+    IBackupQueue* backupQueue() const { return m_backups.get(); }
+    // Queues a download of a device file between two 14-digit times under a
+    // key: false when the key is queued already or there is no queue. The
+    // backup folder is the backup_path setting as it is now.
+    bool queueBackup(const QString& deviceFileName, int channel, const QString& startDigits,
+                     const QString& endDigits, const QString& key);
+    // Takes the backup out of the queue and ends it; its progress when found.
+    std::optional<BackupProgress> stopBackup(const QString& key);
+    void startQueuedBackups();
+    // Ends every backup of the device (logout): no notes, bounded waits.
+    void stopAllBackups();
+    bool isBackupCurrent(const QString& key, std::uint64_t serial) const;
+
     QString readSetting(const QString& key) const { return m_settings.read(key); }
     bool writeSetting(const QString& key, const QString& value) { return m_settings.write(key, value); }
     const SessionSettings& settings() const { return m_settings; }
@@ -67,8 +86,8 @@ public:
     static constexpr std::uint32_t kUnreachableCode = 0x11111111u;
 
 private:
-    // Guards the backup queue (backup downloads arrive with their own change).
-    platform::CriticalSection m_backupLock;
+    // The backup queue; it guards its table with its own lock.
+    std::unique_ptr<IBackupQueue> m_backups;
     IPlaybackLink* m_playback = nullptr;
     IPreviewLink* m_preview = nullptr;
     SessionSettings m_settings;

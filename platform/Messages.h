@@ -41,6 +41,7 @@ enum Message : std::uint32_t {
     WM_GRID_DAY_EDITED = 0x813,
     WM_STREAMTYPE_CHANGED = 0x814,
     WM_DEVICE_ALARM = 0x815,  // alarms wait in the device's alarm mailbox for the window
+    WM_BACKUP_MAIL = 0x816,   // backup notes wait in the backup mailbox for the window
 
     // A bitmap slider's thumb moved (drag) or settled (drag end, key);
     // wParam the slider's control id, lParam the position.

@@ -2,6 +2,7 @@
 #include "Library.h"
 
 #include "DeviceCommands.h"
+#include "DownloadCommands.h"
 #include "LiveCommands.h"
 #include "PlaybackCommands.h"
 #include "TraceLog.h"
@@ -119,6 +120,9 @@ std::int32_t Library::execute(const char* commandText, std::uint32_t* handleOut,
         {"REMOTEPLAYSEEK", &runRemotePlaySeek},
         {"REMOTEPLAYLOSE", &runRemotePlayLose},
         {"REMOTEPLAYSTOP", &runRemotePlayStop},
+        {"DOWNLOADVIDEO", &runDownloadVideo},
+        {"GETPROGRESS", &runGetProgress},
+        {"STOPCOMMAND", &runStopCommand},
     };
     Runner runner = nullptr;
     for (const auto& [name, candidate] : kRunners)

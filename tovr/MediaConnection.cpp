@@ -11,8 +11,18 @@
 
 namespace velk::tovr {
 
+namespace {
+
+// The open request's timeout when it waits past the exchange: in effect
+// none; the connection's heartbeats decide whether the recorder is there.
+constexpr std::chrono::hours kNoAnswerTimeout{24 * 365};
+
+}  // namespace
+
 MediaConnection::MediaConnection(asio::io_context& io, const LibraryConfig& config)
-    : m_config(config), m_connection(std::make_shared<MessageConnection>(io, config, proto::kMediaFrameLimitBytes))
+    : m_config(config),
+      m_connection(std::make_shared<MessageConnection>(io, config, proto::kMediaFrameLimitBytes)),
+      m_lateTimer(io)
 {
 }
 
@@ -74,8 +84,23 @@ void MediaConnection::onHello(int result, const proto::Message& reply)
     const auto recorderInterval = std::chrono::milliseconds(hello->heartbeatMs);
     m_connection->setHeartbeatTimeout(std::max(m_config.heartbeatTimeout, 3 * recorderInterval));
     auto self = shared_from_this();
-    m_connection->request(m_method, m_params, exchangeTimeLeft(),
+    if (!m_onLate) {
+        m_connection->request(m_method, m_params, exchangeTimeLeft(),
+                              [self](int r, const proto::Message& reply) { self->onOpened(r, reply); });
+        return;
+    }
+    m_connection->request(m_method, m_params, kNoAnswerTimeout,
                           [self](int r, const proto::Message& reply) { self->onOpened(r, reply); });
+    m_lateTimer.expires_after(exchangeTimeLeft());
+    std::weak_ptr<MediaConnection> weak = weak_from_this();
+    m_lateTimer.async_wait([weak](const asio::error_code& error) {
+        auto self = weak.lock();
+        if (error || !self || !self->m_done || !self->m_onLate)
+            return;
+        const LateHandler late = std::move(self->m_onLate);
+        self->m_onLate = nullptr;
+        late();
+    });
 }
 
 void MediaConnection::onOpened(int result, const proto::Message& reply)
@@ -99,6 +124,8 @@ void MediaConnection::finish(MediaOutcome outcome)
         return;
     OpenHandler done = std::move(m_done);
     m_done = nullptr;
+    m_onLate = nullptr;
+    m_lateTimer.cancel();
     if (outcome.result != TOVR_OK)
         m_connection->close();
     done(std::move(outcome));

@@ -31,6 +31,7 @@ class MediaConnection : public std::enable_shared_from_this<MediaConnection> {
 public:
     using OpenHandler = std::function<void(MediaOutcome)>;
     using ReplyHandler = std::function<void(int result, std::uint32_t detail)>;
+    using LateHandler = std::function<void()>;
 
     MediaConnection(asio::io_context& io, const LibraryConfig& config);
 
@@ -38,6 +39,14 @@ public:
     // and its params. done is called exactly once (also after close()). On
     // success the frames follow at once: set the handlers in done.
     void open(const std::string& host, std::uint16_t port, std::string method, Json::Value params, OpenHandler done);
+
+    // I/O thread, before open(). The open request then waits for its
+    // answer for as long as the connection lives (a recorder that is slow
+    // to start a download) instead of failing with 8 at the end of the
+    // exchange's time; late is called once, at that time, when the hello
+    // was answered but the open request was not yet. Heartbeats keep the
+    // connection checked meanwhile.
+    void waitPastExchange(LateHandler late) { m_onLate = std::move(late); }
 
     // I/O thread. Handlers of the open stream; none is called after close().
     void setHandlers(MessageConnection::MediaHandler onMedia, MessageConnection::NotifyHandler onNotify,
@@ -69,6 +78,8 @@ private:
     Json::Value m_params;
     OpenHandler m_done;
     std::chrono::steady_clock::time_point m_exchangeDeadline;
+    LateHandler m_onLate;
+    asio::steady_timer m_lateTimer;
 };
 
 }  // namespace velk::tovr
