@@ -275,7 +275,7 @@ describe('the downloads tab', {skip: skip || false}, () => {
       assert.equal(row.text, 'Done');
       assert.ok(row.pathShown && !row.stop);
       const clip = calls[i];
-      const name = `${clip[2].replace(/\D/g, '')}-${clip[4].replace(/\D/g, '').slice(8)}_${clip[1].replaceAll('/', '_')}.264`;
+      const name = `${clip[3].replace(/\D/g, '')}-${clip[4].replace(/\D/g, '').slice(8)}_${clip[1].replaceAll('/', '_')}.264`;
       const chName = `CH${pad(channel + 1)}`;
       assert.equal(row.path, `${stack.home}/VELK_Dvr/127.0.0.1_${stack.httpPort}/BACKUP/${chName}/${chName}_${name}`);
       assert.ok(existsSync(row.path), row.path);
@@ -314,11 +314,20 @@ describe('the downloads tab', {skip: skip || false}, () => {
     // The queued one stopped: gone from the control's queue at once.
     await page.click(`#downloads-list .download[data-key="${waiting[2].key}"] .download-stop`);
     await waitForRows(page, (now) => now[2].state === 'stopped', 'the queued clip stopped');
-    // The longest runs once the recorder answers: its progress moves.
+    // The longest runs once the recorder answers: its row shows how far, how much and how fast.
+    const running = await waitForRows(page, (now) => now[0].state === 'running' || ['done', 'stopped'].includes(now[0].state),
+      'the longest clip running');
+    if (running[0].state === 'running') {
+      assert.match(running[0].text, /^Downloading \d+ %$/);
+      assert.match(running[0].size, /^[\d.]+ [KM]B of [\d.]+ MB$/);
+    }
     const progress = await pollUntil(() => page.evaluate((key) => window.__events
-      .filter((e) => e.BackupKey === key && e.ulFlag === 0).map((e) => Number(e.CurLen)), waiting[0].key),
+      .filter((e) => e.BackupKey === key && e.ulFlag === 0).map((e) => Number(e.CurLen)), waiting[0].key)
+      .then((sizes) => sizes.length > 0 && sizes),
     'progress of the longest clip', {timeoutMs: 30000});
-    assert.ok(progress.length >= 1);
+    assert.ok(progress.every((size, i) => i === 0 || size >= progress[i - 1]), `progress only grows: ${progress}`);
+    const {total} = await kept(page, waiting[0].key);
+    assert.ok(progress[0] > 0 && progress[0] < total, `${progress[0]} of ${total} while running`);
     // Stopped while it runs (or just after it ended: then its file stays done).
     await page.click(`#downloads-list .download[data-key="${waiting[0].key}"] .download-stop`).catch(() => {});
     const ended = await waitForRows(page, (now) => ['stopped', 'done'].includes(now[0].state) && now[1].state === 'done',
@@ -349,7 +358,8 @@ describe('the downloads tab', {skip: skip || false}, () => {
   test('a reload keeps the list and its later events; a log-out empties it', async (t) => {
     if (!available) return t.skip('waits for the control\'s download queue (StartBackup queuing, UploadBackupProcess)');
     const page = await downloadsPage({channel: 5});
-    await post('/sim/download?action=slowstart&seconds=4');
+    // Longer than the library waits for the recorder's answer (5 s): the control reports waiting.
+    await post('/sim/download?action=slowstart&seconds=12');
     await page.click('#downloads-spans .span-download');
     const [row] = await waitForRows(page, (now) => now.length === 1 && now[0].state === 'waiting', 'the clip waiting');
     await page.reload();
