@@ -2,15 +2,18 @@
 // What the page keeps of its log-in across a reload: the control itself
 // stays logged in in the host (the page's resume id brings it back), but
 // the page must know again which session, layout, section and live channels
-// it had, and the day, channels and record type chosen for playback. Kept
+// it had, the day, channels and record type chosen for playback, and the
+// downloads list. Kept
 // in sessionStorage, so a reload of this tab finds it and another tab does
 // not; the password is never kept.
 const KEY = 'velk-page';
 
 // The fields of the page's state that a reload restores.
-// playback: the playback section's day, channels and record type.
-const KEPT = ['devId', 'address', 'port', 'channels', 'section', 'layout', 'controlPage', 'liveOpen',
-  'liveOpened', 'openMask', 'recordMask', 'language', 'sound', 'recordingSince', 'playback'];
+// playback: the playback section's day, channels and record type;
+// downloads: the downloads list (the control goes on downloading over a
+// reload, and its later events update the rows) and the channel and day chosen.
+const KEPT = ['devId', 'address', 'port', 'webPort', 'channels', 'section', 'layout', 'controlPage', 'liveOpen',
+  'liveOpened', 'openMask', 'recordMask', 'language', 'sound', 'recordingSince', 'playback', 'downloads'];
 
 export function savePageSession(storage, state) {
   if (!storage) return;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The recorder's page: log in, the live view with the channel list, the
 // control's picture and its toolbar, playback, the schedule, the local settings, the
-// language switch, notices for the user and a folded log of events.
+// language switch, downloads of recorded clips, notices for the user and a
+// folded log of events.
 // Sections are tabs: a section adds a tab button and a <section> with the
 // same data-section name, and registers itself in SECTIONS; one
 // that shows the control names the control's page (SwitchPage) it needs.
@@ -18,6 +19,7 @@ import {createNotices} from './notices.js';
 import {listenForRecording, refreshRecordingTexts, resetRecording, restoreRecording, wireRecording}
   from './record-section.js';
 import {createPlaybackSection} from './playback-section.js';
+import {createDownloadsSection} from './downloads-section.js';
 import {formatCode} from './result-codes.js';
 import {createScheduleSection} from './schedule-section.js';
 import {loadStreamAuto, saveStreamAuto, streamForLayout} from './stream-choice.js';
@@ -50,9 +52,11 @@ const state = {
   activeWindow: -1,    // the window the control reported clicked last
   recordingSince: 0,   // Date.now() when the page saw recording start, 0 while none records
   address: '', port: 0, // the recorder logged in to
+  webPort: 80,         // the recorder's web port as the page told the control (SetWebport): part of its file paths
   sound: false,        // live sound on
   recorderChannels: 0, // the recorder's channel count from /api/info (channels is at most 16: the live grid)
   playback: null,      // the playback section's {day, channels, type}
+  downloads: null,     // the downloads section's {counter, tag, rows, channel, day}
 };
 window.velk = state;  // for the browser's console and for page tests
 
@@ -99,7 +103,9 @@ function notice(options) {
 
 const page = {state, $, status, run, switchControlPage, text, notice, openAll: () => openAll(),
   showLayout: (count) => showLayout(count), setText: (element, key, ...args) => setPageText(element, key, ...args),
-  keepSession: () => keepSession()};
+  keepSession: () => keepSession(),
+  // Queues recorded clips [{channel, file, start, end}] in the downloads list.
+  queueDownloads: (clips) => SECTIONS.downloads.queue(clips)};
 const channelList = createChannelList(page);
 
 async function recorderInfo() {
@@ -170,6 +176,7 @@ async function connectHost() {
   ctrl.on('ReTurnPreviewActiveChl', ({ulActiveChannel}) => { state.activeWindow = Number(ulActiveChannel); });
   listenForRecording(page, ctrl);
   listenForAlarms(page, ctrl);
+  SECTIONS.downloads.listen(ctrl);
   // The channel list follows every change of the open and recording masks
   // (registered after the listeners that keep them).
   ctrl.on('ReTurnPreviewAllChannelState', ({ulType}) => {
@@ -211,6 +218,7 @@ async function restoreSession(kept) {
   SECTIONS.schedule.reset();
   SECTIONS.playback.reset();
   Object.assign(state, kept);
+  SECTIONS.downloads.restore();
   if (kept.language && kept.language !== 'en') {
     $('language').value = kept.language;
     await applyLanguage(kept.language, {control: false});  // the control has its texts
@@ -243,6 +251,7 @@ function showLoggedOut() {
   clearPageSession(sessionStorage);
   resetRecorderState();
   resetRecording(page);
+  SECTIONS.downloads.reset();  // the control stops every download at log-out
   if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
   $('sections').hidden = true;
   $('login').hidden = false;
@@ -349,9 +358,14 @@ async function login(event) {
     }
     const address = $('login-address').value.trim();
     const port = Number($('login-port').value);
+    // The control names the recorder's settings file and download folders
+    // after its web port: the one this page came from.
+    const webPort = Number(location.port) || (location.protocol === 'https:' ? 443 : 80);
+    await ctrl.SetWebport(webPort);
     const result = await ctrl.Login(address, port, $('login-user').value, encipherPassword($('login-password').value));
     state.address = address;
     state.port = port;
+    state.webPort = webPort;
     status(`Login ${result}`);
     const outcome = describeLogin(result);
     if (!outcome.ok) {
@@ -362,6 +376,7 @@ async function login(event) {
     resetRecorderState();
     SECTIONS.schedule.reset();
     SECTIONS.playback.reset();
+    SECTIONS.downloads.reset();
     $('login').hidden = true;
     $('sections').hidden = false;
     channelList.build(state.channels);
@@ -562,6 +577,7 @@ async function applyLanguage(language, {control = true} = {}) {
   channelList.refresh();
   refreshRecordingTexts(page);
   SECTIONS.playback.refreshTexts();
+  SECTIONS.downloads.refreshTexts();
   keepSession();
   if (!state.ctrl || !control || state.ctrl.state !== 'open') return;
   let replaced = 0;
@@ -581,6 +597,7 @@ const SECTIONS = {
     },
   },
   playback: createPlaybackSection(page),
+  downloads: createDownloadsSection(page),
   schedule: createScheduleSection(page),
   settings: {show: () => loadSettings()},
 };

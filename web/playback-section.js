@@ -4,7 +4,8 @@
 // and "Show recordings", which hands the chosen day's recordings of those
 // channels (GET /api/recordings) to the control's playback page. The user
 // then plays them in the control's own panel in the picture (timeline,
-// Play…).
+// Play…). Any recording of the day loaded can be downloaded: it joins the
+// Downloads tab's list.
 //
 // Choosing a day loads it at once: that is what a calendar is for. Ticking
 // channels and changing the type only mark the calendar again until "Show
@@ -189,6 +190,8 @@ export function createPlaybackSection(page) {
   const channelBox = $('playback-channels');
   const typeSelect = $('playback-type');
   const result = $('playback-result');
+  const downloadBox = $('playback-download-box');
+  const recordingSelect = $('playback-recording');
 
   let choices = null;      // {day, channels, type}: what the user chose (state.playback)
   let shownMonth = '';     // 'YYYY-MM' the calendar shows
@@ -461,6 +464,7 @@ export function createPlaybackSection(page) {
       }
       if (load !== loads) return;
       recordings = found;
+      fillDownloadChoice();
       result.dataset.count = String(found.length);
       if (!found.length) setResult('empty', 'playbackNoRecordings', day, names);
       else setResult('ok', found.length === 1 ? 'playbackFoundOne' : 'playbackFound', found.length, day, names);
@@ -468,14 +472,39 @@ export function createPlaybackSection(page) {
     await controlQueue;
   }
 
-  // A later "download this clip": asks the control to download one of the
-  // recordings last loaded (an entry of recordings()) into its download
-  // folder, under a key naming the channel and start. Resolves to
-  // StartBackup's code (8 queued, 4 already queued); its progress comes as
-  // UploadBackupProcess events. Not offered on the page yet.
+  // ---- downloading a recording of the day ----
+
+  // The recordings of the day loaded, by channel and start, to choose one to download.
+  function fillDownloadChoice() {
+    const ordered = recordings.map((recording, index) => ({recording, index}))
+      .sort((a, b) => a.recording.channel - b.recording.channel || a.recording.start.localeCompare(b.recording.start));
+    const chosen = recordingSelect.value;
+    recordingSelect.replaceChildren(...ordered.map(({recording, index}) => {
+      const end = recording.end.slice(0, 10) === recording.start.slice(0, 10) ? recording.end.slice(11) : recording.end;
+      const kind = recording.type === 'alarm' ? ` (${page.text('typeAlarm')})` : '';
+      return new Option(`${channelName(recording.channel)} ${recording.start.slice(11)} – ${end}${kind}`, String(index));
+    }));
+    if (recordings[Number(chosen)]) recordingSelect.value = chosen;
+    downloadBox.hidden = recordings.length === 0;
+  }
+
+  $('playback-download').addEventListener('click', async () => {
+    const recording = recordings[Number(recordingSelect.value)];
+    if (!recording) return;
+    if (await downloadClip(recording) === 8) {
+      const end = recording.end.slice(0, 10) === recording.start.slice(0, 10) ? recording.end.slice(11) : recording.end;
+      page.notice({key: 'playbackDownloadQueued', args: [`${channelName(recording.channel)} ${recording.start} – ${end}`],
+        kind: 'ok'});
+    }
+  });
+
+  // Downloads one of the recordings last loaded (an entry of recordings())
+  // whole: it joins the Downloads tab's list, which queues it with the
+  // control (StartBackup) and follows its progress. Resolves to
+  // StartBackup's code (8 queued), undefined when it was not asked.
   async function downloadClip(recording) {
-    return page.run('StartBackup', state.devId, recording.file, String(recording.channel),
-      recording.start, recording.end, backupKeyOf(recording));
+    return page.queueDownloads([{channel: recording.channel, file: recording.file, start: recording.start,
+      end: recording.end}]);
   }
 
   return {
@@ -503,6 +532,7 @@ export function createPlaybackSection(page) {
       choices = null;
       visited = false;
       recordings = [];
+      fillDownloadChoice();
       ++loads;
       ++markLoads;
       shownChannels = -1;
@@ -513,6 +543,7 @@ export function createPlaybackSection(page) {
     refreshTexts() {
       if (!choices) return;
       renderCalendar();
+      fillDownloadChoice();
       for (const label of channelBox.querySelectorAll('label.beyond'))
         label.title = page.text('playbackBeyondControl', channelName(CONTROL_CHANNELS - 1));
     },
