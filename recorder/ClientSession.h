@@ -57,6 +57,8 @@ public:
     const DownloadSender* download() const { return m_state == State::Downloading ? m_download.get() : nullptr; }
     // The open download fails once half of it is sent (sim fault).
     void failDownloadMidway();
+    // The open download sends at most this many bytes a second (0: no limit).
+    void paceDownload(std::uint64_t bytesPerSecond);
     // The recorder stops sending this playback for a while (sim fault).
     void stallPlayback(std::chrono::milliseconds duration);
     // Ends the stream with a streamError notification carrying code, then

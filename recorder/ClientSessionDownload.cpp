@@ -40,6 +40,7 @@ void ClientSession::handleOpenDownload(const proto::Message& message)
     m_state = State::Downloading;
     if (m_server.takeDownloadFailure())
         m_download->failMidway();
+    m_download->setPace(m_server.downloadPace());
     std::weak_ptr<ClientSession> weak = weak_from_this();
     const std::uint32_t id = message.id;
     const std::uint32_t channel = span->channel;
@@ -65,6 +66,12 @@ void ClientSession::failDownloadMidway()
 {
     if (m_state == State::Downloading)
         m_download->failMidway();
+}
+
+void ClientSession::paceDownload(std::uint64_t bytesPerSecond)
+{
+    if (m_state == State::Downloading)
+        m_download->setPace(bytesPerSecond);
 }
 
 }  // namespace velk::recorder

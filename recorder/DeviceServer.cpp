@@ -249,6 +249,19 @@ std::size_t DeviceServer::failDownloads()
     return failed;
 }
 
+std::size_t DeviceServer::paceDownloads(std::uint64_t bytesPerSecond)
+{
+    m_downloadPace = bytesPerSecond;
+    std::size_t paced = 0;
+    for (const auto& session : m_sessions) {
+        if (session->download()) {
+            session->paceDownload(bytesPerSecond);
+            ++paced;
+        }
+    }
+    return paced;
+}
+
 std::size_t DeviceServer::dropDownloads()
 {
     std::size_t dropped = 0;

@@ -112,6 +112,11 @@ public:
     bool takeDownloadFailure() { return std::exchange(m_failNextDownload, false); }
     // Closes every connection carrying a download; returns how many.
     std::size_t dropDownloads();
+    // Every open download, and every one opened later, sends at most this
+    // many bytes a second (a slow link); 0 lifts the limit. Returns how many
+    // open downloads were paced.
+    std::size_t paceDownloads(std::uint64_t bytesPerSecond);
+    std::uint64_t downloadPace() const { return m_downloadPace; }
     void countDownloadOpen(bool ok) { (ok ? m_counts.downloadsTotal : m_counts.downloadsRefused)++; }
     // Open playbacks with their counters, for /sim/status.
     Json::Value playbackStatus() const;
@@ -151,6 +156,7 @@ private:
     const RecordingCatalog* m_recordings = nullptr;
     std::chrono::steady_clock::time_point m_downloadsNotBefore;
     bool m_failNextDownload = false;
+    std::uint64_t m_downloadPace = 0;  // bytes a second; 0: as fast as read
     boost::asio::ip::tcp::acceptor m_acceptor;
     std::set<std::shared_ptr<ClientSession>> m_sessions;
     DeviceServerCounts m_counts;

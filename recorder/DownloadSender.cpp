@@ -117,6 +117,26 @@ void DownloadSender::writable()
         pump();
 }
 
+void DownloadSender::setPace(std::uint64_t bytesPerSecond)
+{
+    m_paceBytesPerSecond = bytesPerSecond;
+    m_paceSince = std::chrono::steady_clock::now();
+    m_sentBeforePace = m_sentBytes;
+    if (m_counted)
+        pump();
+}
+
+bool DownloadSender::aheadOfPace() const
+{
+    if (m_paceBytesPerSecond == 0)
+        return false;
+    const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - m_paceSince)
+                               .count();
+    const std::uint64_t allowed = static_cast<std::uint64_t>(elapsedMs) * m_paceBytesPerSecond / 1000;
+    return m_sentBytes - m_sentBeforePace >= allowed;
+}
+
 void DownloadSender::stop()
 {
     m_sink = nullptr;
@@ -152,6 +172,11 @@ void DownloadSender::pump()
         if (m_failMidway && m_sentBytes * 2 >= m_totalBytes && m_totalBytes > 0) {
             flush();
             fail();
+            break;
+        }
+        if (aheadOfPace()) {
+            flush();
+            retryLater(&DownloadSender::pump);
             break;
         }
         const auto more = m_reader ? nextFrame(*m_reader, frame) : std::optional<bool>(false);

@@ -43,6 +43,9 @@ public:
     void start(std::chrono::steady_clock::time_point notBefore, Counted counted, Failed failed);
     // Fails once half of the clip's bytes are sent (at once when past that).
     void failMidway();
+    // Sends at most this many bytes a second from now on (a slow link, a
+    // sim fault); 0 sends as fast as the client reads.
+    void setPace(std::uint64_t bytesPerSecond);
     // The connection wrote something: sends more while under the limit.
     void writable();
     // Ends the download: nothing more is sent; the sink is not touched again.
@@ -61,6 +64,8 @@ private:
     // frame); false at its end. nullopt: not ready yet, look again later.
     std::optional<bool> nextFrame(FrameReader& reader, RecordedFrame& frame);
     void retryLater(void (DownloadSender::*step)());
+    // True while the paced download has sent all its time allows.
+    bool aheadOfPace() const;
     void fail();
 
     boost::asio::steady_timer m_timer;
@@ -81,6 +86,10 @@ private:
     std::uint64_t m_totalBytes = 0;
     std::uint64_t m_totalFrames = 0;
     std::uint64_t m_sentBytes = 0;
+    // The pace: bytes a second (0: none), counted from when it was set.
+    std::uint64_t m_paceBytesPerSecond = 0;
+    std::chrono::steady_clock::time_point m_paceSince;
+    std::uint64_t m_sentBeforePace = 0;
 };
 
 }  // namespace velk::recorder

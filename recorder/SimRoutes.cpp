@@ -189,8 +189,14 @@ HttpResponse handleSim(Recorder& recorder, const HttpRequest& request, std::stri
                 return bad("seconds must be 0..3600");
             devices.slowStartDownloads(std::chrono::seconds(*seconds));
             body["seconds"] = *seconds;
+        } else if (what && *what == "pace") {
+            const auto kib = queryNumber(query, "kib", 1024 * 1024);
+            if (!kib)
+                return bad("kib must be 0..1048576");
+            body["paced"] = Json::UInt64(devices.paceDownloads(std::uint64_t{*kib} * 1024));
+            body["kib"] = *kib;
         } else {
-            return bad("action must be drop, fail or slowstart");
+            return bad("action must be drop, fail, slowstart or pace");
         }
     } else {  // garbage
         const auto kind = malformedKind(queryValue(query, "kind"));

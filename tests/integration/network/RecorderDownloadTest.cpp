@@ -71,6 +71,7 @@ protected:
     {
         // Faults of one test do not reach the next.
         httpPost(httpPort(), "/sim/download?action=slowstart&seconds=0");
+        httpPost(httpPort(), "/sim/download?action=pace&kib=0");
     }
 
     std::uint16_t httpPort() const { return s_recorder->httpPort(); }
@@ -241,6 +242,42 @@ TEST_F(RecorderDownload, SlowStartHoldsTheAnswerBack)
     EXPECT_GE(std::chrono::steady_clock::now() - opened, std::chrono::milliseconds(1000));
     ASSERT_TRUE(d.answer && d.answer->code == 0);
     EXPECT_TRUE(d.ended);
+}
+
+TEST_F(RecorderDownload, APacedDownloadComesSlowlyAndWholeOnceTheLimitIsLifted)
+{
+    const auto span = longSpan(0, 120'000);
+    ASSERT_TRUE(span);
+    const auto paced = httpPost(httpPort(), "/sim/download?action=pace&kib=8");
+    ASSERT_EQ(paced.status, 200);
+    EXPECT_EQ(paced.json["kib"].asUInt(), 8u);
+    EXPECT_EQ(httpPost(httpPort(), "/sim/download?action=pace&kib=x").status, 400);
+    auto client = mediaConnection();
+    ASSERT_TRUE(client);
+    ASSERT_TRUE(sendOpen(*client, span->fileName, span->startMs, span->startMs + 100'000));
+    const auto answer = client->readMessage(20000);
+    ASSERT_TRUE(answer && answer->code == 0);
+    const std::uint64_t total = answer->body["bytes"].asUInt64();
+    ASSERT_GT(total, 200'000u);  // a hundred seconds: far more than a few seconds at 8 KiB/s
+
+    // Some frames come, then the limit holds the rest back.
+    std::uint64_t got = 0;
+    std::uint64_t frames = 0;
+    while (got < 16 * 1024) {
+        auto frame = client->readFrame(10000);
+        ASSERT_TRUE(frame && frame->type == proto::FrameType::Media);
+        got += frame->payload.size();
+        ++frames;
+    }
+    EXPECT_LT(got, total);
+
+    // Lifted: the open download runs to its end with every byte it announced.
+    const auto lifted = httpPost(httpPort(), "/sim/download?action=pace&kib=0");
+    EXPECT_EQ(lifted.json["paced"].asUInt(), 1u);
+    const Download rest = receiveAll(*client);
+    EXPECT_TRUE(rest.ended);
+    EXPECT_EQ(got + rest.bytes, total);
+    EXPECT_EQ(frames + rest.frames.size(), answer->body["frames"].asUInt64());
 }
 
 TEST_F(RecorderDownload, FailEndsTheDownloadMidwayWithAnError)
