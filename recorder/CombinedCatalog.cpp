@@ -75,12 +75,78 @@ public:
         return damaged;
     }
 
+    std::optional<FrameCount> countBefore(std::int64_t toMs) const override
+    {
+        // The two stretches are disjoint: their counts add up.
+        FrameCount count;
+        for (const Source& source : m_sources) {
+            if (source.pending)
+                return std::nullopt;
+            if (source.ended || !source.reader)
+                continue;
+            const auto part = source.reader->countBefore(toMs);
+            if (!part)
+                return std::nullopt;
+            count.bytes += part->bytes;
+            count.frames += part->frames;
+        }
+        return count;
+    }
+
+    AppendResult appendNext(std::int64_t toMs, std::string& out) override
+    {
+        if (!frameReady())
+            return AppendResult::NotReady;
+        // As next(): the earliest of the two (the first on a tie), but a
+        // source that knows its next frame's time is not read ahead, so its
+        // frame is built straight into out.
+        Source* earliest = nullptr;
+        std::int64_t earliestMs = 0;
+        for (Source& source : m_sources) {
+            std::int64_t timeMs = 0;
+            if (!timeOf(source, timeMs))
+                continue;
+            if (!earliest || timeMs < earliestMs) {
+                earliest = &source;
+                earliestMs = timeMs;
+            }
+        }
+        if (!earliest || earliestMs >= toMs)
+            return AppendResult::End;
+        if (!earliest->pending)
+            return earliest->reader->appendNext(toMs, out);
+        const std::vector<std::uint8_t>& bytes = earliest->pending->bytes;
+        out.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        earliest->pending.reset();
+        return AppendResult::Appended;
+    }
+
 private:
     struct Source {
         std::unique_ptr<FrameReader> reader;
         std::optional<RecordedFrame> pending;  // read, not yet given out
         bool ended = false;
     };
+
+    // The time of the source's next frame; false when it has none.
+    static bool timeOf(Source& source, std::int64_t& timeMs)
+    {
+        if (!source.pending && !source.ended && source.reader) {
+            if (const auto peeked = source.reader->peekTimeMs()) {
+                if (*peeked == kNoMoreFrames) {
+                    source.ended = true;
+                    return false;
+                }
+                timeMs = *peeked;
+                return true;
+            }
+        }
+        fill(source);
+        if (!source.pending)
+            return false;
+        timeMs = source.pending->timeMs;
+        return true;
+    }
 
     static void fill(Source& source)
     {

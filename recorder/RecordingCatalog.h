@@ -58,6 +58,23 @@ struct RecordedFrame {
     std::vector<std::uint8_t> bytes;
 };
 
+// How much a stretch of recorded frames holds.
+struct FrameCount {
+    std::uint64_t bytes = 0;  // their container frames' sizes summed
+    std::uint64_t frames = 0;
+    bool operator==(const FrameCount&) const = default;
+};
+
+// What FrameReader::appendNext did.
+enum class AppendResult : std::uint8_t {
+    Appended,  // the next frame's bytes were appended
+    End,       // no frame before the limit: the walk is over
+    NotReady,  // as frameReady() false: try again a little later
+};
+
+// A time peekTimeMs() gives when the reader has no frame left.
+inline constexpr std::int64_t kNoMoreFrames = INT64_MAX;
+
 // Walks one channel's recorded frames in time order across its spans, of
 // the types its filter takes, within the range it was opened on. Used on
 // one thread at a time.
@@ -78,6 +95,31 @@ public:
     virtual bool frameReady() const { return true; }
     // Frames skipped because they were damaged, since the reader was opened.
     virtual std::uint64_t damagedFrames() const = 0;
+
+    // What next() would give from here on, of the frames before toMs, when
+    // the reader can tell without reading them (the generated history once
+    // its loop is complete: plain arithmetic); nothing when it cannot (the
+    // caller then walks them). Leaves the reader where it is.
+    virtual std::optional<FrameCount> countBefore(std::int64_t /*toMs*/) const { return std::nullopt; }
+    // The time of the frame next() would give, when the reader knows it
+    // without reading the frame (kNoMoreFrames at the end); nothing when it
+    // does not.
+    virtual std::optional<std::int64_t> peekTimeMs() { return std::nullopt; }
+    // Appends the bytes of the frame next() would give to out and moves
+    // past it, when it is there and its time is before toMs. A reader that
+    // builds its frames builds them straight into out, without a
+    // RecordedFrame of their own. After End the walk is over (the reader
+    // may have moved past the frame it did not append).
+    virtual AppendResult appendNext(std::int64_t toMs, std::string& out)
+    {
+        if (!frameReady())
+            return AppendResult::NotReady;
+        const auto frame = next();
+        if (!frame || frame->timeMs >= toMs)
+            return AppendResult::End;
+        out.append(reinterpret_cast<const char*>(frame->bytes.data()), frame->bytes.size());
+        return AppendResult::Appended;
+    }
 };
 
 class RecordingCatalog {
