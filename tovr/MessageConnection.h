@@ -124,7 +124,7 @@ private:
     proto::FrameDecoder m_decoder;
     // Reads go straight into the decoder's buffer, this much at a time: a
     // download brings many small frames at once.
-    static constexpr std::size_t kReadBytes = 64 * 1024;
+    static constexpr std::size_t kReadBytes = 256 * 1024;
     std::vector<std::string_view> m_run;  // media frames read, not yet handed on (run handler only)
     bool m_readPending = false;  // an async read is outstanding
     bool m_readHeld = false;
