@@ -291,7 +291,11 @@ std::vector<std::uint64_t> loopPrefixBytes(const EncodedLoop& loop)
 
 HistoryRecordings::HistoryRecordings(std::vector<std::shared_ptr<const EncodedLoop>> loops, int days,
                                      std::int64_t startMs)
-    : m_loops(std::move(loops)), m_days(days), m_startMs(startMs), m_prefixBytes(m_loops.size())
+    : m_loops(std::move(loops)),
+      m_days(days),
+      m_startMs(startMs),
+      m_prefixBytes(m_loops.size()),
+      m_spans(m_loops.size())
 {
 }
 
@@ -314,11 +318,17 @@ std::vector<RecordSpan> HistoryRecordings::spans(std::uint32_t channel, std::int
     std::vector<RecordSpan> result;
     if (channel >= m_loops.size())
         return result;
-    for (RecordSpan& span : historySpans(channel, m_days, m_startMs)) {
+    // The channel's spans never change: made once (their local times and
+    // names cost time-zone conversions, and every download's open looks
+    // through all of them).
+    std::optional<std::vector<RecordSpan>>& all = m_spans[channel];
+    if (!all)
+        all = historySpans(channel, m_days, m_startMs);
+    for (const RecordSpan& span : *all) {
         if (span.endMs <= fromMs || span.startMs >= toMs || !typeMatches(filter, span.type))
             continue;
-        span.bytes = spanBytes(channel, (span.endMs - span.startMs) / kHistoryFrameMs);
-        result.push_back(std::move(span));
+        result.push_back(span);
+        result.back().bytes = spanBytes(channel, (span.endMs - span.startMs) / kHistoryFrameMs);
     }
     return result;
 }

@@ -22,6 +22,7 @@
 #include "RecordingCatalog.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,8 @@ private:
     // Per channel, the sizes of the loop's container frames summed up to
     // each picture (filled once the loop is complete). I/O thread.
     mutable std::vector<std::vector<std::uint64_t>> m_prefixBytes;
+    // Per channel, its spans (bytes 0), made on first use. I/O thread.
+    mutable std::vector<std::optional<std::vector<RecordSpan>>> m_spans;
 };
 
 // One frame of a history span: picture index % 250 of the loop, with the
