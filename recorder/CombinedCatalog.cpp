@@ -121,6 +121,44 @@ public:
         return AppendResult::Appended;
     }
 
+    AppendResult appendFrames(std::int64_t toMs, std::string& out, std::size_t untilBytes,
+                              const FrameFraming& framing, std::uint64_t& frames) override
+    {
+        for (;;) {
+            if (out.size() >= untilBytes)
+                return AppendResult::Appended;
+            if (!frameReady())
+                return AppendResult::NotReady;
+            std::int64_t times[2] = {kNoMoreFrames, kNoMoreFrames};
+            for (int i = 0; i < 2; ++i)
+                if (!timeOf(m_sources[i], times[i]))
+                    times[i] = kNoMoreFrames;
+            // As next(): the first source wins a tie.
+            const int first = times[0] <= times[1] ? 0 : 1;
+            Source& earliest = m_sources[first];
+            if (times[first] == kNoMoreFrames || times[first] >= toMs)
+                return AppendResult::End;
+            if (earliest.pending) {
+                const std::size_t at = out.size();
+                out.append(framing.headerBytes, '\0');
+                const std::vector<std::uint8_t>& bytes = earliest.pending->bytes;
+                out.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+                framing.finish(out.data() + at, bytes.size());
+                earliest.pending.reset();
+                ++frames;
+                continue;
+            }
+            // A source that knows its times (and so does not read ahead):
+            // its frames in one go, up to the other's next frame.
+            const std::int64_t other = times[1 - first];
+            const std::int64_t limit =
+                std::min(toMs, first == 0 && other != kNoMoreFrames ? other + 1 : other);
+            const AppendResult result = earliest.reader->appendFrames(limit, out, untilBytes, framing, frames);
+            if (result != AppendResult::End)
+                return result;
+        }
+    }
+
 private:
     struct Source {
         std::unique_ptr<FrameReader> reader;

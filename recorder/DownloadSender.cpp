@@ -20,6 +20,11 @@ constexpr auto kRetryInterval = std::chrono::milliseconds(10);
 constexpr int kCountBatch = 2000;
 // Frames are handed to the connection in batches of about this many bytes.
 constexpr std::size_t kBatchBytes = 64 * 1024;
+// Each frame goes out as a media frame of the framing.
+const FrameFraming kFraming{proto::kFrameHeaderBytes, [](char* header, std::size_t frameBytes) {
+                                proto::putFrameHeader(header, proto::FrameType::Media,
+                                                      static_cast<std::uint32_t>(frameBytes));
+                            }};
 
 }  // namespace
 
@@ -174,25 +179,27 @@ void DownloadSender::pump()
         }
         if (batch.empty())
             batch.reserve(kBatchBytes + 64 * 1024);
-        const std::size_t at = batch.size();
-        batch.append(proto::kFrameHeaderBytes, '\0');
-        const AppendResult result = m_reader ? m_reader->appendNext(m_toMs, batch) : AppendResult::End;
-        if (result != AppendResult::Appended) {
-            batch.resize(at);
-            flush();
-            if (result == AppendResult::NotReady) {
-                retryLater(&DownloadSender::pump);
-            } else {
-                m_endSent = true;
-                m_sink->sendMessage(proto::Message::notify(proto::kEventDownloadEnd));
-            }
-            break;
+        // A batch's frames at once (one at a time while the fault above
+        // waits for its moment, so it comes at half the clip however short).
+        const std::size_t before = batch.size();
+        const std::size_t until = m_failMidway ? before + 1 : kBatchBytes;
+        std::uint64_t frames = 0;
+        const AppendResult result =
+            m_reader ? m_reader->appendFrames(m_toMs, batch, until, kFraming, frames) : AppendResult::End;
+        m_sentBytes += batch.size() - before - frames * proto::kFrameHeaderBytes;
+        if (result == AppendResult::Appended) {
+            if (batch.size() >= kBatchBytes)
+                flush();
+            continue;
         }
-        const std::size_t frameBytes = batch.size() - at - proto::kFrameHeaderBytes;
-        proto::putFrameHeader(batch.data() + at, proto::FrameType::Media, static_cast<std::uint32_t>(frameBytes));
-        m_sentBytes += frameBytes;
-        if (batch.size() >= kBatchBytes)
-            flush();
+        flush();
+        if (result == AppendResult::NotReady) {
+            retryLater(&DownloadSender::pump);
+        } else {
+            m_endSent = true;
+            m_sink->sendMessage(proto::Message::notify(proto::kEventDownloadEnd));
+        }
+        break;
     }
     flush();
     m_pumping = false;

@@ -154,6 +154,28 @@ public:
         return AppendResult::Appended;
     }
 
+    AppendResult appendFrames(std::int64_t toMs, std::string& out, std::size_t untilBytes,
+                              const FrameFraming& framing, std::uint64_t& frames) override
+    {
+        for (;;) {
+            if (out.size() >= untilBytes)
+                return AppendResult::Appended;
+            if (!settle())
+                return AppendResult::End;
+            if (!frameReady())
+                return AppendResult::NotReady;
+            const std::int64_t timeMs = m_spans[m_span].startMs + m_frame * kHistoryFrameMs;
+            if (timeMs >= toMs)
+                return AppendResult::End;
+            const std::size_t at = out.size();
+            out.append(framing.headerBytes, '\0');
+            appendHistoryFrame(*m_loop, static_cast<std::size_t>(m_frame) % m_loop->frameCount(), timeMs, out);
+            framing.finish(out.data() + at, out.size() - at - framing.headerBytes);
+            ++m_frame;
+            ++frames;
+        }
+    }
+
 private:
     // Moves past finished spans; false at the end of the walk (or when the
     // loop can give no pictures).

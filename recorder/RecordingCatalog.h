@@ -72,6 +72,13 @@ enum class AppendResult : std::uint8_t {
     NotReady,  // as frameReady() false: try again a little later
 };
 
+// How a caller wraps each frame a reader appends for it: room for a header
+// before the frame, filled in once the frame's length is known.
+struct FrameFraming {
+    std::size_t headerBytes = 0;
+    void (*finish)(char* header, std::size_t frameBytes) = nullptr;
+};
+
 // A time peekTimeMs() gives when the reader has no frame left.
 inline constexpr std::int64_t kNoMoreFrames = INT64_MAX;
 
@@ -119,6 +126,28 @@ public:
             return AppendResult::End;
         out.append(reinterpret_cast<const char*>(frame->bytes.data()), frame->bytes.size());
         return AppendResult::Appended;
+    }
+    // Appends frames as appendNext() does, one after another, each behind
+    // its framing, until out holds at least untilBytes (Appended), or the
+    // next frame is not before toMs (End) or not ready (NotReady). frames
+    // counts those appended. A reader that builds its frames does so in a
+    // tight loop, without a call per frame.
+    virtual AppendResult appendFrames(std::int64_t toMs, std::string& out, std::size_t untilBytes,
+                                      const FrameFraming& framing, std::uint64_t& frames)
+    {
+        for (;;) {
+            if (out.size() >= untilBytes)
+                return AppendResult::Appended;
+            const std::size_t at = out.size();
+            out.append(framing.headerBytes, '\0');
+            const AppendResult result = appendNext(toMs, out);
+            if (result != AppendResult::Appended) {
+                out.resize(at);
+                return result;
+            }
+            framing.finish(out.data() + at, out.size() - at - framing.headerBytes);
+            ++frames;
+        }
     }
 };
 

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 
@@ -179,6 +180,38 @@ std::pair<std::string, FrameCount> walkBefore(FrameReader& reader, std::int64_t 
         ++count.frames;
     }
     return {bytes, count};
+}
+
+// The same built in batches with appendFrames(), each frame behind a 4-byte
+// length (checked, then dropped), batches of about budget bytes.
+std::string framedBefore(FrameReader& reader, std::int64_t toMs, std::size_t budget)
+{
+    const FrameFraming framing{4, [](char* header, std::size_t frameBytes) {
+                                   const auto n = static_cast<std::uint32_t>(frameBytes);
+                                   std::memcpy(header, &n, 4);
+                               }};
+    std::string bytes;
+    AppendResult result;
+    do {
+        std::string batch = "x";  // whatever the batch already holds stays
+        std::uint64_t frames = 0;
+        result = reader.appendFrames(toMs, batch, batch.size() + budget, framing, frames);
+        EXPECT_NE(result, AppendResult::NotReady);
+        EXPECT_EQ(batch.front(), 'x');
+        std::size_t at = 1;
+        std::uint64_t seen = 0;
+        while (at < batch.size()) {
+            std::uint32_t n = 0;
+            std::memcpy(&n, batch.data() + at, 4);
+            bytes.append(batch, at + 4, n);
+            at += 4 + n;
+            ++seen;
+        }
+        EXPECT_EQ(at, batch.size());
+        EXPECT_EQ(seen, frames);
+    } while (result == AppendResult::Appended);
+    EXPECT_EQ(result, AppendResult::End);
+    return bytes;
 }
 
 // The same built in place with appendNext().
@@ -517,9 +550,15 @@ TEST_F(RecordingCatalogTest, ClipCountsAndInPlaceFramesMatchAFrameByFrameWalk)
             EXPECT_EQ(counted->frames, walked.frames);
             EXPECT_EQ(counted->bytes, walked.bytes);
             EXPECT_EQ(counted->bytes, walkedBytes.size());
-            // Counting leaves the reader where it was: it builds the same.
+            // Counting leaves the reader where it was: it builds the same,
+            // frame by frame or in batches of any size.
             const std::string built = appendBefore(*counter, range.toMs);
             EXPECT_EQ(built, walkedBytes);
+            for (const std::size_t budget : {std::size_t(1), std::size_t(5000), std::size_t(1) << 28}) {
+                auto batcher = catalog->openReader(0, range.openFrom, range.openTo, RecordTypeFilter::All);
+                batcher->seek(range.fromMs);
+                EXPECT_EQ(framedBefore(*batcher, range.toMs, budget), walkedBytes) << budget;
+            }
             // Mixed: a few frames by next(), the rest built in place.
             std::uint64_t taken = 0;
             std::string takenBytes;
@@ -574,6 +613,11 @@ TEST_F(RecordingCatalogTest, ClipCountsWalkWhereTheyCannotBeComputed)
     const std::string built = appendBefore(*counter, to);
     EXPECT_EQ(built.size(), walked.bytes);
     EXPECT_EQ(built, walkedBytes);
+    for (const std::size_t budget : {std::size_t(1), std::size_t(3000), std::size_t(1) << 28}) {
+        auto batcher = combined.openReader(0, day.startMs, day.endMs, RecordTypeFilter::All);
+        batcher->seek(from);
+        EXPECT_EQ(framedBefore(*batcher, to, budget), walkedBytes) << budget;
+    }
     EXPECT_NE(built.find(std::string(20, '\xEE')), std::string::npos);
 }
 
