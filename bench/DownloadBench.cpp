@@ -135,8 +135,10 @@ struct Clip {
 
 // Starts downloads of the clip into these files at once and waits for
 // each: its seconds from the start to STATE 3 (negative when it failed).
+// GETPROGRESS is asked every pollUs microseconds: the end is seen that
+// much late at most (a long clip downloads in some tens of milliseconds).
 std::vector<double> download(std::uint32_t device, const Clip& clip, const std::vector<std::string>& saves,
-                             std::uint64_t* bytes, double* answeredS = nullptr)
+                             std::uint64_t* bytes, long long pollUs, double* answeredS = nullptr)
 {
     const auto started = Clock::now();
     std::vector<std::uint32_t> handles;
@@ -169,7 +171,7 @@ std::vector<double> download(std::uint32_t device, const Clip& clip, const std::
                 --open;
             }
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::this_thread::sleep_for(std::chrono::microseconds(pollUs));
     }
     for (std::size_t i = 0; i < handles.size(); ++i) {
         if (taken[i] == 0)
@@ -247,7 +249,8 @@ std::string readData(const std::string& path)
 int main(int argc, char** argv)
 {
     bench::BenchOptions options({{"rounds", {3, "downloads and copies measured (medians are reported)"}},
-                                 {"minutes", {0, "minutes of the clip (0: the whole longest recording)"}}});
+                                 {"minutes", {0, "minutes of the clip (0: the whole longest recording)"}},
+                                 {"poll-us", {250, "microseconds between two GETPROGRESS while waiting for the end"}}});
     if (!options.parse(argc, argv))
         return 2;
     if (options.helpShown())
@@ -255,6 +258,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     bench::BenchReport report("bench-download");
     const long long rounds = std::max<long long>(options.get("rounds"), 1);
+    const long long pollUs = std::max<long long>(options.get("poll-us"), 1);
 
     bench::BenchRecorder recorder;
     if (!recorder.start({QStringLiteral("--channels"), QString::number(kChannels), QStringLiteral("--history-days"),
@@ -294,7 +298,7 @@ int main(int argc, char** argv)
         double answered = 0;
         const std::uint64_t ourBefore = bench::processCpuUs();
         const std::uint64_t recorderBefore = recorder.cpuUs();
-        const double taken = download(device, clip, {one}, &bytes, &answered).front();
+        const double taken = download(device, clip, {one}, &bytes, pollUs, &answered).front();
         ourCpuUs += bench::processCpuUs() - ourBefore;
         recorderCpuUs += recorder.cpuUs() - recorderBefore;
         if (taken > 0) {
@@ -312,7 +316,8 @@ int main(int argc, char** argv)
         ::unlink(copy.c_str());
     }
     report.note("clip: " + clip.file + " " + clip.start + "-" + clip.end + ", " +
-                std::to_string(double(bytes) / 1e6).substr(0, 6) + " MB, " + std::to_string(rounds) + " rounds");
+                std::to_string(double(bytes) / 1e6).substr(0, 6) + " MB, " + std::to_string(rounds) + " rounds, progress asked every " +
+                std::to_string(pollUs) + " us");
     report.section("one download");
     const double libraryRate = libraryRates.empty() ? 0 : libraryRates.median();
     const double rawRate = rawRates.empty() ? 0 : rawRates.median();
@@ -346,7 +351,7 @@ int main(int argc, char** argv)
     bench::Samples pairRates, fairness;
     const std::string two = folder.filePath(QStringLiteral("two.264")).toStdString();
     for (long long round = 0; round < rounds; ++round) {
-        const auto taken = download(device, clip, {one, two}, &bytes);
+        const auto taken = download(device, clip, {one, two}, &bytes, pollUs);
         if (taken[0] > 0 && taken[1] > 0) {
             const double a = mbPerSecond(bytes, taken[0]);
             const double b = mbPerSecond(bytes, taken[1]);

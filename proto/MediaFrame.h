@@ -28,6 +28,7 @@
 #include <cstring>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace media {
@@ -188,6 +189,52 @@ inline std::vector<std::uint8_t> buildFrame(const FrameFields& f, std::span<cons
     out.insert(out.end(), items.begin(), items.end());
     out.insert(out.end(), payload.begin(), payload.end());
     return out;
+}
+
+// Appends the same bytes as buildFrame() to out, with no allocation of its
+// own (for senders that build many frames into one buffer). False, with out
+// unchanged, when the body would not fit in 24 bits.
+inline bool appendFrame(std::string& out, const FrameFields& f, std::span<const std::uint8_t> payload) {
+    // At most three items of 12 bytes each.
+    std::uint8_t items[36];
+    std::size_t itemBytes = 0;
+    std::uint8_t count = 0;
+    const auto put = [&](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) items[itemBytes++] = std::uint8_t(v >> (8 * i));
+    };
+    if (f.video) {
+        put(std::uint32_t(kItemVideoInfo) | (12u << 8), 4);
+        put(f.video->width, 2);
+        put(f.video->height, 2);
+        put(f.video->frameRate, 1);
+        put(0, 3);
+        ++count;
+    }
+    if (f.time) {
+        put(std::uint32_t(kItemTime) | (12u << 8), 4);
+        put(f.time->seconds, 4);
+        put(f.time->milliseconds, 4);
+        ++count;
+    }
+    if (f.audioSampleRate != 0) {
+        put(std::uint32_t(kItemAudioInfo) | (12u << 8), 4);
+        put(f.audioSampleRate, 4);
+        put(1, 1);
+        put(0, 3);
+        ++count;
+    }
+    const std::size_t body = itemBytes + payload.size();
+    if (body > kMaxBodyBytes) return false;
+    const char header[kHeaderBytes] = {char(f.kind),        '2',
+                                       'd',                 'c',
+                                       char(f.channel),     char(f.streamType),
+                                       char(f.sequence),    char(f.sequence >> 8),
+                                       char(body),          char(body >> 8),
+                                       char(body >> 16),    char(count)};
+    out.append(header, kHeaderBytes);
+    out.append(reinterpret_cast<const char*>(items), itemBytes);
+    out.append(reinterpret_cast<const char*>(payload.data()), payload.size());
+    return true;
 }
 
 }  // namespace media

@@ -75,12 +75,116 @@ public:
         return damaged;
     }
 
+    std::optional<FrameCount> countBefore(std::int64_t toMs) const override
+    {
+        // The two stretches are disjoint: their counts add up.
+        FrameCount count;
+        for (const Source& source : m_sources) {
+            if (source.pending)
+                return std::nullopt;
+            if (source.ended || !source.reader)
+                continue;
+            const auto part = source.reader->countBefore(toMs);
+            if (!part)
+                return std::nullopt;
+            count.bytes += part->bytes;
+            count.frames += part->frames;
+        }
+        return count;
+    }
+
+    AppendResult appendNext(std::int64_t toMs, std::string& out) override
+    {
+        if (!frameReady())
+            return AppendResult::NotReady;
+        // As next(): the earliest of the two (the first on a tie), but a
+        // source that knows its next frame's time is not read ahead, so its
+        // frame is built straight into out.
+        Source* earliest = nullptr;
+        std::int64_t earliestMs = 0;
+        for (Source& source : m_sources) {
+            std::int64_t timeMs = 0;
+            if (!timeOf(source, timeMs))
+                continue;
+            if (!earliest || timeMs < earliestMs) {
+                earliest = &source;
+                earliestMs = timeMs;
+            }
+        }
+        if (!earliest || earliestMs >= toMs)
+            return AppendResult::End;
+        if (!earliest->pending)
+            return earliest->reader->appendNext(toMs, out);
+        const std::vector<std::uint8_t>& bytes = earliest->pending->bytes;
+        out.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        earliest->pending.reset();
+        return AppendResult::Appended;
+    }
+
+    AppendResult appendFrames(std::int64_t toMs, std::string& out, std::size_t untilBytes,
+                              const FrameFraming& framing, std::uint64_t& frames) override
+    {
+        for (;;) {
+            if (out.size() >= untilBytes)
+                return AppendResult::Appended;
+            if (!frameReady())
+                return AppendResult::NotReady;
+            std::int64_t times[2] = {kNoMoreFrames, kNoMoreFrames};
+            for (int i = 0; i < 2; ++i)
+                if (!timeOf(m_sources[i], times[i]))
+                    times[i] = kNoMoreFrames;
+            // As next(): the first source wins a tie.
+            const int first = times[0] <= times[1] ? 0 : 1;
+            Source& earliest = m_sources[first];
+            if (times[first] == kNoMoreFrames || times[first] >= toMs)
+                return AppendResult::End;
+            if (earliest.pending) {
+                const std::size_t at = out.size();
+                out.append(framing.headerBytes, '\0');
+                const std::vector<std::uint8_t>& bytes = earliest.pending->bytes;
+                out.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+                framing.finish(out.data() + at, bytes.size());
+                earliest.pending.reset();
+                ++frames;
+                continue;
+            }
+            // A source that knows its times (and so does not read ahead):
+            // its frames in one go, up to the other's next frame.
+            const std::int64_t other = times[1 - first];
+            const std::int64_t limit =
+                std::min(toMs, first == 0 && other != kNoMoreFrames ? other + 1 : other);
+            const AppendResult result = earliest.reader->appendFrames(limit, out, untilBytes, framing, frames);
+            if (result != AppendResult::End)
+                return result;
+        }
+    }
+
 private:
     struct Source {
         std::unique_ptr<FrameReader> reader;
         std::optional<RecordedFrame> pending;  // read, not yet given out
         bool ended = false;
     };
+
+    // The time of the source's next frame; false when it has none.
+    static bool timeOf(Source& source, std::int64_t& timeMs)
+    {
+        if (!source.pending && !source.ended && source.reader) {
+            if (const auto peeked = source.reader->peekTimeMs()) {
+                if (*peeked == kNoMoreFrames) {
+                    source.ended = true;
+                    return false;
+                }
+                timeMs = *peeked;
+                return true;
+            }
+        }
+        fill(source);
+        if (!source.pending)
+            return false;
+        timeMs = source.pending->timeMs;
+        return true;
+    }
 
     static void fill(Source& source)
     {

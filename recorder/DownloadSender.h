@@ -2,8 +2,10 @@
 // One open clip download on a media connection: the recorded frames of one
 // recording (a span, named by its device file name) within a time range,
 // from the key frame at or before the range's start, sent unchanged as the
-// recorder holds them. It first walks the clip once to count its bytes
-// (the answer to openDownload carries the total), then sends the frames as
+// recorder holds them. It first counts the clip's bytes (the answer to
+// openDownload carries the total): by arithmetic where the reader can
+// (generated history), else by walking the clip once with a second reader;
+// then it sends the frames, built straight into the outgoing batches, as
 // fast as the client takes them (under 256 KiB queued, more after each
 // write, as playback does; handed to the connection in batches of about
 // 64 KiB), then a downloadEnd notification. Faults: a
@@ -59,6 +61,8 @@ public:
 
 private:
     void count();
+    // The clip is counted: answers, then sends.
+    void counted();
     void pump();
     // True when the reader's next frame belongs to the clip (read into
     // frame); false at its end. nullopt: not ready yet, look again later.
@@ -74,7 +78,8 @@ private:
     const RecordSpan m_span;
     const std::int64_t m_fromMs;
     const std::int64_t m_toMs;  // exclusive
-    std::unique_ptr<FrameReader> m_counter;
+    std::unique_ptr<FrameReader> m_counter;  // while the clip is walked to count it
+    bool m_walking = false;
     std::unique_ptr<FrameReader> m_reader;
     Counted m_onCounted;
     Failed m_onFailed;

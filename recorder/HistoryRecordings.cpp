@@ -100,6 +100,82 @@ public:
 
     std::uint64_t damagedFrames() const override { return 0; }
 
+    std::optional<FrameCount> countBefore(std::int64_t toMs) const override
+    {
+        FrameCount count;
+        if (!m_loop)
+            return count;  // no frames at all
+        // Until the loop is complete its sizes are not all known (and an
+        // encoder that gave up ends the walk early): walk it then.
+        if (!m_loop->complete())
+            return std::nullopt;
+        const std::vector<std::uint64_t> prefix = loopPrefixBytes(*m_loop);
+        // The bytes of a span's frames 0..frames-1: whole loops, then part of one.
+        const std::uint64_t loopFrames = m_loop->frameCount();
+        const auto bytesOf = [&](std::int64_t frames) {
+            const auto n = static_cast<std::uint64_t>(frames);
+            return (n / loopFrames) * prefix[loopFrames] + prefix[n % loopFrames];
+        };
+        const std::int64_t limit = std::min(toMs, m_toMs);
+        std::int64_t first = m_frame;
+        for (std::size_t i = m_span; i < m_spans.size(); ++i, first = 0) {
+            const RecordSpan& span = m_spans[i];
+            if (span.startMs + first * kHistoryFrameMs >= limit)
+                break;
+            // Frames k from first on with a time before the span's end and the limit.
+            const std::int64_t end = std::min(span.endMs, limit);
+            const std::int64_t past = (end - span.startMs + kHistoryFrameMs - 1) / kHistoryFrameMs;
+            if (past <= first)
+                continue;
+            count.frames += static_cast<std::uint64_t>(past - first);
+            count.bytes += bytesOf(past) - bytesOf(first);
+        }
+        return count;
+    }
+
+    std::optional<std::int64_t> peekTimeMs() override
+    {
+        if (!settle())
+            return kNoMoreFrames;
+        return m_spans[m_span].startMs + m_frame * kHistoryFrameMs;
+    }
+
+    AppendResult appendNext(std::int64_t toMs, std::string& out) override
+    {
+        if (!settle())
+            return AppendResult::End;
+        if (!frameReady())
+            return AppendResult::NotReady;
+        const std::int64_t timeMs = m_spans[m_span].startMs + m_frame * kHistoryFrameMs;
+        if (timeMs >= toMs)
+            return AppendResult::End;
+        appendHistoryFrame(*m_loop, static_cast<std::size_t>(m_frame) % m_loop->frameCount(), timeMs, out);
+        ++m_frame;
+        return AppendResult::Appended;
+    }
+
+    AppendResult appendFrames(std::int64_t toMs, std::string& out, std::size_t untilBytes,
+                              const FrameFraming& framing, std::uint64_t& frames) override
+    {
+        for (;;) {
+            if (out.size() >= untilBytes)
+                return AppendResult::Appended;
+            if (!settle())
+                return AppendResult::End;
+            if (!frameReady())
+                return AppendResult::NotReady;
+            const std::int64_t timeMs = m_spans[m_span].startMs + m_frame * kHistoryFrameMs;
+            if (timeMs >= toMs)
+                return AppendResult::End;
+            const std::size_t at = out.size();
+            out.append(framing.headerBytes, '\0');
+            appendHistoryFrame(*m_loop, static_cast<std::size_t>(m_frame) % m_loop->frameCount(), timeMs, out);
+            framing.finish(out.data() + at, out.size() - at - framing.headerBytes);
+            ++m_frame;
+            ++frames;
+        }
+    }
+
 private:
     // Moves past finished spans; false at the end of the walk (or when the
     // loop can give no pictures).
@@ -195,9 +271,10 @@ std::vector<RecordSpan> historySpans(std::uint32_t channel, int days, std::int64
     return spans;
 }
 
-std::vector<std::uint8_t> historyFrame(const EncodedLoop& loop, std::size_t index, std::int64_t timeMs)
+namespace {
+
+media::FrameFields historyFrameFields(const EncodedLoop& loop, const EncodedPicture& picture, std::int64_t timeMs)
 {
-    const EncodedPicture& picture = loop.picture(index);
     media::FrameFields fields;
     fields.kind = picture.key ? media::MediaKind::VideoKey : media::MediaKind::VideoDelta;
     fields.channel = static_cast<std::uint8_t>(loop.channel());
@@ -209,12 +286,38 @@ std::vector<std::uint8_t> historyFrame(const EncodedLoop& loop, std::size_t inde
                                         static_cast<std::uint16_t>(profile.height),
                                         static_cast<std::uint8_t>(profile.frameRate)};
     }
-    return media::buildFrame(fields, picture.annexB);
+    return fields;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> historyFrame(const EncodedLoop& loop, std::size_t index, std::int64_t timeMs)
+{
+    const EncodedPicture& picture = loop.picture(index);
+    return media::buildFrame(historyFrameFields(loop, picture, timeMs), picture.annexB);
+}
+
+void appendHistoryFrame(const EncodedLoop& loop, std::size_t index, std::int64_t timeMs, std::string& out)
+{
+    const EncodedPicture& picture = loop.picture(index);
+    media::appendFrame(out, historyFrameFields(loop, picture, timeMs), picture.annexB);
+}
+
+std::vector<std::uint64_t> loopPrefixBytes(const EncodedLoop& loop)
+{
+    std::vector<std::uint64_t> prefix(loop.frameCount() + 1, 0);
+    for (std::size_t i = 0; i < loop.frameCount(); ++i)
+        prefix[i + 1] = prefix[i] + containerBytes(loop.picture(i));
+    return prefix;
 }
 
 HistoryRecordings::HistoryRecordings(std::vector<std::shared_ptr<const EncodedLoop>> loops, int days,
                                      std::int64_t startMs)
-    : m_loops(std::move(loops)), m_days(days), m_startMs(startMs), m_prefixBytes(m_loops.size())
+    : m_loops(std::move(loops)),
+      m_days(days),
+      m_startMs(startMs),
+      m_prefixBytes(m_loops.size()),
+      m_spans(m_loops.size())
 {
 }
 
@@ -224,11 +327,8 @@ std::uint64_t HistoryRecordings::spanBytes(std::uint32_t channel, std::int64_t f
         return 0;
     const EncodedLoop& loop = *m_loops[channel];
     std::vector<std::uint64_t>& prefix = m_prefixBytes[channel];
-    if (prefix.empty()) {
-        prefix.resize(loop.frameCount() + 1, 0);
-        for (std::size_t i = 0; i < loop.frameCount(); ++i)
-            prefix[i + 1] = prefix[i] + containerBytes(loop.picture(i));
-    }
+    if (prefix.empty())
+        prefix = loopPrefixBytes(loop);
     const auto count = static_cast<std::uint64_t>(frames);
     const std::uint64_t loopFrames = loop.frameCount();
     return (count / loopFrames) * prefix[loopFrames] + prefix[count % loopFrames];
@@ -240,11 +340,17 @@ std::vector<RecordSpan> HistoryRecordings::spans(std::uint32_t channel, std::int
     std::vector<RecordSpan> result;
     if (channel >= m_loops.size())
         return result;
-    for (RecordSpan& span : historySpans(channel, m_days, m_startMs)) {
+    // The channel's spans never change: made once (their local times and
+    // names cost time-zone conversions, and every download's open looks
+    // through all of them).
+    std::optional<std::vector<RecordSpan>>& all = m_spans[channel];
+    if (!all)
+        all = historySpans(channel, m_days, m_startMs);
+    for (const RecordSpan& span : *all) {
         if (span.endMs <= fromMs || span.startMs >= toMs || !typeMatches(filter, span.type))
             continue;
-        span.bytes = spanBytes(channel, (span.endMs - span.startMs) / kHistoryFrameMs);
-        result.push_back(std::move(span));
+        result.push_back(span);
+        result.back().bytes = spanBytes(channel, (span.endMs - span.startMs) / kHistoryFrameMs);
     }
     return result;
 }

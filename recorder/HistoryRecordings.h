@@ -22,6 +22,8 @@
 #include "RecordingCatalog.h"
 
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace velk::recorder {
@@ -72,10 +74,18 @@ private:
     // Per channel, the sizes of the loop's container frames summed up to
     // each picture (filled once the loop is complete). I/O thread.
     mutable std::vector<std::vector<std::uint64_t>> m_prefixBytes;
+    // Per channel, its spans (bytes 0), made on first use. I/O thread.
+    mutable std::vector<std::optional<std::vector<RecordSpan>>> m_spans;
 };
 
 // One frame of a history span: picture index % 250 of the loop, with the
 // time item timeMs, as a container frame of the main stream.
 std::vector<std::uint8_t> historyFrame(const EncodedLoop& loop, std::size_t index, std::int64_t timeMs);
+// The same bytes appended to out (no allocation of their own).
+void appendHistoryFrame(const EncodedLoop& loop, std::size_t index, std::int64_t timeMs, std::string& out);
+// The sizes of a complete loop's container frames summed up to each
+// picture: element i is the bytes of pictures 0..i-1 (frameCount() + 1
+// elements).
+std::vector<std::uint64_t> loopPrefixBytes(const EncodedLoop& loop);
 
 }  // namespace velk::recorder

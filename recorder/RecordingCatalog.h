@@ -58,6 +58,30 @@ struct RecordedFrame {
     std::vector<std::uint8_t> bytes;
 };
 
+// How much a stretch of recorded frames holds.
+struct FrameCount {
+    std::uint64_t bytes = 0;  // their container frames' sizes summed
+    std::uint64_t frames = 0;
+    bool operator==(const FrameCount&) const = default;
+};
+
+// What FrameReader::appendNext did.
+enum class AppendResult : std::uint8_t {
+    Appended,  // the next frame's bytes were appended
+    End,       // no frame before the limit: the walk is over
+    NotReady,  // as frameReady() false: try again a little later
+};
+
+// How a caller wraps each frame a reader appends for it: room for a header
+// before the frame, filled in once the frame's length is known.
+struct FrameFraming {
+    std::size_t headerBytes = 0;
+    void (*finish)(char* header, std::size_t frameBytes) = nullptr;
+};
+
+// A time peekTimeMs() gives when the reader has no frame left.
+inline constexpr std::int64_t kNoMoreFrames = INT64_MAX;
+
 // Walks one channel's recorded frames in time order across its spans, of
 // the types its filter takes, within the range it was opened on. Used on
 // one thread at a time.
@@ -78,6 +102,53 @@ public:
     virtual bool frameReady() const { return true; }
     // Frames skipped because they were damaged, since the reader was opened.
     virtual std::uint64_t damagedFrames() const = 0;
+
+    // What next() would give from here on, of the frames before toMs, when
+    // the reader can tell without reading them (the generated history once
+    // its loop is complete: plain arithmetic); nothing when it cannot (the
+    // caller then walks them). Leaves the reader where it is.
+    virtual std::optional<FrameCount> countBefore(std::int64_t /*toMs*/) const { return std::nullopt; }
+    // The time of the frame next() would give, when the reader knows it
+    // without reading the frame (kNoMoreFrames at the end); nothing when it
+    // does not.
+    virtual std::optional<std::int64_t> peekTimeMs() { return std::nullopt; }
+    // Appends the bytes of the frame next() would give to out and moves
+    // past it, when it is there and its time is before toMs. A reader that
+    // builds its frames builds them straight into out, without a
+    // RecordedFrame of their own. After End the walk is over (the reader
+    // may have moved past the frame it did not append).
+    virtual AppendResult appendNext(std::int64_t toMs, std::string& out)
+    {
+        if (!frameReady())
+            return AppendResult::NotReady;
+        const auto frame = next();
+        if (!frame || frame->timeMs >= toMs)
+            return AppendResult::End;
+        out.append(reinterpret_cast<const char*>(frame->bytes.data()), frame->bytes.size());
+        return AppendResult::Appended;
+    }
+    // Appends frames as appendNext() does, one after another, each behind
+    // its framing, until out holds at least untilBytes (Appended), or the
+    // next frame is not before toMs (End) or not ready (NotReady). frames
+    // counts those appended. A reader that builds its frames does so in a
+    // tight loop, without a call per frame.
+    virtual AppendResult appendFrames(std::int64_t toMs, std::string& out, std::size_t untilBytes,
+                                      const FrameFraming& framing, std::uint64_t& frames)
+    {
+        for (;;) {
+            if (out.size() >= untilBytes)
+                return AppendResult::Appended;
+            const std::size_t at = out.size();
+            out.append(framing.headerBytes, '\0');
+            const AppendResult result = appendNext(toMs, out);
+            if (result != AppendResult::Appended) {
+                out.resize(at);
+                return result;
+            }
+            framing.finish(out.data() + at, out.size() - at - framing.headerBytes);
+            ++frames;
+        }
+    }
 };
 
 class RecordingCatalog {

@@ -186,6 +186,15 @@ public:
 
     std::uint64_t damagedFrames() const override { return m_damaged; }
 
+    std::optional<FrameCount> countBefore(std::int64_t) const override
+    {
+        // Without an open segment next() gives nothing more; otherwise the
+        // frames must be read (damaged ones are skipped).
+        if (m_fd < 0)
+            return FrameCount{};
+        return std::nullopt;
+    }
+
 private:
     std::vector<SegmentSummary> candidates() const
     {

@@ -159,11 +159,13 @@ void Download::onOpened(const std::shared_ptr<MediaConnection>& connection, cons
     DownloadState expected = DownloadState::NotReady;
     m_state.compare_exchange_strong(expected, DownloadState::Running);
     std::weak_ptr<Download> weak = weak_from_this();
+    // The frames come in runs, straight from the read buffer into the file's queue.
+    m_connection->setMediaRunHandler([weak](std::span<const std::string_view> payloads) {
+        if (auto self = weak.lock())
+            self->onMedia(payloads);
+    });
     m_connection->setHandlers(
-        [weak](std::string payload) {
-            if (auto self = weak.lock())
-                self->onMedia(std::move(payload));
-        },
+        nullptr,
         [weak](const proto::Message& notification) {
             if (auto self = weak.lock())
                 self->onNotify(notification);
@@ -177,17 +179,20 @@ void Download::onOpened(const std::shared_ptr<MediaConnection>& connection, cons
     m_openDone->set(CommandOutcome{TOVR_OK, 0});
 }
 
-void Download::onMedia(std::string payload)
+void Download::onMedia(std::span<const std::string_view> payloads)
 {
     if (m_phase != Phase::Receiving)
         return;
-    const std::uint64_t received = m_received.load() + payload.size();
+    std::uint64_t bytes = 0;
+    for (const std::string_view payload : payloads)
+        bytes += payload.size();
+    const std::uint64_t received = m_received.load() + bytes;
     m_received.store(received);
     if (received > m_total.load()) {
         fail();  // more than announced: not the clip that was asked for
         return;
     }
-    if (!m_file->append(std::move(payload)) && m_connection)
+    if (!m_file->append(payloads) && m_connection)
         m_connection->holdReading();
 }
 

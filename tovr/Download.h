@@ -30,7 +30,9 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace velk::tovr {
 
@@ -83,7 +85,7 @@ private:
     void beginOpen();
     void onLate();
     void onOpened(const std::shared_ptr<MediaConnection>& connection, const MediaOutcome& outcome);
-    void onMedia(std::string payload);
+    void onMedia(std::span<const std::string_view> payloads);
     void onNotify(const proto::Message& notification);
     // Ends the download as failed: the connection closes, the file is
     // aborted (its writer then reports the failure).

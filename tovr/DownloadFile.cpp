@@ -8,6 +8,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -93,18 +94,46 @@ bool DownloadFile::append(std::string bytes)
     std::lock_guard lock(m_queueLock);
     if (m_finishing || m_aborted || m_writerDone)
         return true;
-    m_queuedBytes += bytes.size();
-    // Small frames are gathered into chunks, and the writer is woken for
-    // whole chunks only: a wake-up per frame would cost more than the write.
     if (!m_queue.empty() && m_queue.back().size() + bytes.size() <= kChunkBytes) {
-        m_queue.back().append(bytes);
+        queueLocked(bytes);
     } else {
+        // A piece that starts a chunk is kept as it is (no copy).
+        m_queuedBytes += bytes.size();
         if (!m_queue.empty())
             m_queueChanged.notify_one();
         if (bytes.size() < kChunkBytes)
             bytes.reserve(kChunkBytes);
         m_queue.push_back(std::move(bytes));
     }
+    return underHighMarkLocked();
+}
+
+bool DownloadFile::append(std::span<const std::string_view> pieces)
+{
+    std::lock_guard lock(m_queueLock);
+    if (m_finishing || m_aborted || m_writerDone)
+        return true;
+    for (const std::string_view piece : pieces)
+        queueLocked(piece);
+    return underHighMarkLocked();
+}
+
+void DownloadFile::queueLocked(std::string_view bytes)
+{
+    m_queuedBytes += bytes.size();
+    // Small pieces are gathered into chunks, and the writer is woken for
+    // whole chunks only: a wake-up per piece would cost more than the write.
+    if (m_queue.empty() || m_queue.back().size() + bytes.size() > kChunkBytes) {
+        if (!m_queue.empty())
+            m_queueChanged.notify_one();
+        m_queue.emplace_back();
+        m_queue.back().reserve(std::max(kChunkBytes, bytes.size()));
+    }
+    m_queue.back().append(bytes);
+}
+
+bool DownloadFile::underHighMarkLocked()
+{
     if (m_queuedBytes < kQueueHighBytes)
         return true;
     m_queueChanged.notify_one();

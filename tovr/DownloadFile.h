@@ -26,7 +26,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
+#include <string_view>
 #include <thread>
 
 namespace velk::tovr {
@@ -60,6 +62,9 @@ public:
     // reading until the drained handler runs. Bytes after finish(), abort()
     // or a write error are dropped. Any thread (the I/O thread).
     bool append(std::string bytes);
+    // The same for several pieces at once, copied into the queue's chunks
+    // under one lock (a run of received frames).
+    bool append(std::span<const std::string_view> pieces);
     // Everything was appended: write the rest, the header (with this
     // 0-based channel), close and rename. Any thread.
     void finish(int channel);
@@ -74,6 +79,10 @@ public:
 
 private:
     DownloadFile(std::string path, int fd, EndedHandler ended, DrainedHandler drained);
+    // Under m_queueLock: adds bytes to the last chunk or a new one.
+    void queueLocked(std::string_view bytes);
+    // Under m_queueLock: true while under the high mark (else marks the queue full).
+    bool underHighMarkLocked();
     // Writer thread.
     void run();
     bool writeAll(std::deque<std::string>& chunks);

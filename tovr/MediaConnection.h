@@ -51,6 +51,12 @@ public:
     // I/O thread. Handlers of the open stream; none is called after close().
     void setHandlers(MessageConnection::MediaHandler onMedia, MessageConnection::NotifyHandler onNotify,
                      MessageConnection::LostHandler onLost);
+    // I/O thread. Media frames in runs instead of one by one (see
+    // MessageConnection::setMediaRunHandler).
+    void setMediaRunHandler(MessageConnection::MediaRunHandler onMediaRun)
+    {
+        m_connection->setMediaRunHandler(std::move(onMediaRun));
+    }
     // I/O thread. Asks for another stream type; done gets 0, 7 with the
     // recorder's detail, 6 or 8.
     void switchStreamType(std::uint32_t streamType, ReplyHandler done);

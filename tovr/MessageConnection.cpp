@@ -137,7 +137,8 @@ void MessageConnection::startRead()
 {
     m_readPending = true;
     auto self = shared_from_this();
-    m_socket.async_read_some(asio::buffer(m_readBuffer),
+    const std::span<char> room = m_decoder.prepare(kReadBytes);
+    m_socket.async_read_some(asio::buffer(room.data(), room.size()),
                              [self](const asio::error_code& error, std::size_t bytes) { self->onRead(error, bytes); });
 }
 
@@ -165,21 +166,34 @@ void MessageConnection::onRead(const asio::error_code& error, std::size_t bytes)
         return;
     }
     m_lastReceived = Clock::now();
-    m_decoder.append(m_readBuffer.data(), bytes);
+    m_decoder.commit(bytes);
     processReceived();
 }
 
 void MessageConnection::processReceived()
 {
-    proto::Frame frame;
+    proto::FrameRef frame;
     while (!m_readHeld) {
-        const auto status = m_decoder.next(frame);
+        const auto status = m_decoder.peek(frame);
         if (status == proto::FrameDecoder::Status::NeedMore)
             break;
         if (status == proto::FrameDecoder::Status::Failed) {
             fail(TOVR_ERR_BROKEN, true);
             return;
         }
+        if (frame.type == proto::FrameType::Media && m_onMediaRun) {
+            m_run.push_back(frame.payload);
+            m_decoder.pop();
+            continue;
+        }
+        // Whatever comes after a run is handled after it (and not at all
+        // when the run's handler held reading).
+        if (!m_run.empty()) {
+            if (!handOnRun())
+                return;
+            continue;
+        }
+        m_decoder.pop();
         if (frame.type == proto::FrameType::Json) {
             auto message = proto::decodeMessage(frame.payload);
             if (!message) {
@@ -192,14 +206,32 @@ void MessageConnection::processReceived()
         } else if (frame.type == proto::FrameType::Media && m_onMedia) {
             // A copy: the handler may close this connection, which drops it.
             const MediaHandler handler = m_onMedia;
-            handler(std::move(frame.payload));
+            handler(std::string(frame.payload));
             if (m_closed)
                 return;
         }
         // Heartbeats only prove the recorder is alive.
     }
+    if (!m_run.empty() && !handOnRun())
+        return;
     if (!m_readHeld)
         startRead();
+}
+
+bool MessageConnection::handOnRun()
+{
+    // Copies: the handler may close this connection, which drops the
+    // handler and the run (swapped, so no allocation). The payloads stay
+    // where they are until the next read.
+    const MediaRunHandler handler = m_onMediaRun;
+    std::vector<std::string_view> run;
+    run.swap(m_run);
+    if (handler)
+        handler(run);
+    run.clear();
+    if (m_run.empty())
+        m_run.swap(run);
+    return !m_closed;
 }
 
 void MessageConnection::dispatch(proto::Message message)
@@ -333,6 +365,8 @@ void MessageConnection::fail(int result, bool lost)
     m_onLost = nullptr;
     m_onNotify = nullptr;
     m_onMedia = nullptr;
+    m_onMediaRun = nullptr;
+    m_run.clear();
     if (lost && wasOpen && onLost)
         onLost(result);
 }

@@ -16,14 +16,16 @@
 
 #include <asio.hpp>
 
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace velk::tovr {
 
@@ -34,6 +36,9 @@ public:
     using NotifyHandler = std::function<void(const proto::Message& notification)>;
     using LostHandler = std::function<void(int result)>;
     using MediaHandler = std::function<void(std::string payload)>;
+    // A run of media frames read together: their payloads in place in the
+    // read buffer, valid only during the call.
+    using MediaRunHandler = std::function<void(std::span<const std::string_view> payloads)>;
 
     MessageConnection(asio::io_context& io, const LibraryConfig& config, std::uint32_t maxPayloadBytes);
     ~MessageConnection();
@@ -56,6 +61,10 @@ public:
     // I/O thread. Handler for media frames (their payload); without one
     // they are ignored. Not called after close().
     void setMediaHandler(MediaHandler handler) { m_onMedia = std::move(handler); }
+    // I/O thread. Instead of the media handler: media frames are handed on
+    // in runs, without a copy each (a download's many small frames). A hold
+    // from within takes effect after the run.
+    void setMediaRunHandler(MediaRunHandler handler) { m_onMediaRun = std::move(handler); }
     // I/O thread. The silence after which the recorder counts as lost.
     void setHeartbeatTimeout(std::chrono::milliseconds timeout) { m_heartbeatTimeout = timeout; }
 
@@ -85,6 +94,9 @@ private:
     void onRead(const asio::error_code& error, std::size_t bytes);
     // Hands on the frames read so far, then reads on unless held.
     void processReceived();
+    // Hands on the media frames gathered in m_run; false when the
+    // connection closed meanwhile.
+    bool handOnRun();
     void dispatch(proto::Message message);
     void send(std::string frame);
     void writeNext();
@@ -110,7 +122,10 @@ private:
     bool m_open = false;
     bool m_closed = false;
     proto::FrameDecoder m_decoder;
-    std::array<char, 64 * 1024> m_readBuffer{};  // large reads: a download brings many small frames at once
+    // Reads go straight into the decoder's buffer, this much at a time: a
+    // download brings many small frames at once.
+    static constexpr std::size_t kReadBytes = 256 * 1024;
+    std::vector<std::string_view> m_run;  // media frames read, not yet handed on (run handler only)
     bool m_readPending = false;  // an async read is outstanding
     bool m_readHeld = false;
     std::deque<std::string> m_writeQueue;
@@ -124,6 +139,7 @@ private:
     NotifyHandler m_onNotify;
     LostHandler m_onLost;
     MediaHandler m_onMedia;
+    MediaRunHandler m_onMediaRun;
 };
 
 }  // namespace velk::tovr

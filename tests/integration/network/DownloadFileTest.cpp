@@ -18,7 +18,11 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <span>
+#include <string>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 using velk::tovr::DownloadFile;
 namespace fs = std::filesystem;
@@ -109,6 +113,44 @@ TEST_F(DownloadFileTest, CompleteFileHasTheDataBehindAHeaderAndItsFinalName)
     file->abort();
     file->join();
     EXPECT_EQ(readFile(path), written);
+}
+
+TEST_F(DownloadFileTest, RunsOfPiecesLandInOrderBesideSinglePieces)
+{
+    // Received frames come in runs of any length (one read's worth), mixed
+    // here with single pieces; some larger than a chunk, some filling one
+    // up exactly.
+    const fs::path path = m_folder / "runs.264";
+    auto file = create(path);
+    ASSERT_TRUE(file);
+    std::string expected;
+    std::vector<std::string> run;
+    const auto appendRun = [&] {
+        const std::vector<std::string_view> views(run.begin(), run.end());
+        EXPECT_TRUE(file->append(std::span<const std::string_view>(views)));
+        run.clear();
+    };
+    for (std::uint32_t i = 0; i < 3000; ++i) {
+        const std::size_t size = i % 400 == 9 ? DownloadFile::kChunkBytes + 333 : 100 + (i * 13) % 700;
+        std::string frame = containerFrame(1'800'000'000 + i / 25, (i % 25) * 40, size);
+        expected += frame;
+        if (i % 5 == 0) {
+            appendRun();
+            file->append(std::move(frame));
+        } else {
+            run.push_back(std::move(frame));
+            if (run.size() >= 1 + i % 13)
+                appendRun();
+        }
+    }
+    appendRun();
+    file->finish(0);
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(m_ended.load(), 1);
+    file->join();
+    const std::string written = readFile(path);
+    ASSERT_EQ(written.size(), recordfile::kDataOffset + expected.size());
+    EXPECT_TRUE(written.substr(recordfile::kDataOffset) == expected);
 }
 
 TEST_F(DownloadFileTest, AFullQueueIsReportedAndItsDrainingSignalled)

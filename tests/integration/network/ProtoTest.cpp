@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <span>
 #include <vector>
 
 using namespace velk::proto;
@@ -107,6 +110,96 @@ TEST(FrameDecoder, RejectsGarbageAndStaysFailed)
         decoder.append(good.data(), good.size());
         EXPECT_EQ(decoder.next(frame), FrameDecoder::Status::Failed);
     }
+}
+
+TEST(FrameDecoder, ReceivesInPlaceAndGivesFramesInPlaceUntilTaken)
+{
+    // Frames of varied sizes received in pieces of varied sizes straight
+    // into the decoder's buffer; each frame peeked twice (the same frame
+    // until taken) and compared with what was sent.
+    std::vector<std::string> payloads;
+    std::string wire;
+    for (int i = 0; i < 300; ++i) {
+        payloads.push_back(std::string(static_cast<std::size_t>(i * 37 % 700), static_cast<char>('a' + i % 26)));
+        wire += encodeFrame(i % 50 == 3 ? FrameType::Json : FrameType::Media, payloads.back());
+    }
+    for (const std::size_t piece : {std::size_t(1), std::size_t(7), std::size_t(1000), std::size_t(65536)}) {
+        FrameDecoder decoder(kMediaFrameLimitBytes);
+        std::size_t sent = 0;
+        std::size_t seen = 0;
+        while (sent < wire.size()) {
+            const std::size_t bytes = std::min(piece, wire.size() - sent);
+            const std::span<char> room = decoder.prepare(piece);
+            ASSERT_GE(room.size(), bytes);
+            std::memcpy(room.data(), wire.data() + sent, bytes);
+            decoder.commit(bytes);
+            sent += bytes;
+            FrameRef frame;
+            FrameDecoder::Status status;
+            while ((status = decoder.peek(frame)) == FrameDecoder::Status::FrameReady) {
+                FrameRef again;
+                ASSERT_EQ(decoder.peek(again), FrameDecoder::Status::FrameReady);
+                EXPECT_EQ(again.payload.data(), frame.payload.data());
+                ASSERT_LT(seen, payloads.size());
+                EXPECT_EQ(frame.type, seen % 50 == 3 ? FrameType::Json : FrameType::Media) << seen;
+                EXPECT_EQ(frame.payload, payloads[seen]) << "piece " << piece << ", frame " << seen;
+                decoder.pop();
+                // Still valid after being taken, until more is received.
+                EXPECT_EQ(frame.payload, payloads[seen]);
+                ++seen;
+            }
+            ASSERT_EQ(status, FrameDecoder::Status::NeedMore);
+        }
+        EXPECT_EQ(seen, payloads.size()) << piece;
+        EXPECT_EQ(decoder.bufferedBytes(), 0u);
+    }
+}
+
+TEST(FrameDecoder, PeekFailsOnABadHeaderAndStaysFailed)
+{
+    FrameDecoder decoder(100);
+    const std::string wire = encodeFrame(FrameType::Media, "ok") + encodeFrame(FrameType::Media, std::string(101, 'x'));
+    decoder.append(wire.data(), wire.size());
+    FrameRef frame;
+    ASSERT_EQ(decoder.peek(frame), FrameDecoder::Status::FrameReady);
+    decoder.pop();
+    EXPECT_EQ(decoder.peek(frame), FrameDecoder::Status::Failed);
+    EXPECT_EQ(decoder.failure(), FrameDecoder::Failure::Oversize);
+    decoder.append("VK\x01\0\0\0\0\0", 8);
+    EXPECT_EQ(decoder.peek(frame), FrameDecoder::Status::Failed);
+}
+
+TEST(MediaFrame, AppendedFramesAreTheBytesOfBuiltOnes)
+{
+    // Every combination of items, with payloads of varied sizes, appended
+    // behind what a buffer already holds.
+    for (int items = 0; items < 8; ++items) {
+        for (const std::size_t size : {std::size_t(0), std::size_t(1), std::size_t(4000)}) {
+            media::FrameFields fields;
+            fields.kind = items % 2 ? media::MediaKind::VideoKey : media::MediaKind::AudioMuLaw;
+            fields.channel = static_cast<std::uint8_t>(3 + items);
+            fields.streamType = 1;
+            fields.sequence = static_cast<std::uint16_t>(0xBEEF + items);
+            if (items & 1)
+                fields.video = media::VideoInfo{704, 576, 25};
+            if (items & 2)
+                fields.time = media::FrameTime{1796604120u + static_cast<std::uint32_t>(items), 999};
+            if (items & 4)
+                fields.audioSampleRate = 8000;
+            std::vector<std::uint8_t> payload(size);
+            for (std::size_t i = 0; i < size; ++i)
+                payload[i] = static_cast<std::uint8_t>(i * 7 + items);
+            const std::vector<std::uint8_t> built = media::buildFrame(fields, payload);
+            std::string out = "before";
+            ASSERT_TRUE(media::appendFrame(out, fields, payload));
+            EXPECT_EQ(out.substr(0, 6), "before");
+            EXPECT_EQ(out.substr(6), std::string(built.begin(), built.end())) << items << " " << size;
+        }
+    }
+    // A body over 24 bits is refused and leaves the buffer alone.
+    std::string out = "x";
+    EXPECT_FALSE(media::appendFrame(out, {}, std::vector<std::uint8_t>(media::kMaxBodyBytes + 1)));
+    EXPECT_EQ(out, "x");
 }
 
 TEST(Message, RoundTripsEveryKind)

@@ -6,12 +6,15 @@
 #include "DeviceTime.h"
 #include "HistoryRecordings.h"
 #include "SearchRoutes.h"
+#include "StoredRecordings.h"
 
 #include "proto/MediaFrame.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <map>
 
 using namespace velk::recorder;
@@ -149,6 +152,77 @@ RecordSpan storedSpan(std::uint32_t channel, std::int64_t start, std::int64_t en
     span.fileName = "stored";
     span.bytes = 1;
     return span;
+}
+
+
+// A complete loop whose pictures all differ in size, so that a count that
+// takes the wrong pictures comes out wrong.
+std::shared_ptr<const EncodedLoop> unevenLoop(std::uint32_t channel)
+{
+    auto loop = std::make_shared<EncodedLoop>(channel, *streamProfile(0), 250);
+    for (std::size_t i = 0; i < 250; ++i)
+        loop->append(EncodedPicture{i % 25 == 0, std::vector<std::uint8_t>(1 + (i * 37) % 211 + (i % 25 == 0 ? 300 : 0),
+                                                                           static_cast<std::uint8_t>(i))});
+    return loop;
+}
+
+// What a download of the reader's frames before toMs sends, walked frame by
+// frame with next(): the bytes and the count.
+std::pair<std::string, FrameCount> walkBefore(FrameReader& reader, std::int64_t toMs)
+{
+    std::string bytes;
+    FrameCount count;
+    while (auto frame = reader.next()) {
+        if (frame->timeMs >= toMs)
+            break;
+        bytes.append(frame->bytes.begin(), frame->bytes.end());
+        count.bytes += frame->bytes.size();
+        ++count.frames;
+    }
+    return {bytes, count};
+}
+
+// The same built in batches with appendFrames(), each frame behind a 4-byte
+// length (checked, then dropped), batches of about budget bytes.
+std::string framedBefore(FrameReader& reader, std::int64_t toMs, std::size_t budget)
+{
+    const FrameFraming framing{4, [](char* header, std::size_t frameBytes) {
+                                   const auto n = static_cast<std::uint32_t>(frameBytes);
+                                   std::memcpy(header, &n, 4);
+                               }};
+    std::string bytes;
+    AppendResult result;
+    do {
+        std::string batch = "x";  // whatever the batch already holds stays
+        std::uint64_t frames = 0;
+        result = reader.appendFrames(toMs, batch, batch.size() + budget, framing, frames);
+        EXPECT_NE(result, AppendResult::NotReady);
+        EXPECT_EQ(batch.front(), 'x');
+        std::size_t at = 1;
+        std::uint64_t seen = 0;
+        while (at < batch.size()) {
+            std::uint32_t n = 0;
+            std::memcpy(&n, batch.data() + at, 4);
+            bytes.append(batch, at + 4, n);
+            at += 4 + n;
+            ++seen;
+        }
+        EXPECT_EQ(at, batch.size());
+        EXPECT_EQ(seen, frames);
+    } while (result == AppendResult::Appended);
+    EXPECT_EQ(result, AppendResult::End);
+    return bytes;
+}
+
+// The same built in place with appendNext().
+std::string appendBefore(FrameReader& reader, std::int64_t toMs)
+{
+    std::string bytes;
+    AppendResult result;
+    while ((result = reader.appendNext(toMs, bytes)) == AppendResult::Appended) {
+    }
+    EXPECT_EQ(result, AppendResult::End);
+    return bytes;
 }
 
 }  // namespace
@@ -424,6 +498,127 @@ TEST_F(RecordingCatalogTest, TheCombinedReaderWalksBothInTimeOrder)
     const auto frame = reader->next();
     EXPECT_EQ(frame->timeMs, storedStart + 1000);
     EXPECT_EQ(frame->bytes.front(), 0xEE);
+}
+
+TEST_F(RecordingCatalogTest, ClipCountsAndInPlaceFramesMatchAFrameByFrameWalk)
+{
+    const HistoryRecordings history({unevenLoop(0)}, 1, at(8, 12, 0));
+    const TimeRange day = dayRange(LocalDate{2026, 12, 7});
+    const auto spans = history.spans(0, day.startMs, day.endMs, RecordTypeFilter::All);
+    ASSERT_GE(spans.size(), 3u);
+    const RecordSpan& s = spans[1];
+    const std::int64_t loopMs = 250 * 40;
+    struct Range {
+        const char* what;
+        std::int64_t fromMs, toMs;  // the reader is seeked to fromMs; frames before toMs
+        std::int64_t openFrom, openTo;  // the reader's own range
+    };
+    const std::vector<Range> ranges = {
+        {"the whole span", s.startMs, s.endMs, s.startMs, s.endMs},
+        {"mid-loop to mid-loop, across many loops", s.startMs + 3 * loopMs + 7 * 40 + 13, s.startMs + 40 * loopMs + 123 * 40 + 1,
+         s.startMs, s.endMs},
+        {"one frame (a key)", s.startMs + 25 * 40, s.startMs + 25 * 40 + 1, s.startMs, s.endMs},
+        {"one second inside a loop", s.startMs + 1000, s.startMs + 2000, s.startMs, s.endMs},
+        {"up to the span's last frame", s.endMs - 5 * loopMs - 3, s.endMs - 40 + 1, s.startMs, s.endMs},
+        {"past the span's end", s.endMs - 3000, s.endMs + 60000, s.startMs, s.endMs},
+        {"before the span's start", s.startMs - 60000, s.startMs + 4321, s.startMs, s.endMs},
+        {"the end beyond the reader's own", s.startMs + 100, s.endMs + 1000, s.startMs, s.startMs + 2 * loopMs + 80},
+        {"several spans with gaps", spans[0].startMs + 555, spans[2].startMs + 77 * 40, day.startMs, day.endMs},
+        {"nothing: the end before the first frame", s.startMs + 2000, s.startMs + 500, s.startMs, s.endMs},
+        {"nothing: after the last span", spans.back().endMs, day.endMs, day.startMs, day.endMs},
+    };
+    // The history alone, and beside stored recordings that have nothing in
+    // the range (a recorder's own store).
+    const StoredRecordings noneStored(std::filesystem::temp_directory_path() / "velk-no-recordings", 16);
+    const CombinedCatalog alone(nullptr, &history);
+    const CombinedCatalog beside(&noneStored, &history);
+    for (const RecordingCatalog* catalog : {static_cast<const RecordingCatalog*>(&history),
+                                             static_cast<const RecordingCatalog*>(&alone),
+                                             static_cast<const RecordingCatalog*>(&beside)}) {
+        for (const Range& range : ranges) {
+            SCOPED_TRACE(range.what);
+            auto counter = catalog->openReader(0, range.openFrom, range.openTo, RecordTypeFilter::All);
+            auto walker = catalog->openReader(0, range.openFrom, range.openTo, RecordTypeFilter::All);
+            auto builder = catalog->openReader(0, range.openFrom, range.openTo, RecordTypeFilter::All);
+            ASSERT_TRUE(counter && walker && builder);
+            counter->seek(range.fromMs);
+            walker->seek(range.fromMs);
+            builder->seek(range.fromMs);
+            const auto counted = counter->countBefore(range.toMs);
+            const auto [walkedBytes, walked] = walkBefore(*walker, range.toMs);
+            ASSERT_TRUE(counted);
+            EXPECT_EQ(counted->frames, walked.frames);
+            EXPECT_EQ(counted->bytes, walked.bytes);
+            EXPECT_EQ(counted->bytes, walkedBytes.size());
+            // Counting leaves the reader where it was: it builds the same,
+            // frame by frame or in batches of any size.
+            const std::string built = appendBefore(*counter, range.toMs);
+            EXPECT_EQ(built, walkedBytes);
+            for (const std::size_t budget : {std::size_t(1), std::size_t(5000), std::size_t(1) << 28}) {
+                auto batcher = catalog->openReader(0, range.openFrom, range.openTo, RecordTypeFilter::All);
+                batcher->seek(range.fromMs);
+                EXPECT_EQ(framedBefore(*batcher, range.toMs, budget), walkedBytes) << budget;
+            }
+            // Mixed: a few frames by next(), the rest built in place.
+            std::uint64_t taken = 0;
+            std::string takenBytes;
+            for (int i = 0; i < 3; ++i) {
+                const auto frame = builder->next();
+                if (!frame || frame->timeMs >= range.toMs)
+                    break;
+                takenBytes.append(frame->bytes.begin(), frame->bytes.end());
+                ++taken;
+            }
+            const auto rest = builder->countBefore(range.toMs);
+            ASSERT_TRUE(rest);
+            EXPECT_EQ(rest->frames, walked.frames - taken);
+            EXPECT_EQ(takenBytes + appendBefore(*builder, range.toMs), walkedBytes);
+        }
+    }
+    const auto whole = history.openReader(0, s.startMs, s.endMs, RecordTypeFilter::All);
+    EXPECT_EQ(whole->countBefore(s.endMs)->bytes, s.bytes);
+}
+
+TEST_F(RecordingCatalogTest, ClipCountsWalkWhereTheyCannotBeComputed)
+{
+    // A loop still being encoded: the sizes are not all known yet.
+    auto loop = std::make_shared<EncodedLoop>(0, *streamProfile(0), 250);
+    for (std::size_t i = 0; i < 30; ++i)
+        loop->append(EncodedPicture{i % 25 == 0, {1, 2, 3}});
+    const HistoryRecordings encoding({loop}, 1, at(8, 12, 0));
+    const TimeRange day = dayRange(LocalDate{2026, 12, 7});
+    auto reader = encoding.openReader(0, day.startMs, day.endMs, RecordTypeFilter::All);
+    EXPECT_FALSE(reader->countBefore(day.endMs));
+    // Building in place waits for the loop as next() does.
+    std::string out;
+    for (int i = 0; i < 30; ++i)
+        ASSERT_EQ(reader->appendNext(day.endMs, out), AppendResult::Appended) << i;
+    EXPECT_EQ(reader->appendNext(day.endMs, out), AppendResult::NotReady);
+
+    // Stored frames in the range: the combined reader cannot count them
+    // without reading, but builds the same bytes in the same order as next().
+    const HistoryRecordings history({unevenLoop(0)}, 1, at(8, 12, 0));
+    const RecordSpan h = history.spans(0, day.startMs, day.endMs, RecordTypeFilter::All)[1];
+    FakeStored stored;
+    stored.stored.push_back(storedSpan(0, h.startMs + 2 * kMinuteMs + 500, h.startMs + 3 * kMinuteMs + 20, RecordType::Alarm));
+    const CombinedCatalog combined(&stored, &history);
+    const std::int64_t from = h.startMs + kMinuteMs + 3;
+    const std::int64_t to = h.startMs + 5 * kMinuteMs + 7;
+    auto counter = combined.openReader(0, day.startMs, day.endMs, RecordTypeFilter::All);
+    auto walker = combined.openReader(0, day.startMs, day.endMs, RecordTypeFilter::All);
+    counter->seek(from);
+    walker->seek(from);
+    EXPECT_FALSE(counter->countBefore(to));
+    const auto [walkedBytes, walked] = walkBefore(*walker, to);
+    const std::string built = appendBefore(*counter, to);
+    EXPECT_EQ(built.size(), walked.bytes);
+    EXPECT_EQ(built, walkedBytes);
+    for (const std::size_t budget : {std::size_t(1), std::size_t(3000), std::size_t(1) << 28}) {
+        auto batcher = combined.openReader(0, day.startMs, day.endMs, RecordTypeFilter::All);
+        batcher->seek(from);
+        EXPECT_EQ(framedBefore(*batcher, to, budget), walkedBytes) << budget;
+    }
+    EXPECT_NE(built.find(std::string(20, '\xEE')), std::string::npos);
 }
 
 TEST_F(RecordingCatalogTest, SearchArgumentsAreCheckedStrictly)
