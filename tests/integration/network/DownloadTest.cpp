@@ -196,6 +196,7 @@ protected:
             call(nettest::logoutText(m_device));
         // Faults of one test do not reach the next.
         httpPost(httpPort(), "/sim/download?action=slowstart&seconds=0");
+        httpPost(httpPort(), "/sim/download?action=pace&kib=0");
         fs::remove_all(m_folder);
     }
 
@@ -273,12 +274,14 @@ protected:
 
     // Runs a download of a long clip and calls cut once it is under way;
     // true when the cut came in the middle of it (a download that was done
-    // first is tried again, a few times).
+    // first is tried again, a few times). The recorder sends slowly meanwhile
+    // (a whole clip takes milliseconds on loopback), so the cut meets it
+    // running.
     bool cutMidway(const std::function<void(std::uint32_t handle)>& cut, std::uint32_t* handle,
                    std::int64_t clipMs = 3'000'000)
     {
         const auto span = longSpan(0, clipMs);
-        if (!span)
+        if (!span || httpPost(httpPort(), "/sim/download?action=pace&kib=1024").status != 200)
             return false;
         for (int attempt = 0; attempt < 5; ++attempt) {
             if (start(span->fileName, m_folder / "cut.264", span->startMs, span->startMs + clipMs - 2000, handle) != 0)
@@ -477,6 +480,8 @@ TEST_F(Download, StopMidTransferLeavesNothing)
 {
     const auto span = longSpan(0, 3'000'000);
     ASSERT_TRUE(span);
+    // A slow link, so that the stop meets the download running.
+    ASSERT_EQ(httpPost(httpPort(), "/sim/download?action=pace&kib=1024").status, 200);
     bool stoppedMidway = false;
     for (int attempt = 0; attempt < 5 && !stoppedMidway; ++attempt) {
         std::uint32_t handle = 0;
@@ -502,6 +507,8 @@ TEST_F(Download, RecorderKilledMidwayLeavesNoFile)
                           30000));
     std::uint32_t device = 0;
     ASSERT_EQ(call(nettest::loginText(recorder.devicePort(), "admin", "admin", 0), &device), 0);
+    // A slow link, so that the kill meets the download running.
+    ASSERT_EQ(httpPost(recorder.httpPort(), "/sim/download?action=pace&kib=1024").status, 200);
     const auto span = longSpan(0, 1'200'000);
     ASSERT_TRUE(span);
     std::uint32_t handle = 0;
