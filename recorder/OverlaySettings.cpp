@@ -196,8 +196,9 @@ OverlayRect motionCellRect(int index)
 {
     const int row = index / kMotionColumns;
     const int column = index % kMotionColumns;
-    const int left = column * kOverlayWidth / kMotionColumns;
-    const int right = (column + 1) * kOverlayWidth / kMotionColumns;
+    // Pixel x is in column k when k·704/15 ≤ x < (k+1)·704/15.
+    const int left = (column * kOverlayWidth + kMotionColumns - 1) / kMotionColumns;
+    const int right = ((column + 1) * kOverlayWidth + kMotionColumns - 1) / kMotionColumns;
     const int cellHeight = kOverlayHeight / kMotionRows;
     return OverlayRect{left, row * cellHeight, right - left, cellHeight};
 }
