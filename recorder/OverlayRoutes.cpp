@@ -7,7 +7,7 @@
 
 #include "proto/JsonText.h"
 
-#include <charconv>
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -29,12 +29,15 @@ std::optional<std::uint64_t> channelParameter(std::string_view query)
         if (eq == std::string_view::npos || pair.substr(0, eq) != "channel")
             continue;
         const std::optional<std::string> text = percentDecode(pair.substr(eq + 1));
+        if (!text || text->empty())
+            return std::nullopt;
+        // Digits only; a number too big for any recorder is one it has not.
         std::uint64_t channel = 0;
-        if (!text || text->empty() || text->size() > 10)
-            return std::nullopt;
-        const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), channel);
-        if (error != std::errc() || end != text->data() + text->size())
-            return std::nullopt;
+        for (const char c : *text) {
+            if (c < '0' || c > '9')
+                return std::nullopt;
+            channel = std::min<std::uint64_t>(channel * 10 + std::uint64_t(c - '0'), std::uint64_t(1) << 32);
+        }
         return channel;
     }
     return std::nullopt;
