@@ -31,12 +31,44 @@ bool isInteger(const Json::Value& value)
     return value.type() == Json::intValue || value.type() == Json::uintValue;
 }
 
-// Characters of a UTF-8 text (code points; bytes 10xxxxxx continue one).
-std::size_t characterCount(const std::string& text)
+// The characters (code points) of a UTF-8 text; nothing when it is not
+// well-formed UTF-8 (stray or missing continuation bytes, overlong forms,
+// surrogates, beyond U+10FFFF).
+std::optional<std::size_t> characterCount(const std::string& text)
 {
     std::size_t count = 0;
-    for (const char c : text)
-        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    for (std::size_t i = 0; i < text.size(); ++count) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        std::uint32_t code = 0;
+        if (lead < 0x80) {
+            length = 1;
+            code = lead;
+        } else if ((lead & 0xE0) == 0xC0) {
+            length = 2;
+            code = lead & 0x1F;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3;
+            code = lead & 0x0F;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4;
+            code = lead & 0x07;
+        } else {
+            return std::nullopt;
+        }
+        if (i + length > text.size())
+            return std::nullopt;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return std::nullopt;
+            code = code << 6 | (next & 0x3F);
+        }
+        constexpr std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return std::nullopt;
+        i += length;
+    }
     return count;
 }
 
@@ -109,7 +141,12 @@ bool readOsd(const Json::Value& value, std::array<OsdItem, kOsdItems>& items, st
                 return false;
             }
             const std::string text = item["text"].asString();
-            if (characterCount(text) > kMaxOsdTextChars) {
+            const std::optional<std::size_t> characters = characterCount(text);
+            if (!characters) {
+                error = "The text of " + which + " is not valid UTF-8.";
+                return false;
+            }
+            if (*characters > kMaxOsdTextChars) {
                 error = "The text of " + which + " is longer than 32 characters.";
                 return false;
             }

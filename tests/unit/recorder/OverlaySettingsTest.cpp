@@ -137,6 +137,8 @@ TEST(OverlaySettings, ApplyReplacesOnlyWhatIsGiven)
     for (int i = 0; i < 32; ++i)
         umlauts += "\xC3\xBC";
     ASSERT_TRUE(s.apply(parse(R"({"osd":[{"index":2,"text":")" + umlauts + R"("}]})"), error)) << error;
+    EXPECT_FALSE(s.apply(parse(R"({"osd":[{"index":2,"text":"x)" + umlauts + R"("}]})"), error));
+    ASSERT_TRUE(s.apply(parse(R"({"osd":[{"index":2,"text":"\u20AC \uD83D\uDE00 \u0000"}]})"), error)) << error;
 }
 
 TEST(OverlaySettings, RefusedBodiesChangeNothing)
@@ -188,6 +190,14 @@ TEST(OverlaySettings, RefusedBodiesChangeNothing)
         EXPECT_FALSE(s.apply(parse(text), error)) << text;
         EXPECT_FALSE(error.empty()) << text;
         EXPECT_EQ(s, before) << text;
+    }
+    // Texts that are not UTF-8 (the parser passes their bytes on as they are).
+    for (const char* text : {"a\xFF", "\xC3", "\xC3(", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                             "\x80" "abc"}) {
+        Json::Value body = parse(R"({"osd":[{"index":2}]})");
+        body["osd"][0]["text"] = text;
+        EXPECT_FALSE(s.apply(body, error)) << text;
+        EXPECT_EQ(s, before);
     }
     // Six masks.
     std::string six = R"({"masks":[)";
