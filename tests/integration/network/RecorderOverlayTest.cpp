@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -562,4 +563,40 @@ TEST(RecorderOverlayAlarms, TheMovingSquareRaisesMotionAlarmsInEnabledCellsOnly)
         EXPECT_FALSE(message->body["active"].asBool());
     }
     EXPECT_TRUE(waitFor([&] { return httpGet(recorder.httpPort(), "/sim/status").json["alarms"].size() == 0; }));
+}
+
+TEST(RecorderOverlayPictures, TheGeneratedHistoryKeepsItsLoopAfterAChange)
+{
+    RecorderProcess recorder({"--channels", "2", "--history-days", "1"});
+    ASSERT_TRUE(recorder.started());
+    const std::uint16_t http = recorder.httpPort();
+    // A day surely within the history: twelve hours before it ends.
+    const std::int64_t endMs = httpGet(http, "/sim/status").json["historyStartMs"].asInt64();
+    ASSERT_GT(endMs, 0);
+    const std::time_t then = static_cast<std::time_t>(endMs / 1000 - 12 * 3600);
+    std::tm local{};
+    localtime_r(&then, &local);
+    char date[16];
+    std::strftime(date, sizeof date, "%Y-%m-%d", &local);
+    const auto sizes = [&] {
+        std::vector<std::uint64_t> result;
+        const Json::Value found = httpGet(http, std::string("/api/recordings?channel=0&date=") + date).json;
+        for (const auto& span : found["spans"])
+            result.push_back(span["size"].asUInt64());
+        return result;
+    };
+    // Sizes are counted once the history's loop is encoded.
+    ASSERT_TRUE(waitFor([&] {
+        const auto s = sizes();
+        return !s.empty() && s.front() > 0;
+    }));
+    const std::vector<std::uint64_t> before = sizes();
+    const std::uint64_t loopBytesBefore = loopStatus(recorder, 0, 0)["bytes"].asUInt64();
+
+    ASSERT_EQ(putOverlay(recorder, 0, R"({"masks":[{"x":0,"y":0,"width":704,"height":576}]})").status, 200);
+    ASSERT_TRUE(waitFor([&] { return loopStatus(recorder, 0, 0)["reencodes"].asUInt64() >= 1; }));
+    // The live loop is another now (a black picture takes far fewer bytes);
+    // the history's is not.
+    EXPECT_LT(loopStatus(recorder, 0, 0)["bytes"].asUInt64(), loopBytesBefore);
+    EXPECT_EQ(sizes(), before);
 }
