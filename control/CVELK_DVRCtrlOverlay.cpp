@@ -86,7 +86,10 @@ QString CVELK_DVRCtrl::SetOverlayShelterInitData(std::uint32_t devId, std::uint3
         return outcome(1);
     if (index > 4)
         return outcome(2);
-    if (left > 65535 || top > 65535 || right > 65535 || bottom > 65535 || right < left || bottom < top)
+    // The right edge is compared with the device's left edge, so that a mask
+    // narrower than the 8 pixels the page adds to its left loads too.
+    if (left > 65535 || top > 65535 || right > 65535 || bottom > 65535 ||
+        right < m_overlay.model().deviceLeft(left) || bottom < top)
         return outcome(3);
     m_overlay.setMask(index, static_cast<std::int32_t>(left), static_cast<std::int32_t>(top),
                       static_cast<std::int32_t>(right), static_cast<std::int32_t>(bottom),

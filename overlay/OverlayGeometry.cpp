@@ -2,7 +2,7 @@
 #include "overlay/OverlayGeometry.h"
 
 #include <algorithm>
-#include <limits>
+#include <climits>
 
 namespace overlay {
 
@@ -22,8 +22,7 @@ int hexDigitValue(QChar c)
 
 int clampToInt(std::int64_t value)
 {
-    return static_cast<int>(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(),
-                                                      std::numeric_limits<int>::max()));
+    return static_cast<int>(std::clamp<std::int64_t>(value, -kMaxScaled, kMaxScaled));
 }
 
 }  // namespace
@@ -101,15 +100,18 @@ int snapStep(std::uint16_t alignment)
 
 int snapDown(int value, int step)
 {
-    step = std::max(1, step);
-    const int r = value % step;
-    return r < 0 ? value - r - step : value - r;
+    const std::int64_t s = std::max(1, step);
+    const std::int64_t r = value % s;
+    const std::int64_t down = r < 0 ? value - r - s : value - r;
+    return static_cast<int>(std::max<std::int64_t>(down, INT_MIN));
 }
 
 int snapUp(int value, int step)
 {
     const int down = snapDown(value, step);
-    return down == value ? value : clampToInt(static_cast<std::int64_t>(down) + std::max(1, step));
+    if (down == value)
+        return value;
+    return static_cast<int>(std::min<std::int64_t>(static_cast<std::int64_t>(down) + std::max(1, step), INT_MAX));
 }
 
 int scale(std::int64_t value, std::int64_t to, std::int64_t from)

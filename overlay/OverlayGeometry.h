@@ -84,8 +84,11 @@ int snapStep(std::uint16_t alignment);
 int snapDown(int value, int step);
 int snapUp(int value, int step);
 
-// value × to / from in 64 bits, truncated toward zero and kept within the
-// range of int; a from of 0 or less gives value unchanged.
+// Scaled coordinates stay within ±kMaxScaled, so that a few pixels more or
+// less never overflow.
+inline constexpr int kMaxScaled = 1 << 28;
+// value × to / from in 64 bits, truncated toward zero and kept within
+// ±kMaxScaled; a from of 0 or less gives value unchanged.
 int scale(std::int64_t value, std::int64_t to, std::int64_t from);
 // Every edge scaled: x edges by toWidth / fromWidth, y edges by toHeight / fromHeight.
 Box scaleBox(const Box& box, int toWidth, int fromWidth, int toHeight, int fromHeight);

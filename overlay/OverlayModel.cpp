@@ -99,13 +99,15 @@ bool OverlayModel::setMask(std::uint32_t index, std::int32_t left, std::int32_t 
                            std::int32_t bottom, std::int32_t referenceWidth, std::int32_t referenceHeight)
 {
     const auto inRange = [](std::int32_t v) { return v >= 0 && v <= kMaxCoordinate; };
-    if (!inRange(left) || !inRange(top) || !inRange(right) || !inRange(bottom) || right < left || bottom < top)
-        return false;
-    if (index >= kMaxMasks)
+    if (!inRange(left) || !inRange(top) || !inRange(right) || !inRange(bottom) || index >= kMaxMasks)
         return false;
     // With the 8-pixel grid the page's left edge is 8 pixels right of ours.
+    // The right edge is compared with ours: a mask narrower than 8 pixels
+    // is a mask too.
     if (m_alignPixels == 8 && left >= 8)
         left -= 8;
+    if (right < left || bottom < top)
+        return false;
     if ((left == 0 && right == 0) || (top == 0 && bottom == 0))
         return true;
     const int rw = effectiveReferenceWidth(referenceWidth);
@@ -322,7 +324,8 @@ void OverlayModel::leave()
     if (m_mode == kPrivacyMasks && m_pressed && !m_masks.empty() && !m_masks.back().committed) {
         // The rectangle drawn so far is kept as it is, unless it has no area.
         MaskRecord& last = m_masks.back();
-        if (last.picture.width() >= 1 && last.picture.height() >= 1)
+        if (last.window.width() >= 1 && last.window.height() >= 1 && last.picture.width() >= 1 &&
+            last.picture.height() >= 1)
             last.committed = true;
         else
             m_masks.pop_back();

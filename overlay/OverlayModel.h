@@ -131,14 +131,20 @@ public:
     // 8-pixel alignment the page's left is 8 more than the device's). A mask
     // with no width or no height is ignored; an index past the last mask
     // appends one, another replaces that mask. False when the edges are
-    // refused (negative, beyond 65535, right < left, bottom < top) and
-    // nothing changed.
+    // refused (negative, beyond 65535, right left of the device's left
+    // edge, bottom < top) and nothing changed.
     bool setMask(std::uint32_t index, std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom,
                  std::int32_t referenceWidth, std::int32_t referenceHeight);
     // "left_top_width_height" in reference coordinates (left 8 more with the
     // 8-pixel alignment); "0_0_0_0" when there is no such mask.
     QString maskText(std::int32_t index) const;
     const std::vector<MaskRecord>& masks() const { return m_masks; }
+    // The device's left edge of a page's left edge (8 less with the 8-pixel
+    // alignment).
+    std::uint32_t deviceLeft(std::uint32_t pageLeft) const
+    {
+        return m_alignPixels == 8 && pageLeft >= 8 ? pageLeft - 8 : pageLeft;
+    }
 
     // Sets (replaces) the text item of an index 0..2; false for another
     // index. x is 8 less with the 8-pixel alignment, as for masks.
