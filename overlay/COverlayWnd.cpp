@@ -5,6 +5,7 @@
 
 #include "overlay/OverlayMessages.h"
 #include "overlay/OverlayPainter.h"
+#include "platform/Debug.h"
 #include "widgets/LanguageTable.h"
 
 #include <QImage>
@@ -64,7 +65,8 @@ void COverlayWnd::onDestroy()
 
 void COverlayWnd::setStatus(Status status)
 {
-    m_status.store(status);
+    if (m_status.exchange(status) != status)
+        platform::debugPrintf("overlay status %s\n", status == kStatusNone ? "none" : statusKey(status));
     if (status != kStatusNone)
         clearPicture();  // the text shows where no picture is drawn
     update();
@@ -158,8 +160,10 @@ platform::LRESULT COverlayWnd::windowProc(std::uint32_t msg, platform::WPARAM wP
 void COverlayWnd::onMeasureRequested()
 {
     m_measureRequested.store(false);
-    if (m_model.measureTextItems(m_drawnWidth.load(), m_drawnHeight.load(), &measureTextItem))
+    if (m_model.measureTextItems(m_drawnWidth.load(), m_drawnHeight.load(), &measureTextItem)) {
+        platform::debugPrintf("overlay items measured for %dx%d\n", m_drawnWidth.load(), m_drawnHeight.load());
         publish();
+    }
 }
 
 void COverlayWnd::paintNoPicture(QPainter& painter)

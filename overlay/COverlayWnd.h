@@ -64,7 +64,7 @@ public:
                       int pictureWidth, int pictureHeight);
     // Closes the stream; the channel becomes -1. Safe when not editing. UI thread.
     void endEditing();
-    bool isEditing() const { return m_channel != -1; }
+    bool isEditing() const { return m_channel.load() != -1; }
     // A picture has arrived since the stream opened: the mouse edits.
     bool isEditable() const { return m_editable.load(); }
 
@@ -85,7 +85,7 @@ public:
     const overlay::OverlayModel& model() const { return m_model; }
 
     int mode() const { return m_model.mode(); }
-    int channel() const { return m_channel; }
+    int channel() const { return m_channel.load(); }
     int pictureWidth() const { return m_model.pictureWidth(); }
     int pictureHeight() const { return m_model.pictureHeight(); }
     std::uint32_t streamType() const { return m_streamType; }
@@ -135,7 +135,7 @@ private:
     void applyCursor(overlay::Cursor cursor);
 
     overlay::OverlayModel m_model;  // UI thread only
-    int m_channel = -1;              // UI thread only
+    std::atomic<int> m_channel{-1};  // written on the UI thread only
     std::uint32_t m_streamType = 1;  // UI thread only
 
     // Guards m_snapshot, and only the pointer: the UI thread swaps in a new

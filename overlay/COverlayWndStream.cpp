@@ -97,7 +97,7 @@ void COverlayWnd::openStream(int channel)
     const CommandResult opened = sendCommand(command, true, true);
     if (opened.result != kResultOk || opened.handle == 0) {
         setStatus(opened.result == kResultOk ? kStatusUnknownError : statusForRealPlay(opened.result));
-        platform::debugPrintf("Overlay, Channel %d, REALPLAY failed: %d\n", channel, opened.result);
+        platform::debugPrintf("overlay REALPLAY of channel %d failed: %d\n", channel, opened.result);
         return;
     }
     m_playHandle.store(opened.handle);
@@ -119,7 +119,7 @@ void COverlayWnd::openStream(int channel)
         // kept open behind the error.
         closeStream();
         setStatus(failure);
-        platform::debugPrintf("Overlay, Channel %d, no decoder to draw on\n", channel);
+        platform::debugPrintf("overlay has no decoder to draw on for channel %d\n", channel);
     }
 }
 
@@ -138,9 +138,10 @@ void COverlayWnd::closeStream()
     command.uint("HPLAY", playHandle);
     const std::int32_t result = sendCommand(command).result;
     if (result != kResultOk)
-        platform::debugPrintf("Overlay, REALPLAYSTOP failed: %d\n", result);
+        platform::debugPrintf("overlay REALPLAYSTOP failed: %d\n", result);
     // Nothing is retried: the handle is not used again either way.
     m_playHandle.store(0);
+    platform::debugPrintf("overlay stream of channel %d closed\n", m_channel.load());
     m_editable.store(false);
     clearPicture();
 }
@@ -160,7 +161,8 @@ std::int32_t COverlayWnd::StreamCallback(std::uint32_t type, void* userData, con
 
 void COverlayWnd::onStreamData()
 {
-    m_editable.store(true);
+    if (!m_editable.exchange(true))
+        platform::debugPrintf("overlay first picture of channel %d\n", m_channel.load());
     if (m_status.exchange(kStatusNone) != kStatusNone)
         platform::postMessage(m_postHandle.load(), WM_OVERLAY_STATUS, m_streamGeneration.load(), 0);
     if (m_soundOffPending.exchange(false)) {
@@ -179,6 +181,8 @@ void COverlayWnd::onStatusChanged(std::uint32_t generation)
 {
     if (generation != m_streamGeneration.load())
         return;
+    const Status shown = status();
+    platform::debugPrintf("overlay status %s\n", shown == kStatusNone ? "none" : statusKey(shown));
     if (status() != kStatusNone)
         clearPicture();
     update();
