@@ -8,6 +8,7 @@
 #include "platform/Debug.h"
 #include "widgets/LanguageTable.h"
 
+#include <QDateTime>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
@@ -132,7 +133,13 @@ bool COverlayWnd::setTextItem(std::uint32_t index, std::uint32_t packedPair, con
                               std::int32_t referenceWidth, std::int32_t referenceHeight, std::int32_t x,
                               std::int32_t y)
 {
-    if (!m_model.setTextItem(index, packedPair, text, visible, referenceWidth, referenceHeight, x, y))
+    // The recorder draws its own clock for item 1 and the page may give no
+    // text for it: the editor shows the time now, so that there is
+    // something to see and take hold of.
+    const QString shown = index == 1 && text.isEmpty()
+                              ? QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                              : text;
+    if (!m_model.setTextItem(index, packedPair, shown, visible, referenceWidth, referenceHeight, x, y))
         return false;
     publish();
     return true;
@@ -151,6 +158,9 @@ platform::LRESULT COverlayWnd::windowProc(std::uint32_t msg, platform::WPARAM wP
         return 0;
     case WM_OVERLAY_MEASURE:
         onMeasureRequested();
+        return 0;
+    case WM_OVERLAY_STREAM_ENDED:
+        onStreamEndedPosted(static_cast<std::uint32_t>(wParam));
         return 0;
     default:
         return CRenderTargetWnd::windowProc(msg, wParam, lParam);

@@ -124,11 +124,13 @@ private:
     // Runs on the network library's callback thread.
     void onStreamData();
     void onDeviceOffline();
+    void onStreamEnded();
     // Runs on the decoder's thread.
     void drawOnPicture(QPainter& painter, int pictureWidth, int pictureHeight);
     // The posted halves. UI thread.
     void onStatusChanged(std::uint32_t generation);
     void onMeasureRequested();
+    void onStreamEndedPosted(std::uint32_t generation);
 
     // Makes a new snapshot of the model for the drawing and repaints. UI thread.
     void publish();

@@ -28,6 +28,7 @@ constexpr std::int32_t kResultTimeout = 8;
 // Stream callback types.
 constexpr std::uint32_t kCallbackData = 1;
 constexpr std::uint32_t kCallbackDeviceOffline = 3;
+constexpr std::uint32_t kCallbackError = 4;
 
 COverlayWnd::Status statusForRealPlay(std::int32_t result)
 {
@@ -156,6 +157,8 @@ std::int32_t COverlayWnd::StreamCallback(std::uint32_t type, void* userData, con
         self->onStreamData();
     else if (type == kCallbackDeviceOffline)
         self->onDeviceOffline();
+    else if (type == kCallbackError)
+        self->onStreamEnded();
     return 0;
 }
 
@@ -175,6 +178,21 @@ void COverlayWnd::onDeviceOffline()
 {
     m_status.store(kStatusDeviceOffline);
     platform::postMessage(m_postHandle.load(), WM_OVERLAY_STATUS, m_streamGeneration.load(), 0);
+}
+
+void COverlayWnd::onStreamEnded()
+{
+    // The recorder ended the stream (the user may no longer see the channel,
+    // or the stream failed): no picture comes any more.
+    platform::postMessage(m_postHandle.load(), WM_OVERLAY_STREAM_ENDED, m_streamGeneration.load(), 0);
+}
+
+void COverlayWnd::onStreamEndedPosted(std::uint32_t generation)
+{
+    if (generation != m_streamGeneration.load())
+        return;
+    closeStream();
+    setStatus(kStatusUnknownError);
 }
 
 void COverlayWnd::onStatusChanged(std::uint32_t generation)

@@ -10,6 +10,7 @@ namespace overlay {
 enum OverlayMessage : std::uint32_t {
     WM_OVERLAY_STATUS = 0xB01,   // wParam stream generation: the status changed, repaint
     WM_OVERLAY_MEASURE = 0xB02,  // the text items must be measured for the pictures drawn
+    WM_OVERLAY_STREAM_ENDED = 0xB03,  // wParam stream generation: the recorder ended the stream
 };
 
 }  // namespace overlay

@@ -315,6 +315,20 @@ TEST_F(OverlayThroughHost, AChannelTheUserMayNotSeeShowsItsStatus)
     EXPECT_EQ(streamsOpen(), 0);
 }
 
+TEST_F(OverlayThroughHost, AChannelDeniedWhileEditingEndsItsStream)
+{
+    startEditing(1);
+    dragWithTheMouse({100, 100}, {300, 250});
+    ASSERT_TRUE(waitForStreams(1));
+    const int from = mark();
+    ASSERT_FALSE(recorder.sim(QStringLiteral("deny"), QStringLiteral("user=viewer&channel=0")).isEmpty());
+    ASSERT_GE(waitForLine(QStringLiteral("overlay status IE_UnkownErr"), from), 0) << lines().join('\n').toStdString();
+    expectStatusShown();
+    EXPECT_TRUE(waitForStreams(0));
+    // What was edited can still be read and saved.
+    EXPECT_EQ(text("GetShelterData", {id, 0}), QStringLiteral("80_104_148_164"));
+}
+
 TEST_F(OverlayThroughHost, AnUnreachableRecorderShowsItsStatus)
 {
     recorder.killHard();

@@ -185,6 +185,33 @@ TEST_F(OverlayWindow, AnOfflineDeviceShowsItsStatusUntilDataComesAgain)
     ASSERT_TRUE(waitFor([&] { return window.status() == COverlayWnd::kStatusNone; }));
 }
 
+TEST_F(OverlayWindow, AStreamTheRecorderEndsIsClosedAndSaysSo)
+{
+    startWithPicture(COverlayWnd::kPrivacyMasks);
+    ASSERT_TRUE(window.setMask(0, 108, 100, 300, 200, 704, 576));
+    ASSERT_TRUE(fake_live::callBack(4, 18));  // no right to the channel any more
+    ASSERT_TRUE(waitFor([&] { return window.status() == COverlayWnd::kStatusUnknownError; }));
+    EXPECT_EQ(fake_live::count("REALPLAYSTOP"), 1u);
+    EXPECT_FALSE(window.isEditable());
+    EXPECT_EQ(window.maskText(0), QStringLiteral("108_100_200_100"));
+    // The page ends the editing and starts again.
+    window.endEditing();
+    startWithPicture(COverlayWnd::kPrivacyMasks);
+}
+
+TEST_F(OverlayWindow, TheClockItemWithoutATextShowsTheTime)
+{
+    startWithPicture(COverlayWnd::kTextItems);
+    ASSERT_TRUE(window.setTextItem(1, 0, QString(), true, 704, 576, 408, 24));
+    ASSERT_TRUE(window.setTextItem(2, 0, QString(), true, 704, 576, 108, 300));
+    EXPECT_EQ(window.model().textItems().at(1).text.size(), 19);  // yyyy-MM-dd HH:mm:ss
+    EXPECT_TRUE(window.model().textItems().at(2).text.isEmpty());
+    drawnPicture();
+    ASSERT_TRUE(waitFor([&] { return window.model().textItems().at(1).extentKnown; }));
+    EXPECT_GT(window.model().textItems().at(1).window.width(), 0);
+    EXPECT_EQ(window.textItemText(1), QStringLiteral("2_400_24"));
+}
+
 TEST_F(OverlayWindow, EveryPictureGetsTheOverlayOfItsKind)
 {
     startWithPicture(COverlayWnd::kMotionCells);
