@@ -27,7 +27,7 @@ CVELK_DVRCtrl::CVELK_DVRCtrl()
     m_preview.setLanguageTable(m_language.get());
     m_schedule.setLanguageTable(m_language.get());
     m_overlay.setLanguageTable(m_language.get());
-    m_overlay.setStatusText(QString());
+    m_overlay.setStatus(COverlayWnd::kStatusNone);
     // The control paints every pixel itself, double-buffered.
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -69,6 +69,8 @@ bool CVELK_DVRCtrl::onCreate()
 
 void CVELK_DVRCtrl::onDestroy()
 {
+    // The overlay's stream belongs to a session: it ends before the session.
+    m_overlay.endEditing();
     endCurrentSession();
     m_schedule.destroyWindow();
     m_overlay.destroyWindow();

@@ -5,6 +5,8 @@
 
 #include "device/DeviceSession.h"
 
+#include <algorithm>
+
 namespace {
 
 QString outcome(int code)
@@ -27,6 +29,8 @@ std::uint32_t CVELK_DVRCtrl::InitOverlay(std::uint32_t devId, std::int32_t chann
         return 3;
     if (streamType > 2)
         return 4;
+    // While editing runs the page ends it first (UninitOverlay); a second
+    // InitOverlay leaves the running one alone.
     if (!m_overlay.isEditing())
         m_overlay.startEditing(session->deviceHandle(), static_cast<int>(kind), channel, streamType,
                                pictureWidth, pictureHeight);
@@ -65,9 +69,12 @@ QString CVELK_DVRCtrl::SetOverlayOsdInitData(std::uint32_t devId, std::uint32_t 
         return outcome(2);
     if (visible != 0 && visible != 1)
         return outcome(5);
-    m_overlay.setTextItem(index, packedPair, text, visible == 1, static_cast<std::int32_t>(referenceWidth),
-                          static_cast<std::int32_t>(referenceHeight), static_cast<std::int32_t>(x),
-                          static_cast<std::int32_t>(y));
+    // Coordinates and sizes beyond 65535 are kept at 65535 (a reference size
+    // of 0 or beyond means the device's picture size).
+    const auto clamped = [](std::uint32_t v) { return static_cast<std::int32_t>(std::min<std::uint32_t>(v, 65535)); };
+    const auto size = [](std::uint32_t v) { return v > 65535 ? 0 : static_cast<std::int32_t>(v); };
+    m_overlay.setTextItem(index, packedPair, text, visible == 1, size(referenceWidth), size(referenceHeight),
+                          clamped(x), clamped(y));
     return outcome(0);
 }
 
@@ -79,11 +86,15 @@ QString CVELK_DVRCtrl::SetOverlayShelterInitData(std::uint32_t devId, std::uint3
         return outcome(1);
     if (index > 4)
         return outcome(2);
-    if (left > 65535 || top > 65535 || right > 65535 || bottom > 65535 || right < left || bottom < top)
+    // The right edge is compared with the device's left edge, so that a mask
+    // narrower than the 8 pixels the page adds to its left loads too.
+    if (left > 65535 || top > 65535 || right > 65535 || bottom > 65535 ||
+        right < m_overlay.model().deviceLeft(left) || bottom < top)
         return outcome(3);
     m_overlay.setMask(index, static_cast<std::int32_t>(left), static_cast<std::int32_t>(top),
                       static_cast<std::int32_t>(right), static_cast<std::int32_t>(bottom),
-                      static_cast<std::int32_t>(referenceWidth), static_cast<std::int32_t>(referenceHeight));
+                      referenceWidth > 65535 ? 0 : static_cast<std::int32_t>(referenceWidth),
+                      referenceHeight > 65535 ? 0 : static_cast<std::int32_t>(referenceHeight));
     return outcome(0);
 }
 

@@ -16,7 +16,7 @@
 #include "QtFuzzApp.h"
 
 #include "control/OsdMatrix.h"
-#include "overlay/COverlayWnd.h"
+#include "overlay/OverlayModel.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -29,13 +29,15 @@
 
 namespace {
 
-COverlayWnd& window()
+overlay::OverlayModel& window()
 {
-    static COverlayWnd* wnd = [] {
+    static overlay::OverlayModel* model = [] {
         qtFuzzApplication();
-        return new COverlayWnd;  // kept for the whole run
+        auto* m = new overlay::OverlayModel;  // kept for the whole run
+        m->setWindowSize(960, 540);
+        return m;
     }();
-    return *wnd;
+    return *model;
 }
 
 bool isNumberList(const QString& text, int count)
@@ -66,7 +68,7 @@ QString motionTextFrom(FuzzedDataProvider& input)
 
 void setMotion(FuzzedDataProvider& input)
 {
-    COverlayWnd& wnd = window();
+    overlay::OverlayModel& wnd = window();
     const QString before = wnd.motionText();
     const QString text = motionTextFrom(input);
     if (!wnd.setMotionText(text)) {
@@ -74,7 +76,7 @@ void setMotion(FuzzedDataProvider& input)
         return;
     }
     const QString shown = wnd.motionText();
-    FUZZ_CHECK(shown.size() == COverlayWnd::kMotionTextChars);
+    FUZZ_CHECK(shown.size() == overlay::kMotionTextChars);
     FUZZ_CHECK(wnd.setMotionText(shown));
     FUZZ_CHECK(wnd.motionText() == shown);
 }
@@ -82,7 +84,7 @@ void setMotion(FuzzedDataProvider& input)
 // SetOverlayShelterInitData's checks, then GetShelterData.
 void setMask(FuzzedDataProvider& input)
 {
-    COverlayWnd& wnd = window();
+    overlay::OverlayModel& wnd = window();
     const auto index = input.ConsumeIntegral<std::uint32_t>();
     const auto left = input.ConsumeIntegral<std::uint32_t>();
     const auto top = input.ConsumeIntegral<std::uint32_t>();
@@ -104,7 +106,7 @@ void setMask(FuzzedDataProvider& input)
 // SetOverlayOsdInitData's checks, then the text item read-back.
 void setTextItem(FuzzedDataProvider& input)
 {
-    COverlayWnd& wnd = window();
+    overlay::OverlayModel& wnd = window();
     const auto index = input.ConsumeIntegral<std::uint32_t>();
     const auto packedPair = input.ConsumeIntegral<std::uint32_t>();
     const auto visible = input.ConsumeIntegral<std::uint32_t>();
@@ -133,8 +135,8 @@ void osdMatrix(FuzzedDataProvider& input)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     FuzzedDataProvider input(data, size);
-    COverlayWnd& wnd = window();
-    wnd.startEditing(1, input.ConsumeIntegralInRange(0, 2), input.ConsumeIntegralInRange(0, 63), 1, 704, 576);
+    overlay::OverlayModel& wnd = window();
+    wnd.reset(input.ConsumeIntegralInRange(0, 2), 704, 576);
     while (input.remaining_bytes() > 0) {
         switch (input.ConsumeIntegralInRange(0, 6)) {
         case 0: setMotion(input); break;
@@ -143,9 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 3: osdMatrix(input); break;
         case 4: wnd.setAlignPixels(input.ConsumeIntegral<std::uint16_t>()); break;
         case 5: wnd.clearOverlay(); break;
-        default: wnd.startEditing(1, input.ConsumeIntegralInRange(0, 2), 0, 1, 704, 576); break;
+        default: wnd.reset(input.ConsumeIntegralInRange(0, 2), 704, 576); break;
         }
     }
-    wnd.endEditing();
     return 0;
 }

@@ -210,7 +210,7 @@ TEST_F(MethodCodes, ScheduleAndOverlayArguments)
     EXPECT_EQ(control->SetOverlayShelterInitData(id, 0, 20, 0, 10, 10, 704, 576), QStringLiteral("3"));
     EXPECT_EQ(control->SetOverlayShelterInitData(id, 0, 0, 20, 10, 10, 704, 576), QStringLiteral("3"));
     EXPECT_EQ(control->SetOverlayShelterInitData(id, 4, 0, 1, 10, 65535, 704, 576), QString());
-    EXPECT_EQ(control->overlayWindow().masks().size(), 1u);
+    EXPECT_EQ(control->overlayWindow().model().masks().size(), 1u);
 
     control->SetOSD_AlignPixels(4);
     EXPECT_EQ(control->overlayWindow().alignPixels(), 4);
