@@ -148,6 +148,28 @@ describe('the overlay tab', {skip: skip || false}, () => {
     await page.close();
   });
 
+  test('cells painted over the moving square raise a motion alarm the page announces', async () => {
+    const {page, size} = await overlayPage(4, 0);
+    await page.evaluate(() => {
+      window.__alarms = [];
+      window.velk.ctrl.on('UploadAlarm', ({AlarmContent}) => window.__alarms.push(JSON.parse(AlarmContent)));
+    });
+    // Every cell: wherever the square is, it is in an enabled one.
+    await drag(page, cellCentre(size, 0, 0), cellCentre(size, 11, 14));
+    await pollUntil(async () => await call(page, 'GetOverlayMDData') === motionText([...Array(180).keys()]),
+      'every cell painted');
+    await page.click('#overlay-save');
+    await waitForResult(page, /channel 5 saved/);
+    const alarm = await pollUntil(() => page.evaluate(() =>
+      window.__alarms.find((a) => a.channel === 4 && a.kind === 'motion' && a.active)), 'the motion alarm');
+    assert.equal(alarm.channel, 4);
+    // The page says so in a notice.
+    await page.waitForSelector('#notices :text("CH05")');
+    // No other channel moved into an alarm: their cells are all clear.
+    assert.deepEqual(await page.evaluate(() => window.__alarms.filter((a) => a.channel !== 4)), []);
+    await page.close();
+  });
+
   test('a privacy mask drawn with the mouse turns black in the recorder\'s picture once saved', async () => {
     // Where the mask goes: the middle of the picture, clear of the texts.
     const {page, size} = await overlayPage(2, 0);
