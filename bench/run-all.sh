@@ -33,6 +33,7 @@ run "$bin/bench-preview-steady" --seconds "$seconds"
 run "$bin/bench-timeline"
 run "$bin/bench-remote-play"
 run "$bin/bench-download"
+run "$bin/bench-recorder-reencode"
 run "$bin/bench-playback-panel" --seconds "$seconds"
 if command -v node >/dev/null && [ -d tests/e2e/node_modules/playwright-core ]; then
   run node bench/page-bench.mjs

@@ -120,11 +120,16 @@ void CPlayBackPanel::setRecordType(std::uint32_t type)
 void CPlayBackPanel::stopPlaybackAsync()
 {
     reapStopWorkers();
+    // What plays now is what this stop ends; nothing playing, nothing to do
+    // (a worker started late must not end a Play that came after).
+    const std::uint32_t playHandle = m_bar.session().playHandle();
+    if (playHandle == 0)
+        return;
     auto done = std::make_shared<std::atomic<bool>>(false);
     // The worker only takes the play handle and closes the stream; the bar
     // finishes the stop on the UI thread when the worker's message comes.
-    std::thread thread([session = &m_bar.session(), done] {
-        session->stopFromWorker();
+    std::thread thread([session = &m_bar.session(), done, playHandle] {
+        session->stopFromWorker(playHandle);
         done->store(true);
     });
     m_stopWorkers.push_back({std::move(thread), std::move(done)});

@@ -83,9 +83,11 @@ public:
     // Timer 1 fired.
     void onWatchdog();
 
-    // Takes the play handle and closes the stream, then posts the result to
-    // the bar (WM_PLAYBACK_STOPPED). Runs on a stop worker thread.
-    void stopFromWorker();
+    // Takes the play handle, when it is still playHandle (the stream that
+    // played when the stop was asked for), and closes the stream, then posts
+    // the result to the bar (WM_PLAYBACK_STOPPED). Runs on a stop worker
+    // thread.
+    void stopFromWorker(std::uint32_t playHandle);
     // The end of a stop: the session's fields after REMOTEPLAYSTOP answered
     // `result` for `playHandle`. UI thread.
     void finishStop(std::int32_t result, std::uint32_t playHandle);

@@ -156,10 +156,12 @@ void PlaybackSession::onWatchdog()
     m_bar.enableBar(true);
 }
 
-void PlaybackSession::stopFromWorker()
+void PlaybackSession::stopFromWorker(std::uint32_t playHandle)
 {
-    const std::uint32_t playHandle = m_playHandle.exchange(0);
-    if (playHandle == 0)
+    // Only the stream that played when the stop was asked for: a Play that
+    // came after it (the worker may start late) keeps its new stream.
+    std::uint32_t expected = playHandle;
+    if (playHandle == 0 || !m_playHandle.compare_exchange_strong(expected, 0))
         return;
     CommandEnvelope command("REMOTEPLAYSTOP");
     command.uint("HPLAY", playHandle);

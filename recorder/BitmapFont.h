@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A tiny built-in 5x7 bitmap font for the synthetic pictures: digits, ':',
-// '.', '-', ' ' and the capital letters the pictures use. Draws into one
+// '.', '-', '/', '_', ' ' and the letters A-Z (small letters are drawn as
+// capitals; other characters as blanks). Draws into one
 // 8-bit plane (the luma plane of a picture), scaled by whole pixels.
 #pragma once
 

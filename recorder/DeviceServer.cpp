@@ -392,6 +392,7 @@ Json::Value DeviceServer::streamStatus() const
         v["bytes"] = Json::UInt64(c.bytes);
         v["skippedTicks"] = Json::UInt64(c.skippedTicks);
         v["malformed"] = Json::UInt64(c.malformed);
+        v["loopsAdopted"] = Json::UInt64(c.loopsAdopted);
         streams.append(v);
     }
     return streams;

@@ -6,7 +6,9 @@
 // test computes the same spans; their frames are the channel's main-stream
 // loop retimed: frame k of a span has the time startMs + 40 * k and the
 // loop's picture k mod 250 (a key picture every 25 frames, as in the loop),
-// video only.
+// video only. The loops are the ones handed over at start and are kept for
+// good: a later overlay change makes new loops for live streams, never
+// for the history, whose sizes are counted over its own loop's frames.
 //
 // The day's pattern (pseudo-random, seeded by the date and the channel):
 // starting 0..119 minutes after midnight, alternately a gap and a span; a

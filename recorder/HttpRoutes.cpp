@@ -3,6 +3,7 @@
 
 #include "HostCheck.h"
 #include "Recorder.h"
+#include "OverlayRoutes.h"
 #include "ScheduleRoutes.h"
 #include "SearchRoutes.h"
 #include "SimRoutes.h"
@@ -98,6 +99,8 @@ HttpResponse handleHttpRequest(Recorder& recorder, const HttpRequest& request)
     }
     if (path == "/api/schedule")
         return handleSchedule(recorder, request, query);
+    if (path == "/api/overlay")
+        return handleOverlay(recorder, request, query);
     if (path == "/api/recordings" || path == "/api/recordings/days")
         return handleRecordings(recorder, request, path, query);
     constexpr std::string_view simPrefix = "/sim/";

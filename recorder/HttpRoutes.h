@@ -2,6 +2,7 @@
 // What the recorder's web server answers:
 //   GET  /api/info           name, channels, ports, version
 //   /api/schedule            recording schedules (ScheduleRoutes.h)
+//   /api/overlay             motion cells, privacy masks, texts (OverlayRoutes.h)
 //   GET  /api/recordings...  searching what is recorded (SearchRoutes.h)
 //   /sim/...                 fault injection and state for tests (SimRoutes.h)
 //   GET  /<file>             static files of the web folder

@@ -23,14 +23,20 @@ bool LoopEncoder::available()
 
 std::unique_ptr<LoopEncoder> LoopEncoder::create(const EncodedLoop& loop, std::size_t keyInterval)
 {
-    std::unique_ptr<LoopEncoder> encoder(new LoopEncoder(loop, keyInterval));
+    return create(loop, keyInterval, OverlaySettings::defaults(loop.channel()));
+}
+
+std::unique_ptr<LoopEncoder> LoopEncoder::create(const EncodedLoop& loop, std::size_t keyInterval,
+                                                 const OverlaySettings& overlay)
+{
+    std::unique_ptr<LoopEncoder> encoder(new LoopEncoder(loop, keyInterval, overlay));
     if (!encoder->open())
         return nullptr;
     return encoder;
 }
 
-LoopEncoder::LoopEncoder(const EncodedLoop& loop, std::size_t keyInterval)
-    : m_picture(loop.channel(), loop.profile(), loop.frameCount()),
+LoopEncoder::LoopEncoder(const EncodedLoop& loop, std::size_t keyInterval, const OverlaySettings& overlay)
+    : m_picture(loop.channel(), loop.profile(), loop.frameCount(), overlay),
       m_frameCount(loop.frameCount()),
       m_keyInterval(keyInterval == 0 ? 1 : keyInterval),
       m_profile(loop.profile())

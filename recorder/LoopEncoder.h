@@ -23,7 +23,10 @@ namespace velk::recorder {
 class LoopEncoder {
 public:
     // Null when libavcodec has no libx264 encoder or it cannot be opened.
+    // The pictures show overlay (the channel's defaults when not given).
     static std::unique_ptr<LoopEncoder> create(const EncodedLoop& loop, std::size_t keyInterval);
+    static std::unique_ptr<LoopEncoder> create(const EncodedLoop& loop, std::size_t keyInterval,
+                                               const OverlaySettings& overlay);
     ~LoopEncoder();
 
     LoopEncoder(const LoopEncoder&) = delete;
@@ -37,7 +40,7 @@ public:
     static bool available();
 
 private:
-    LoopEncoder(const EncodedLoop& loop, std::size_t keyInterval);
+    LoopEncoder(const EncodedLoop& loop, std::size_t keyInterval, const OverlaySettings& overlay);
     bool open();
     void collect(EncodedLoop& loop);
 

@@ -22,6 +22,11 @@ DeviceServerSettings deviceSettings(const RecorderOptions& options)
     return s;
 }
 
+void logLine(const std::string& line)
+{
+    std::cerr << "velk-recorder: " + line + "\n" << std::flush;
+}
+
 ChannelPolicy channelPolicy(const RecorderOptions& options)
 {
     ChannelPolicy policy;
@@ -51,10 +56,24 @@ Recorder::Recorder(net::io_context& io, RecorderOptions options)
       m_options(std::move(options)),
       m_webFolder(m_options.webDir),
       m_allowedHosts(namesOf(m_options)),
+      m_overlays(m_options.dataDir, m_options.channels, logLine),
       m_media(2),
       m_devices(io, deviceSettings(m_options), UserTable(m_options.users), m_media, channelPolicy(m_options))
 {
     m_devices.setRecordings(&m_recordings);
+    // Before any loop is made: every loop shows its channel's stored overlay.
+    for (std::uint32_t channel = 0; channel < m_overlays.channels(); ++channel)
+        m_media.setOverlay(channel, m_overlays.settings(channel));
+}
+
+bool Recorder::applyOverlay(std::uint32_t channel, const OverlaySettings& overlay, std::string& error)
+{
+    if (!m_overlays.save(channel, overlay, error))
+        return false;
+    m_media.setOverlay(channel, overlay);
+    if (m_scheduler)
+        m_scheduler->setMotionCells(channel, overlay.motion);
+    return true;
 }
 
 Recorder::~Recorder()
@@ -106,7 +125,7 @@ void Recorder::startRecording()
     writing.segmentMs = std::int64_t(m_options.segmentSeconds) * 1000;
     writing.retention.maxAgeMs = std::int64_t(m_options.retainHours) * 3600 * 1000;
     writing.retention.maxBytes = m_options.retainBytes;
-    writing.log = [](const std::string& line) { std::cerr << "velk-recorder: " + line + "\n" << std::flush; };
+    writing.log = logLine;
     m_writer = std::make_unique<RecordingWriter>(std::move(writing), m_stored->table());
     RecordingSchedulerSettings scheduling;
     scheduling.channels = m_options.channels;
@@ -114,6 +133,8 @@ void Recorder::startRecording()
     scheduling.preAlarmMs = std::int64_t(m_options.preAlarmSeconds) * 1000;
     scheduling.postAlarmMs = std::int64_t(m_options.postAlarmSeconds) * 1000;
     m_scheduler = std::make_unique<RecordingScheduler>(m_io, m_media, *m_writer, m_devices, std::move(scheduling));
+    for (std::uint32_t channel = 0; channel < m_overlays.channels(); ++channel)
+        m_scheduler->setMotionCells(channel, m_overlays.settings(channel).motion);
     m_writer->start();
     m_scheduler->start();
 }

@@ -9,6 +9,7 @@
 #include "HistoryRecordings.h"
 #include "HostCheck.h"
 #include "MediaLibrary.h"
+#include "OverlayStore.h"
 #include "RecorderOptions.h"
 #include "RecordingScheduler.h"
 #include "RecordingWriter.h"
@@ -48,6 +49,13 @@ public:
     RecordingScheduler* recording() { return m_scheduler.get(); }
     RecordingWriter* recordingWriter() { return m_writer.get(); }
 
+    // Every channel's overlay (read from the data folder at start).
+    OverlayStore& overlays() { return m_overlays; }
+    // Stores the channel's overlay and applies it: its pictures (loops
+    // encoded again) and its motion alarms. False (and error) when it could
+    // not be stored; nothing changes then.
+    bool applyOverlay(std::uint32_t channel, const OverlaySettings& overlay, std::string& error);
+
     // GET /api/info
     Json::Value info() const;
     // GET /sim/status
@@ -62,6 +70,7 @@ private:
     const RecorderOptions m_options;
     const std::filesystem::path m_webFolder;
     const AllowedHosts m_allowedHosts;
+    OverlayStore m_overlays;
     MediaLibrary m_media;
     // Made at start when --history-days is above 0.
     std::unique_ptr<HistoryRecordings> m_history;

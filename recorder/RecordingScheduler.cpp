@@ -95,14 +95,34 @@ void RecordingScheduler::raiseAlarm(std::uint32_t channel, AlarmKind kind, std::
 {
     if (channel >= m_channels.size())
         return;
-    ChannelState& state = m_channels[channel];
-    const std::int64_t until = wallNowMs() + std::int64_t(seconds) * 1000;
-    const auto [it, raised] = state.alarms.emplace(kind, until);
+    holdAlarm(channel, m_channels[channel], kind, wallNowMs() + std::int64_t(seconds) * 1000);
+}
+
+void RecordingScheduler::holdAlarm(std::uint32_t channel, ChannelState& state, AlarmKind kind, std::int64_t untilMs)
+{
+    const auto [it, raised] = state.alarms.emplace(kind, untilMs);
     if (!raised) {
-        it->second = std::max(it->second, until);
+        it->second = std::max(it->second, untilMs);
         return;
     }
     m_devices.notifyAlarm(channel, alarmKindText(kind), true);
+}
+
+void RecordingScheduler::setMotionCells(std::uint32_t channel, const MotionCells& cells)
+{
+    if (channel < m_channels.size())
+        m_channels[channel].motion = cells;
+}
+
+void RecordingScheduler::detectMotion(std::uint32_t channel, ChannelState& state, std::int64_t nowMs)
+{
+    if (state.motion.none())
+        return;
+    // The picture live streams show now: they start where the wall clock
+    // says and play one picture every 40 ms.
+    const auto index = static_cast<std::size_t>(nowMs / std::int64_t(kFrameIntervalMs)) % m_motionPath.frameCount();
+    if (m_motionPath.moves(index, state.motion))
+        holdAlarm(channel, state, AlarmKind::Motion, nowMs + kMotionHoldMs);
 }
 
 void RecordingScheduler::scheduleTick()
@@ -125,6 +145,7 @@ void RecordingScheduler::tick()
     const LocalMoment moment = localMomentOf(nowMs);
     for (std::uint32_t channel = 0; channel < m_channels.size(); ++channel) {
         ChannelState& state = m_channels[channel];
+        detectMotion(channel, state, nowMs);
         expireAlarms(channel, state, nowMs);
         step(channel, state, nowMs, moment);
     }
@@ -154,7 +175,16 @@ void RecordingScheduler::step(std::uint32_t channel, ChannelState& state, std::i
             return;  // the picture due is not encoded yet
         state.position = 0;
     }
-    const Buffered frame{state.position, nowMs, state.sequence++, state.loop->picture(state.position).key};
+    if (state.loop->picture(state.position).key) {
+        // A newer loop of the channel (its overlay changed) takes over at a
+        // key picture it has at the same place.
+        const auto latest = m_media.loop(channel, 0);
+        if (latest && latest != state.loop && latest->frameCount() == state.loop->frameCount() &&
+            state.position < latest->readyCount() && latest->picture(state.position).key)
+            state.loop = latest;
+    }
+    const Buffered frame{state.loop, state.position, nowMs, state.sequence++,
+                         state.loop->picture(state.position).key};
     state.position = (state.position + 1) % state.loop->frameCount();
 
     // The frames of the last pre-alarm seconds, beginning with a key frame.
@@ -202,7 +232,7 @@ void RecordingScheduler::send(std::uint32_t channel, ChannelState& state, const 
 {
     if (state.needKey && !frame.key)
         return;
-    const EncodedPicture& picture = state.loop->picture(frame.picture);
+    const EncodedPicture& picture = frame.loop->picture(frame.picture);
     media::FrameFields fields;
     fields.kind = frame.key ? media::MediaKind::VideoKey : media::MediaKind::VideoDelta;
     fields.channel = static_cast<std::uint8_t>(channel);
@@ -211,7 +241,7 @@ void RecordingScheduler::send(std::uint32_t channel, ChannelState& state, const 
     fields.time = media::FrameTime{static_cast<std::uint32_t>(frame.timeMs / 1000),
                                    static_cast<std::uint32_t>(frame.timeMs % 1000)};
     if (frame.key) {
-        const StreamProfile& profile = state.loop->profile();
+        const StreamProfile& profile = frame.loop->profile();
         fields.video = media::VideoInfo{profile.width, profile.height, profile.frameRate};
     }
     state.needKey = !m_writer.push(channel, type, frame.timeMs, frame.key, media::buildFrame(fields, picture.annexB));

@@ -8,12 +8,21 @@
 // period records always; an alarm period records while an alarm of the
 // channel is active and for the post-alarm margin after, beginning with the
 // frames kept from before the alarm. A recording starts, and changes its
-// type, at a key frame. Alarms are raised by the simulator (/sim/alarm);
-// every logged-in client is told when one begins and ends.
+// type, at a key frame. When the channel's loop is encoded again (its
+// overlay changed) the recording moves to the new loop at a key frame;
+// frames kept from before stay with the loop they came from.
+//
+// Alarms are raised by the simulator (/sim/alarm) and by motion: a channel
+// with enabled motion cells has a motion alarm while the moving square of
+// the picture its live streams show now (the wall clock's place in the
+// loop) touches an enabled cell, and until it has stayed out of them for
+// kMotionHoldMs. Every logged-in client is told when an alarm begins and
+// ends.
 #pragma once
 
 #include "DeviceServer.h"
 #include "MediaLibrary.h"
+#include "MotionPath.h"
 #include "RecordingPlan.h"
 #include "RecordingWriter.h"
 
@@ -46,6 +55,10 @@ struct RecordingSchedulerSettings {
 
 class RecordingScheduler {
 public:
+    // How long a motion alarm lasts after the moving part left the enabled
+    // cells.
+    static constexpr std::int64_t kMotionHoldMs = 2000;
+
     RecordingScheduler(boost::asio::io_context& io, MediaLibrary& media, RecordingWriter& writer,
                        DeviceServer& devices, RecordingSchedulerSettings settings);
 
@@ -58,6 +71,8 @@ public:
     // Raises an alarm of this kind on the channel for seconds (a raised one
     // is extended); its clients learn of it at once.
     void raiseAlarm(std::uint32_t channel, AlarmKind kind, std::uint32_t seconds);
+    // The channel's enabled motion cells (none: no motion alarms).
+    void setMotionCells(std::uint32_t channel, const MotionCells& cells);
 
     // For /sim/status.
     Json::Value recordingStatus() const;
@@ -65,6 +80,7 @@ public:
 
 private:
     struct Buffered {
+        std::shared_ptr<const EncodedLoop> loop;  // the picture's loop
         std::size_t picture = 0;
         std::int64_t timeMs = 0;
         std::uint16_t sequence = 0;
@@ -80,11 +96,15 @@ private:
         bool needKey = false;  // a frame was dropped: go on at the next key frame
         std::map<AlarmKind, std::int64_t> alarms;  // active, with their end
         std::int64_t postUntilMs = 0;
+        MotionCells motion;  // enabled motion cells
     };
 
     void scheduleTick();
     void scheduleRetention();
     void tick();
+    // Raises or extends the alarm until untilMs.
+    void holdAlarm(std::uint32_t channel, ChannelState& state, AlarmKind kind, std::int64_t untilMs);
+    void detectMotion(std::uint32_t channel, ChannelState& state, std::int64_t nowMs);
     void expireAlarms(std::uint32_t channel, ChannelState& state, std::int64_t nowMs);
     void step(std::uint32_t channel, ChannelState& state, std::int64_t nowMs, const LocalMoment& moment);
     void send(std::uint32_t channel, ChannelState& state, const Buffered& frame, RecordType type);
@@ -95,6 +115,7 @@ private:
     DeviceServer& m_devices;
     const RecordingSchedulerSettings m_settings;
     std::vector<ChannelState> m_channels;
+    const MotionPath m_motionPath{MediaLibrary::kLoopFrames};
     boost::asio::steady_timer m_tickTimer;
     boost::asio::steady_timer m_retentionTimer;
     std::chrono::steady_clock::time_point m_nextTick;

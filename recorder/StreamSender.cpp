@@ -160,6 +160,8 @@ bool StreamSender::sendCurrent()
     }
     if (m_position >= ready)
         return false;
+    if (m_loop->picture(m_position).key)
+        adoptNewerLoop();
     const EncodedPicture& picture = m_loop->picture(m_position);
     sendContainer(buildVideoFrame(picture));
     ++m_counters.videoFrames;
@@ -179,6 +181,19 @@ bool StreamSender::sendCurrent()
 
     m_position = (m_position + 1) % m_loop->frameCount();
     return true;
+}
+
+void StreamSender::adoptNewerLoop()
+{
+    // Only at a key picture that the newer loop has at the same place (both
+    // have one every 25 pictures): the decoder gets the new loop's key
+    // picture before any of its other pictures.
+    const auto latest = m_media.loop(m_channel, m_streamType);
+    if (!latest || latest == m_loop || latest->frameCount() != m_loop->frameCount() ||
+        m_position >= latest->readyCount() || !latest->picture(m_position).key)
+        return;
+    m_loop = latest;
+    ++m_counters.loopsAdopted;
 }
 
 std::vector<std::uint8_t> StreamSender::buildVideoFrame(const EncodedPicture& picture)

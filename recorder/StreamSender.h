@@ -8,8 +8,10 @@
 // the next key picture (or back to the last one, while the loop is not
 // encoded that far yet) and sends it at once; a type switch starts the new
 // type's loop the same way. A client that falls behind (its unsent bytes
-// pile up) gets no frames until it has caught up, then a key picture. Runs
-// on the recorder's I/O thread.
+// pile up) gets no frames until it has caught up, then a key picture. When
+// the channel's loop was encoded again (its overlay changed), the stream
+// moves to the new loop at its next key picture. Runs on the recorder's I/O
+// thread.
 #pragma once
 
 #include "EncodedLoop.h"
@@ -47,6 +49,7 @@ struct StreamCounters {
     std::uint64_t bytes = 0;
     std::uint64_t skippedTicks = 0;  // nothing sent: client behind, or picture not encoded yet
     std::uint64_t malformed = 0;
+    std::uint64_t loopsAdopted = 0;  // newer loops of the channel moved to (overlay changes)
 };
 
 // The picture format of a stream type of a channel, as the protocol
@@ -91,6 +94,9 @@ private:
     // and the sound piece of this tick; false when that picture is not
     // encoded yet.
     bool sendCurrent();
+    // At a key picture: moves to the channel's newer loop when there is one
+    // (its overlay changed), at the same position.
+    void adoptNewerLoop();
     std::vector<std::uint8_t> buildVideoFrame(const EncodedPicture& picture);
     void sendContainer(const std::vector<std::uint8_t>& frame);
 

@@ -22,6 +22,7 @@ import {createPlaybackSection} from './playback-section.js';
 import {createDownloadsSection} from './downloads-section.js';
 import {formatCode} from './result-codes.js';
 import {createScheduleSection} from './schedule-section.js';
+import {createOverlaySection} from './overlay-section.js';
 import {loadStreamAuto, saveStreamAuto, streamForLayout} from './stream-choice.js';
 import {clearPageSession, loadPageSession, savePageSession} from './page-session.js';
 
@@ -216,6 +217,7 @@ async function sessionGreeted({resumed}) {
 async function restoreSession(kept) {
   resetRecorderState();
   SECTIONS.schedule.reset();
+  SECTIONS.overlay.reset();
   SECTIONS.playback.reset();
   Object.assign(state, kept);
   SECTIONS.downloads.restore();
@@ -375,6 +377,7 @@ async function login(event) {
     const devId = outcome.devId;
     resetRecorderState();
     SECTIONS.schedule.reset();
+    SECTIONS.overlay.reset();
     SECTIONS.playback.reset();
     SECTIONS.downloads.reset();
     $('login').hidden = true;
@@ -599,11 +602,13 @@ const SECTIONS = {
   playback: createPlaybackSection(page),
   downloads: createDownloadsSection(page),
   schedule: createScheduleSection(page),
+  overlay: createOverlaySection(page),
   settings: {show: () => loadSettings()},
 };
 
 // The accessible name of the picture in each section that shows it.
-const CANVAS_LABELS = {live: 'canvasLive', playback: 'canvasPlayback', schedule: 'canvasSchedule'};
+const CANVAS_LABELS = {live: 'canvasLive', playback: 'canvasPlayback', schedule: 'canvasSchedule',
+  overlay: 'canvasOverlay'};
 
 async function showSection(name) {
   const section = SECTIONS[name];

@@ -17,6 +17,8 @@ import {addMonths, backupKeyOf, channelMask, cleanChoices, dayAfterKey, isDayTex
   from '../../web/playback-section.js';
 import {channelsOfMask, formatCode} from '../../web/result-codes.js';
 import {modeOfScheduleText} from '../../web/schedule-section.js';
+import {KIND_MASKS, KIND_MOTION, KIND_TEXTS, clampMask, loadCalls, maskFromText, mergeTextItems, sameKind,
+  textItemFromText} from '../../web/overlay-model.js';
 
 describe('page modules', () => {
   test('result codes: small in decimal, large in hexadecimal with their meaning', () => {
@@ -434,5 +436,47 @@ describe('dvr-control.js after losing its host', () => {
     open.ctrl.close();
     assert.equal(open.ctrl.state, 'closed');
     assert.deepEqual(await triesOver(1000), []);
+  });
+});
+
+describe('the overlay tab between the recorder and the control', () => {
+  const doc = {
+    motion: '01'.padEnd(64, '0'),
+    masks: [{x: 0, y: 0, width: 704, height: 576}, {x: 300, y: 40, width: 24, height: 16}],
+    osd: [{index: 0, text: 'CH01', x: 24, y: 24, visible: true}, {index: 2, text: '门口', x: 0, y: 540, visible: false}],
+  };
+
+  test('loading hands the control left edges 8 further right and the picture as reference', () => {
+    assert.deepEqual(loadCalls(7, KIND_MOTION, doc), [['SetOverlayMDInitData', 7, doc.motion, 0]]);
+    assert.deepEqual(loadCalls(7, KIND_MASKS, doc), [
+      ['SetOverlayShelterInitData', 7, 0, 8, 0, 704, 576, 704, 576],
+      ['SetOverlayShelterInitData', 7, 1, 308, 40, 324, 56, 704, 576]]);
+    assert.deepEqual(loadCalls(7, KIND_TEXTS, doc), [
+      ['SetOverlayOsdInitData', 7, 0, 0, 'CH01', 1, 704, 576, 32, 24],
+      ['SetOverlayOsdInitData', 7, 2, 0, '门口', 0, 704, 576, 8, 540]]);
+    const many = {masks: Array.from({length: 7}, (_, i) => ({x: i, y: i, width: 10, height: 10}))};
+    assert.equal(loadCalls(1, KIND_MASKS, many).length, 5);
+  });
+
+  test('the control\'s answers read back as the recorder\'s values', () => {
+    assert.deepEqual(maskFromText('308_40_24_16'), {x: 300, y: 40, width: 24, height: 16});
+    assert.deepEqual(maskFromText('8_0_704_576'), {x: 0, y: 0, width: 704, height: 576});
+    assert.equal(maskFromText('0_0_0_0'), null);
+    for (const bad of ['', 'faile 1', '1_2_3', '1_2_3_x', '1_2_3_4_5']) assert.equal(maskFromText(bad), null, bad);
+    assert.deepEqual(textItemFromText('3_24_540'), {count: 3, x: 24, y: 540});
+    assert.equal(textItemFromText('faile 2'), null);
+    // What the mouse drew at an edge stays inside the picture.
+    assert.deepEqual(clampMask({x: 700, y: 570, width: 12, height: 12}), {x: 700, y: 570, width: 4, height: 6});
+    assert.deepEqual(clampMask({x: -4, y: 0, width: 0, height: 900}), {x: 0, y: 0, width: 1, height: 576});
+  });
+
+  test('text items keep their text and visibility and take the control\'s positions', () => {
+    const merged = mergeTextItems(doc.osd, {0: {count: 2, x: 100, y: 60}, 2: {count: 2, x: 900, y: -3}});
+    assert.deepEqual(merged, [
+      {index: 0, text: 'CH01', x: 100, y: 60, visible: true},
+      {index: 2, text: '门口', x: 703, y: 0, visible: false}]);
+    assert.ok(sameKind(KIND_TEXTS, doc, {osd: doc.osd.map((i) => ({...i}))}));
+    assert.ok(!sameKind(KIND_TEXTS, doc, {osd: merged}));
+    assert.ok(sameKind(KIND_MOTION, doc, {motion: doc.motion, masks: []}));
   });
 });

@@ -158,7 +158,7 @@ TEST_F(SessionThreads, CallbacksFromTheLibrarysThreadReachTheSession)
 TEST_F(SessionThreads, AStopWorkerClosesTheStreamAndTheBarFinishes)
 {
     session.play();
-    std::thread worker([&] { session.stopFromWorker(); });
+    std::thread worker([&, handle = session.playHandle()] { session.stopFromWorker(handle); });
     // The UI thread asks too meanwhile: only one REMOTEPLAYSTOP is sent.
     session.stopPlay();
     worker.join();
@@ -171,11 +171,26 @@ TEST_F(SessionThreads, AStopWorkerClosesTheStreamAndTheBarFinishes)
     // A failed stop gives the handle back for the next one.
     session.play();
     library.setResult("REMOTEPLAYSTOP", 7);
-    std::thread failing([&] { session.stopFromWorker(); });
+    std::thread failing([&, handle = session.playHandle()] { session.stopFromWorker(handle); });
     failing.join();
     ASSERT_TRUE(waitFor([&] { return bar.status == "Stop Failed 7"; }));
     EXPECT_EQ(session.playHandle(), 0x51u);
     library.setResult("REMOTEPLAYSTOP", 0);
     session.stopPlay();
     EXPECT_EQ(session.playState(), kStopped);
+}
+
+TEST_F(SessionThreads, AStopWorkerThatStartsLateLeavesALaterPlaybackAlone)
+{
+    // Stop asked for while nothing played; its worker runs after a new Play.
+    const std::uint32_t whenAsked = session.playHandle();
+    ASSERT_EQ(whenAsked, 0u);
+    session.play();
+    ASSERT_NE(session.playHandle(), 0u);
+    std::thread late([&] { session.stopFromWorker(whenAsked); });
+    late.join();
+    EXPECT_EQ(library.count("REMOTEPLAYSTOP"), 0u);
+    EXPECT_NE(session.playHandle(), 0u);
+    EXPECT_NE(session.playState(), kStopped);
+    session.stopPlay();
 }
