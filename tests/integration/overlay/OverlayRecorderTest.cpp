@@ -226,7 +226,8 @@ TEST_F(OverlayThroughHost, AnOsdItemIsDraggedAndSnapped)
     EXPECT_EQ(text("SetOverlayOsdInitData", {id, 0, 0, "CH01", 1, 704, 576, 24 + 8, 24}), QString());
     EXPECT_EQ(text("SetOverlayOsdInitData", {id, 1, 0, "12:00:00", 1, 704, 576, 400 + 8, 24}), QString());
     EXPECT_EQ(text("SetOverlayOsdInitData", {id, 2, 0, "", 0, 704, 576, 24 + 8, 520}), QString());
-    ASSERT_GE(waitForLine(QStringLiteral("overlay items measured"), from), 0);
+    // Items 0 and 1 are shown (2 is hidden) and can be taken hold of once measured.
+    ASSERT_GE(waitForLine(QStringLiteral("overlay items measured: 0 1"), from), 0) << lines().join('\n').toStdString();
     // Item 1 shows at window (545, 22); dragged by (37, 23) it stands at
     // (582, 45), which is 426.8, 48 on the picture: 424, 48 on the 4-pixel grid.
     dragWithTheMouse({550, 30}, {587, 53});
