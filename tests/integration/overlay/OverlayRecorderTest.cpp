@@ -287,6 +287,35 @@ TEST_F(OverlayThroughHost, ThePagesValuesRoundTripExactly)
     EXPECT_EQ(text("GetOverlayMDData", {id}), motion);
 }
 
+// As the page saves: what the mouse drew goes to the recorder, and the
+// channel is edited again (another kind) while the recorder makes its
+// pictures again.
+TEST_F(OverlayThroughHost, AMaskSavedToTheRecorderIsEditedAgain)
+{
+    startEditing(1, 2);
+    dragWithTheMouse({100, 100}, {300, 250});
+    const QStringList parts = text("GetShelterData", {id, 0}).split('_');
+    ASSERT_EQ(parts.size(), 4);
+    const QByteArray body = QJsonDocument(QJsonObject{{"masks", QJsonArray{QJsonObject{
+                                                                   {"x", parts[0].toInt() - 8},
+                                                                   {"y", parts[1].toInt()},
+                                                                   {"width", parts[2].toInt()},
+                                                                   {"height", parts[3].toInt()}}}}})
+                                .toJson(QJsonDocument::Compact);
+    const QByteArray origin = "http://127.0.0.1:" + QByteArray::number(recorder.httpPort());
+    const HttpAnswer saved = recorder.http("PUT", "/api/overlay?channel=2", body, {{"Origin", origin}});
+    ASSERT_EQ(saved.status, 200) << saved.body.toStdString();
+    const QJsonObject stored = QJsonDocument::fromJson(saved.body).object().value("masks").toArray().at(0).toObject();
+    EXPECT_EQ(stored.value("x").toInt(), 72);
+    EXPECT_EQ(stored.value("width").toInt(), 148);
+
+    startEditing(0, 2);
+    EXPECT_EQ(text("GetOverlayMDData", {id}), QString(64, '0'));
+    startEditing(1, 2);
+    EXPECT_EQ(text("SetOverlayShelterInitData", {id, 0, 72 + 8, 104, 72 + 148, 104 + 164, 704, 576}), QString());
+    EXPECT_EQ(text("GetShelterData", {id, 0}), QStringLiteral("80_104_148_164"));
+}
+
 TEST_F(OverlayThroughHost, OtherPagesAndLogoutEndTheEditing)
 {
     startEditing(0);
