@@ -78,8 +78,17 @@ export function mergeTextItems(items, positions) {
   });
 }
 
+// A value as JSON with the keys of its objects in order, so that values
+// that differ only in key order (the recorder sorts them) read the same.
+function canonical(value) {
+  if (Array.isArray(value)) return `[${value.map(canonical).join(',')}]`;
+  if (value && typeof value === 'object')
+    return `{${Object.keys(value).sort().map((k) => `${JSON.stringify(k)}:${canonical(value[k])}`).join(',')}}`;
+  return JSON.stringify(value ?? null);
+}
+
 // Whether two documents hold the same data of one kind.
 export function sameKind(kind, a, b) {
   const key = KIND_KEYS[kind];
-  return JSON.stringify(a?.[key] ?? null) === JSON.stringify(b?.[key] ?? null);
+  return canonical(a?.[key]) === canonical(b?.[key]);
 }

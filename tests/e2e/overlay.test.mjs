@@ -50,11 +50,17 @@ const result = (page) => page.evaluate(() => {
   return {outcome: line.dataset.outcome, text: line.textContent};
 });
 
-function waitForResult(page, pattern) {
-  return pollUntil(async () => {
-    const {outcome, text} = await result(page);
-    return outcome !== 'busy' && pattern.test(text);
-  }, `the overlay result ${pattern}`);
+async function waitForResult(page, pattern) {
+  let last = '';
+  try {
+    await pollUntil(async () => {
+      const {outcome, text} = await result(page);
+      last = text;
+      return outcome !== 'busy' && pattern.test(text);
+    }, `the overlay result ${pattern}`);
+  } catch (e) {
+    throw new Error(`${e.message}; the result line says "${last}"`);
+  }
 }
 
 const call = (page, method, ...args) =>
@@ -218,8 +224,9 @@ describe('the overlay tab', {skip: skip || false}, () => {
     await page.focus('#overlay-kinds [data-kind="0"]');
     await page.keyboard.press('Tab');
     await page.keyboard.press('Enter');
+    await page.waitForSelector('#overlay-kinds [data-kind="1"][aria-pressed="true"]');
     await waitForResult(page, /通道 1 的叠加设置已读取/);
-    assert.equal(await page.getAttribute('#overlay-kinds [data-kind="1"]', 'aria-pressed'), 'true');
+    assert.equal(await page.getAttribute('#overlay-kinds [data-kind="0"]', 'aria-pressed'), 'false');
     assert.match(await page.textContent('#overlay-hint'), /遮挡/);
     await page.close();
   });

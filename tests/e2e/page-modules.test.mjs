@@ -478,5 +478,8 @@ describe('the overlay tab between the recorder and the control', () => {
     assert.ok(sameKind(KIND_TEXTS, doc, {osd: doc.osd.map((i) => ({...i}))}));
     assert.ok(!sameKind(KIND_TEXTS, doc, {osd: merged}));
     assert.ok(sameKind(KIND_MOTION, doc, {motion: doc.motion, masks: []}));
+    // The recorder answers with its keys sorted.
+    assert.ok(sameKind(KIND_MASKS, doc, {masks: doc.masks.map(({height, width, x, y}) => ({height, width, x, y}))}));
+    assert.ok(!sameKind(KIND_MASKS, doc, {masks: doc.masks.slice(1)}));
   });
 });
