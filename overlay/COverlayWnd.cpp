@@ -170,10 +170,14 @@ platform::LRESULT COverlayWnd::windowProc(std::uint32_t msg, platform::WPARAM wP
 void COverlayWnd::onMeasureRequested()
 {
     m_measureRequested.store(false);
-    if (m_model.measureTextItems(m_drawnWidth.load(), m_drawnHeight.load(), &measureTextItem)) {
-        platform::debugPrintf("overlay items measured for %dx%d\n", m_drawnWidth.load(), m_drawnHeight.load());
-        publish();
-    }
+    if (!m_model.measureTextItems(m_drawnWidth.load(), m_drawnHeight.load(), &measureTextItem))
+        return;
+    QByteArray measured;
+    for (const auto& [index, item] : m_model.textItems())
+        if (item.extentKnown)
+            measured += ' ' + QByteArray::number(index);
+    platform::debugPrintf("overlay items measured:%s\n", measured.constData());
+    publish();
 }
 
 void COverlayWnd::paintNoPicture(QPainter& painter)

@@ -86,6 +86,9 @@ protected:
         return m_lines;
     }
     int mark() { return lines().size(); }
+    // The control's picture once it passes a check (the host is slow under
+    // the thread sanitizer: its whole timeout).
+    QImage grabWhen(const std::function<bool(const QImage&)>& ready) { return host.grabWhen(ready, kHostTimeoutMs); }
     int waitForLine(const QString& start, int from = 0, int timeoutMs = 20000)
     {
         QElapsedTimer timer;
@@ -130,7 +133,7 @@ protected:
     // The status text shows: the grey background with white letters in the middle.
     void expectStatusShown()
     {
-        const QImage shown = host.grabWhen([](const QImage& p) {
+        const QImage shown = grabWhen([](const QImage& p) {
             return p.pixel(5, 5) == 0xFF1B1B1Bu &&
                    countNear(p, QRect(kControlWidth / 3, kControlHeight / 3, kControlWidth / 3, kControlHeight / 3),
                              qRgb(255, 255, 255), 60) > 20;
@@ -156,7 +159,7 @@ TEST_F(OverlayThroughHost, CellsShowOnTheLivePictureAndADragPaintsThem)
     ASSERT_EQ(streamsOpen(), 1);
     // The grey frames of clear cells on the picture, no green ones.
     const QRect paintedArea(kCellWidth, kCellHeight, 3 * kCellWidth, 2 * kCellHeight);
-    const QImage before = host.grabWhen([&](const QImage& p) {
+    const QImage before = grabWhen([&](const QImage& p) {
         return countNear(p, QRect(0, 0, kControlWidth, kControlHeight), qRgb(123, 123, 123), 20) > 2000;
     });
     EXPECT_GT(countNear(before, QRect(0, 0, kControlWidth, kControlHeight), qRgb(123, 123, 123), 20), 2000);
@@ -165,7 +168,7 @@ TEST_F(OverlayThroughHost, CellsShowOnTheLivePictureAndADragPaintsThem)
     dragWithTheMouse(cellCentre(1, 1), cellCentre(2, 3));
     EXPECT_EQ(text("GetOverlayMDData", {id}), QStringLiteral("00000780") + QStringLiteral("03") + QString(54, '0'));
     // The cells' green frames on the next pictures.
-    const QImage after = host.grabWhen([&](const QImage& p) {
+    const QImage after = grabWhen([&](const QImage& p) {
         return countNear(p, paintedArea, qRgb(0, 255, 0)) > greenBefore + 400;
     });
     EXPECT_GT(countNear(after, paintedArea, qRgb(0, 255, 0)), greenBefore + 400);
@@ -192,7 +195,7 @@ TEST_F(OverlayThroughHost, AMaskIsDrawnShownAndDeletedWithTheMouse)
     EXPECT_EQ(text("GetShelterData", {id, 0}), QStringLiteral("80_104_148_164"));
     // The mask's dark fill over the live picture.
     const QRect middle(180, 150, 40, 40);
-    const QImage shown = host.grabWhen([&](const QImage& p) { return countNear(p, middle, qRgb(33, 33, 41), 12) > 1500; });
+    const QImage shown = grabWhen([&](const QImage& p) { return countNear(p, middle, qRgb(33, 33, 41), 12) > 1500; });
     EXPECT_GT(countNear(shown, middle, qRgb(33, 33, 41), 12), 1500);
 
     // A second one, then the first goes with a double click.
@@ -202,7 +205,7 @@ TEST_F(OverlayThroughHost, AMaskIsDrawnShownAndDeletedWithTheMouse)
     input("dblclick", {200, 175});
     EXPECT_EQ(text("GetShelterData", {id, 0}), second);
     EXPECT_EQ(text("GetShelterData", {id, 1}), QStringLiteral("0_0_0_0"));
-    host.grabWhen([&](const QImage& p) { return countNear(p, middle, qRgb(33, 33, 41), 12) < 200; });
+    grabWhen([&](const QImage& p) { return countNear(p, middle, qRgb(33, 33, 41), 12) < 200; });
 
     // Four drawn with the mouse at most; the page may set a fifth.
     dragWithTheMouse({20, 20}, {90, 80});
@@ -223,7 +226,8 @@ TEST_F(OverlayThroughHost, AnOsdItemIsDraggedAndSnapped)
     EXPECT_EQ(text("SetOverlayOsdInitData", {id, 0, 0, "CH01", 1, 704, 576, 24 + 8, 24}), QString());
     EXPECT_EQ(text("SetOverlayOsdInitData", {id, 1, 0, "12:00:00", 1, 704, 576, 400 + 8, 24}), QString());
     EXPECT_EQ(text("SetOverlayOsdInitData", {id, 2, 0, "", 0, 704, 576, 24 + 8, 520}), QString());
-    ASSERT_GE(waitForLine(QStringLiteral("overlay items measured"), from), 0);
+    // Items 0 and 1 are shown (2 is hidden) and can be taken hold of once measured.
+    ASSERT_GE(waitForLine(QStringLiteral("overlay items measured: 0 1"), from), 0) << lines().join('\n').toStdString();
     // Item 1 shows at window (545, 22); dragged by (37, 23) it stands at
     // (582, 45), which is 426.8, 48 on the picture: 424, 48 on the 4-pixel grid.
     dragWithTheMouse({550, 30}, {587, 53});
@@ -233,7 +237,7 @@ TEST_F(OverlayThroughHost, AnOsdItemIsDraggedAndSnapped)
     EXPECT_EQ(text("GetOsdOverlayData", {id, 3}), QStringLiteral("faile 2"));
     // Its red letters at the new place, and the name's red box.
     const QRect moved(582, 45, 100, 30);
-    const QImage shown = host.grabWhen([&](const QImage& p) { return countNear(p, moved, qRgb(255, 0, 0), 90) > 30; });
+    const QImage shown = grabWhen([&](const QImage& p) { return countNear(p, moved, qRgb(255, 0, 0), 90) > 30; });
     EXPECT_GT(countNear(shown, moved, qRgb(255, 0, 0), 90), 30);
     EXPECT_GT(countNear(shown, QRect(30, 20, 4, 30), qRgb(255, 0, 0), 90), 10);
     // Onto the name's box: refused, it stays.
@@ -281,6 +285,35 @@ TEST_F(OverlayThroughHost, ThePagesValuesRoundTripExactly)
         QStringLiteral("0123456789ABCDEFFEDCBA98765432100123456789AB") + QStringLiteral("0F") + QString(18, '0');
     EXPECT_EQ(text("SetOverlayMDInitData", {id, motion, 0}), QString());
     EXPECT_EQ(text("GetOverlayMDData", {id}), motion);
+}
+
+// As the page saves: what the mouse drew goes to the recorder, and the
+// channel is edited again (another kind) while the recorder makes its
+// pictures again.
+TEST_F(OverlayThroughHost, AMaskSavedToTheRecorderIsEditedAgain)
+{
+    startEditing(1, 2);
+    dragWithTheMouse({100, 100}, {300, 250});
+    const QStringList parts = text("GetShelterData", {id, 0}).split('_');
+    ASSERT_EQ(parts.size(), 4);
+    const QByteArray body = QJsonDocument(QJsonObject{{"masks", QJsonArray{QJsonObject{
+                                                                   {"x", parts[0].toInt() - 8},
+                                                                   {"y", parts[1].toInt()},
+                                                                   {"width", parts[2].toInt()},
+                                                                   {"height", parts[3].toInt()}}}}})
+                                .toJson(QJsonDocument::Compact);
+    const QByteArray origin = "http://127.0.0.1:" + QByteArray::number(recorder.httpPort());
+    const HttpAnswer saved = recorder.http("PUT", "/api/overlay?channel=2", body, {{"Origin", origin}});
+    ASSERT_EQ(saved.status, 200) << saved.body.toStdString();
+    const QJsonObject stored = QJsonDocument::fromJson(saved.body).object().value("masks").toArray().at(0).toObject();
+    EXPECT_EQ(stored.value("x").toInt(), 72);
+    EXPECT_EQ(stored.value("width").toInt(), 148);
+
+    startEditing(0, 2);
+    EXPECT_EQ(text("GetOverlayMDData", {id}), QString(64, '0'));
+    startEditing(1, 2);
+    EXPECT_EQ(text("SetOverlayShelterInitData", {id, 0, 72 + 8, 104, 72 + 148, 104 + 164, 704, 576}), QString());
+    EXPECT_EQ(text("GetShelterData", {id, 0}), QStringLiteral("80_104_148_164"));
 }
 
 TEST_F(OverlayThroughHost, OtherPagesAndLogoutEndTheEditing)
