@@ -13,7 +13,6 @@ namespace velk::recorder {
 namespace {
 
 constexpr std::int64_t kMinuteMs = 60 * 1000;
-constexpr std::size_t kLoopFrames = MediaLibrary::kLoopFrames;
 
 // splitmix64: a small, fixed pseudo-random sequence from a seed.
 class DayRandom {

@@ -25,8 +25,7 @@ SyntheticPicture::SyntheticPicture(std::uint32_t channel, const StreamProfile& p
 
 SyntheticPicture::SyntheticPicture(std::uint32_t channel, const StreamProfile& profile, std::size_t loopFrames,
                                    OverlaySettings overlay)
-    : m_channel(channel),
-      m_profile(profile),
+    : m_profile(profile),
       m_loopFrames(std::max<std::size_t>(loopFrames, 1)),
       m_background(std::size_t(profile.width) * profile.height),
       m_overlay(std::move(overlay))

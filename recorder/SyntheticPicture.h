@@ -56,7 +56,6 @@ private:
     void drawItem(Plane luma, int x, int y, const std::string& text, const std::string& below) const;
     void drawMasks(Plane luma, Plane cb, Plane cr) const;
 
-    const std::uint32_t m_channel;
     const StreamProfile m_profile;
     const std::size_t m_loopFrames;
     std::vector<std::uint8_t> m_background;  // luma, width x height

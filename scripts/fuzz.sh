@@ -31,7 +31,7 @@ for arg in "$@"; do
   esac
 done
 
-all_targets=(fuzz_device_protocol fuzz_media_frame fuzz_record_file fuzz_schedule_text fuzz_overlay_text
+all_targets=(fuzz_device_protocol fuzz_media_frame fuzz_record_file fuzz_schedule_text fuzz_overlay_document fuzz_overlay_text
              fuzz_settings_file fuzz_json_rpc fuzz_input_request fuzz_video_stream)
 targets=("${all_targets[@]}")
 [ "${#selected[@]}" -gt 0 ] && targets=("${selected[@]}")

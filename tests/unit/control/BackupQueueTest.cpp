@@ -184,7 +184,9 @@ TEST_F(Backup, ThreeAddedAtOnceTwoRunAndTheNextInKeyOrderStartsWhenOneEnds)
     ASSERT_TRUE(waitFor([] { return handleOf(QStringLiteral("k3")) != 0; }));
     EXPECT_FALSE(downloaded(QStringLiteral("k4")));
 
-    // The recorder fails k2: failed, then stopped.
+    // The recorder fails k2 once its progress has been reported (on a busy
+    // machine its first poll may come after k1 ended): failed, then stopped.
+    ASSERT_TRUE(waitFor([this] { return !eventsOf(QStringLiteral("k2")).empty(); }));
     fake_downloads::setProgress(h2, 2, 2048, 1024);
     ASSERT_TRUE(waitFor([this] { return ended(QStringLiteral("k2")); }));
     EXPECT_EQ(shape(QStringLiteral("k2")), "0 4 3");
