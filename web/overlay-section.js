@@ -11,21 +11,13 @@ import {
   KIND_MASKS, KIND_MOTION, KIND_TEXTS, MAX_MASKS, TEXT_ITEMS, PICTURE_WIDTH, PICTURE_HEIGHT,
   ALIGNMENT, clampMask, loadCalls, maskFromText, mergeTextItems, sameKind, textItemFromText,
 } from './overlay-model.js';
+import {fillChannelSelect, httpReason} from './section-helpers.js';
 
 export const OVERLAY_PAGE = 1;  // the control's page for SwitchPage
 
 const MAIN_STREAM = 0;
 const INIT_RESULTS = {1: 'the device id is not known', 2: 'no such channel', 3: 'unknown kind', 4: 'unknown stream'};
 const HINT_KEYS = {[KIND_MOTION]: 'overlayHintMotion', [KIND_MASKS]: 'overlayHintMasks', [KIND_TEXTS]: 'overlayHintTexts'};
-
-// The recorder's reason from an error answer ({"error":"..."}).
-function reasonOf(response, body) {
-  try {
-    const error = JSON.parse(body)?.error;
-    if (typeof error === 'string' && error) return `HTTP ${response.status}: ${error}`;
-  } catch { /* not JSON */ }
-  return `HTTP ${response.status}`;
-}
 
 // page: {state, $, run, status, text, setText, switchControlPage}
 export function createOverlaySection(page) {
@@ -42,22 +34,11 @@ export function createOverlaySection(page) {
   // control's overlay stream is closed meanwhile).
   let kept = null;
   let visited = false;
-  let shownChannels = 0;
 
   function setResult(outcome, key, ...args) {
     page.setText(result, key, ...args);
     result.dataset.outcome = outcome;  // 'busy' | 'ok' | 'error'
     if (outcome !== 'busy') page.status(`Overlay: ${result.textContent}`);
-  }
-
-  function fillChannels() {
-    if (shownChannels === state.channels) return;
-    const selected = Number(channelSelect.value) || 0;
-    channelSelect.replaceChildren();
-    for (let channel = 0; channel < state.channels; ++channel)
-      channelSelect.append(new Option(`CH${String(channel + 1).padStart(2, '0')}`, String(channel)));
-    channelSelect.value = String(Math.min(selected, state.channels - 1));
-    shownChannels = state.channels;
   }
 
   function showKind() {
@@ -141,7 +122,7 @@ export function createOverlaySection(page) {
     try {
       const response = await fetch(`/api/overlay?channel=${channel}`, {cache: 'no-store'});
       const body = await response.text();
-      if (!response.ok) throw new Error(reasonOf(response, body));
+      if (!response.ok) throw new Error(httpReason(response, body));
       const doc = JSON.parse(body);
       // Only the newest load fills the control.
       if (load !== loads) return;
@@ -180,7 +161,7 @@ export function createOverlaySection(page) {
       const response = await fetch(`/api/overlay?channel=${channel}`, {
         method: 'PUT', headers: {'content-type': 'application/json'}, body: JSON.stringify(part), cache: 'no-store'});
       const body = await response.text();
-      if (!response.ok) throw new Error(reasonOf(response, body));
+      if (!response.ok) throw new Error(httpReason(response, body));
       loaded = {...loaded, doc: JSON.parse(body)};
       setResult('ok', 'overlaySaved', channel + 1);
     } catch (e) {
@@ -250,7 +231,7 @@ export function createOverlaySection(page) {
     // The first visit loads the selected channel; a later one goes on with
     // what the user had when leaving, edits included.
     async show() {
-      fillChannels();
+      fillChannelSelect(channelSelect, state.channels);
       if (!visited) {
         visited = true;
         await load();

@@ -6,6 +6,8 @@
 // (PUT /api/schedule?channel=N). The toolbar offers the channel, the mode
 // (0: alarm recording only, 1: normal and alarm) and the brushes.
 
+import {fillChannelSelect, httpReason} from './section-helpers.js';
+
 export const SCHEDULE_PAGE = 2;  // the control's page for SwitchPage
 
 const MODE_ALARM_ONLY = 0;
@@ -29,15 +31,6 @@ export function modeOfScheduleText(text) {
   return null;
 }
 
-// The recorder's reason from an error answer ({"ok":false,"error":"..."}).
-function reasonOf(response, body) {
-  try {
-    const error = JSON.parse(body)?.error;
-    if (typeof error === 'string' && error) return `HTTP ${response.status}: ${error}`;
-  } catch { /* not JSON */ }
-  return `HTTP ${response.status}`;
-}
-
 const SET_SCHEDULE_RESULTS = {
   1: 'the device id is not known', 2: 'the control refused the schedule text',
 };
@@ -51,22 +44,11 @@ export function createScheduleSection(page) {
   let loads = 0;
   let loaded = null;  // {channel, text}: what the recorder holds, as last loaded or saved
   let visited = false;
-  let shownChannels = 0;
 
   function setResult(outcome, message) {
     result.textContent = message;
     result.dataset.outcome = outcome;  // 'busy' | 'ok' | 'error'
     if (outcome !== 'busy') page.status(`Schedule: ${message}`);
-  }
-
-  function fillChannels() {
-    if (shownChannels === state.channels) return;
-    const selected = Number(channelSelect.value) || 0;
-    channelSelect.replaceChildren();
-    for (let channel = 0; channel < state.channels; ++channel)
-      channelSelect.append(new Option(`CH${String(channel + 1).padStart(2, '0')}`, String(channel)));
-    channelSelect.value = String(Math.min(selected, state.channels - 1));
-    shownChannels = state.channels;
   }
 
   function showBrush(brush) {
@@ -95,7 +77,7 @@ export function createScheduleSection(page) {
     try {
       const response = await fetch(`/api/schedule?channel=${channel}`, {cache: 'no-store'});
       text = await response.text();
-      if (!response.ok) throw new Error(reasonOf(response, text));
+      if (!response.ok) throw new Error(httpReason(response, text));
       // Only the newest load fills the control.
       if (load !== loads) return;
       const mode = modeOfScheduleText(text) ?? Number(modeSelect.value);
@@ -128,7 +110,7 @@ export function createScheduleSection(page) {
       if (!text) throw new Error(page.text('scheduleNoText'));
       const response = await fetch(`/api/schedule?channel=${channel}`, {
         method: 'PUT', headers: {'content-type': 'application/json'}, body: text, cache: 'no-store'});
-      if (!response.ok) throw new Error(reasonOf(response, await response.text()));
+      if (!response.ok) throw new Error(httpReason(response, await response.text()));
       loaded = {channel, text};
       setResult('ok', page.text('scheduleSaved', channel + 1));
     } catch (e) {
@@ -168,7 +150,7 @@ export function createScheduleSection(page) {
     // The first visit loads the selected channel; later visits keep what
     // the control shows, edits included.
     async show() {
-      fillChannels();
+      fillChannelSelect(channelSelect, state.channels);
       if (visited) return;
       visited = true;
       await load();
