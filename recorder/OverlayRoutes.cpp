@@ -21,26 +21,17 @@ namespace {
 // missing or not one.
 std::optional<std::uint64_t> channelParameter(std::string_view query)
 {
-    while (!query.empty()) {
-        const auto amp = query.find('&');
-        const std::string_view pair = query.substr(0, amp);
-        query = amp == std::string_view::npos ? std::string_view{} : query.substr(amp + 1);
-        const auto eq = pair.find('=');
-        if (eq == std::string_view::npos || pair.substr(0, eq) != "channel")
-            continue;
-        const std::optional<std::string> text = percentDecode(pair.substr(eq + 1));
-        if (!text || text->empty())
+    const std::optional<std::string> text = queryValue(query, "channel");
+    if (!text || text->empty())
+        return std::nullopt;
+    // Digits only; a number too big for any recorder is one it has not.
+    std::uint64_t channel = 0;
+    for (const char c : *text) {
+        if (c < '0' || c > '9')
             return std::nullopt;
-        // Digits only; a number too big for any recorder is one it has not.
-        std::uint64_t channel = 0;
-        for (const char c : *text) {
-            if (c < '0' || c > '9')
-                return std::nullopt;
-            channel = std::min<std::uint64_t>(channel * 10 + std::uint64_t(c - '0'), std::uint64_t(1) << 32);
-        }
-        return channel;
+        channel = std::min<std::uint64_t>(channel * 10 + std::uint64_t(c - '0'), std::uint64_t(1) << 32);
     }
-    return std::nullopt;
+    return channel;
 }
 
 }  // namespace

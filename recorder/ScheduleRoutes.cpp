@@ -20,23 +20,14 @@ namespace {
 // decimal number below the recorder's channel count.
 std::optional<std::uint32_t> channelOf(std::string_view query, std::uint32_t channels)
 {
-    while (!query.empty()) {
-        const auto amp = query.find('&');
-        const std::string_view pair = query.substr(0, amp);
-        query = amp == std::string_view::npos ? std::string_view{} : query.substr(amp + 1);
-        const auto eq = pair.find('=');
-        if (eq == std::string_view::npos || pair.substr(0, eq) != "channel")
-            continue;
-        const std::optional<std::string> text = percentDecode(pair.substr(eq + 1));
-        std::uint32_t channel = 0;
-        if (!text || text->empty())
-            return std::nullopt;
-        const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), channel);
-        if (error != std::errc() || end != text->data() + text->size() || channel >= channels)
-            return std::nullopt;
-        return channel;
-    }
-    return std::nullopt;
+    const std::optional<std::string> text = queryValue(query, "channel");
+    std::uint32_t channel = 0;
+    if (!text || text->empty())
+        return std::nullopt;
+    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), channel);
+    if (error != std::errc() || end != text->data() + text->size() || channel >= channels)
+        return std::nullopt;
+    return channel;
 }
 
 }  // namespace

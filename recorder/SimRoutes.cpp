@@ -24,20 +24,6 @@ Json::Value okBody()
     return body;
 }
 
-// The value of one query parameter (not decoded beyond %XX).
-std::optional<std::string> queryValue(std::string_view query, std::string_view name)
-{
-    while (!query.empty()) {
-        const auto amp = query.find('&');
-        const std::string_view pair = query.substr(0, amp);
-        query = amp == std::string_view::npos ? std::string_view{} : query.substr(amp + 1);
-        const auto eq = pair.find('=');
-        if (pair.substr(0, eq) == name)
-            return percentDecode(eq == std::string_view::npos ? std::string_view{} : pair.substr(eq + 1));
-    }
-    return std::nullopt;
-}
-
 // A decimal query parameter no larger than maxValue.
 std::optional<std::uint32_t> queryNumber(std::string_view query, std::string_view name, std::uint32_t maxValue)
 {

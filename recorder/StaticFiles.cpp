@@ -54,6 +54,19 @@ std::optional<std::string> percentDecode(std::string_view text)
     return out;
 }
 
+std::optional<std::string> queryValue(std::string_view query, std::string_view name)
+{
+    while (!query.empty()) {
+        const auto amp = query.find('&');
+        const std::string_view pair = query.substr(0, amp);
+        query = amp == std::string_view::npos ? std::string_view{} : query.substr(amp + 1);
+        const auto eq = pair.find('=');
+        if (pair.substr(0, eq) == name)
+            return percentDecode(eq == std::string_view::npos ? std::string_view{} : pair.substr(eq + 1));
+    }
+    return std::nullopt;
+}
+
 std::optional<fs::path> resolveWebPath(const fs::path& root, std::string_view requestPath)
 {
     if (root.empty() || requestPath.empty() || requestPath.front() != '/')
