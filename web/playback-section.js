@@ -336,6 +336,15 @@ export function createPlaybackSection(page) {
     const button = e.target.closest('button[data-day]');
     if (button) chooseDay(button.dataset.day);
   });
+  // Whatever puts focus on a day (a click, a script, a screen reader) makes
+  // it the calendar's one tab stop, so a later redraw keeps focus there.
+  grid.addEventListener('focusin', (e) => {
+    const button = e.target.closest('button[data-day]');
+    if (!button || button.dataset.day === focusDay) return;
+    focusedButton()?.setAttribute('tabindex', '-1');
+    focusDay = button.dataset.day;
+    button.tabIndex = 0;
+  });
   grid.addEventListener('keydown', (e) => {
     const button = e.target.closest('button[data-day]');
     if (!button || e.altKey || e.ctrlKey || e.metaKey) return;
