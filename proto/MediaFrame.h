@@ -40,6 +40,9 @@ enum class MediaKind : std::uint8_t {
     AudioALaw = 0x04,   // G.711 A-law, 8 kHz mono
 };
 
+// Which compression a video frame's payload holds.
+enum class VideoCodec : std::uint8_t { H264 = 0, H265 = 1 };
+
 inline bool isVideo(MediaKind kind) { return kind == MediaKind::VideoKey || kind == MediaKind::VideoDelta; }
 
 enum ItemType : std::uint8_t { kItemVideoInfo = 1, kItemTime = 2, kItemAudioInfo = 3 };
@@ -56,6 +59,7 @@ struct VideoInfo {
     std::uint16_t width = 0;
     std::uint16_t height = 0;
     std::uint8_t frameRate = 0;
+    VideoCodec codec = VideoCodec::H264;
 };
 
 // A parsed view into one frame; spans point into the parsed buffer.

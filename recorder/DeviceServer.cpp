@@ -15,11 +15,12 @@ namespace net = boost::asio;
 using net::ip::tcp;
 
 DeviceServer::DeviceServer(net::io_context& io, DeviceServerSettings settings, UserTable users, MediaLibrary& media,
-                           ChannelPolicy policy)
+                           CameraFeeds& cameras, ChannelPolicy policy)
     : m_io(io),
       m_settings(std::move(settings)),
       m_users(std::move(users)),
       m_media(media),
+      m_cameras(cameras),
       m_policy(std::move(policy)),
       m_acceptor(io)
 {

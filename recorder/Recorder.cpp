@@ -58,8 +58,9 @@ Recorder::Recorder(net::io_context& io, RecorderOptions options)
       m_allowedHosts(namesOf(m_options)),
       m_overlays(m_options.dataDir, m_options.channels, logLine),
       m_media(2),
-      m_devices(io, deviceSettings(m_options), UserTable(m_options.users), m_media, channelPolicy(m_options))
+      m_devices(io, deviceSettings(m_options), UserTable(m_options.users), m_media, m_cameras, channelPolicy(m_options))
 {
+    for (const SourceOption& source : m_options.sources) m_cameras.addChannel(source.channel, !source.subUrl.empty());
     m_devices.setRecordings(&m_recordings);
     // Before any loop is made: every loop shows its channel's stored overlay.
     for (std::uint32_t channel = 0; channel < m_overlays.channels(); ++channel)
