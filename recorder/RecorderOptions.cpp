@@ -2,7 +2,11 @@
 #include "RecorderOptions.h"
 
 #include "HostCheck.h"
+#include "SourceAddress.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +24,100 @@ bool parseNumber(std::string_view text, std::uint64_t minValue, std::uint64_t ma
     if (error != std::errc() || end != text.data() + text.size() || value < minValue || value > maxValue)
         return false;
     out = value;
+    return true;
+}
+
+// A source address: an rtsp:// address, or a local file that exists and can
+// be read now.
+bool checkSourceAddress(const std::string& address, const char* what, std::string& message)
+{
+    if (address.empty()) {
+        message = std::string(what) + " is empty";
+        return false;
+    }
+    if (hasScheme(address)) {
+        if (isRtspAddress(address))
+            return true;
+        message = std::string(what) + " " + shownAddress(address) + ": only rtsp:// addresses and local files are taken";
+        return false;
+    }
+    std::error_code error;
+    if (!std::filesystem::exists(address, error)) {
+        message = std::string(what) + " " + address + ": no such file";
+        return false;
+    }
+    if (std::filesystem::is_directory(address, error)) {
+        message = std::string(what) + " " + address + " is a folder, not a video file";
+        return false;
+    }
+    if (::access(address.c_str(), R_OK) != 0) {
+        message = std::string(what) + " " + address + " cannot be read (permissions)";
+        return false;
+    }
+    return true;
+}
+
+// "C=URL[,sub=URL2][,credentials=FILE]". The fields after the address start
+// at a comma followed by "sub=" or "credentials=", so an address may hold
+// other commas.
+bool parseSource(std::string_view value, SourceOption& source, std::string& message)
+{
+    const auto eq = value.find('=');
+    std::uint64_t channel = 0;
+    if (eq == std::string_view::npos || !parseNumber(value.substr(0, eq), 0, 63, channel)) {
+        message = "bad value for --source: give C=URL[,sub=URL2][,credentials=FILE] with a channel 0..63";
+        return false;
+    }
+    source.channel = static_cast<std::uint32_t>(channel);
+    std::string_view rest = value.substr(eq + 1);
+    // Splits off the last field while one is there; fields may come in either order.
+    bool subGiven = false;
+    bool credentialsGiven = false;
+    while (true) {
+        const auto sub = rest.rfind(",sub=");
+        const auto credentials = rest.rfind(",credentials=");
+        const auto last = sub == std::string_view::npos ? credentials
+                          : credentials == std::string_view::npos ? sub
+                                                                   : std::max(sub, credentials);
+        if (last == std::string_view::npos)
+            break;
+        const bool isSub = last == sub;
+        const std::string_view field = rest.substr(last + (isSub ? 5 : 13));
+        if ((isSub && subGiven) || (!isSub && credentialsGiven)) {
+            message = "--source " + std::to_string(channel) + ": " + (isSub ? "sub" : "credentials") + " given twice";
+            return false;
+        }
+        (isSub ? subGiven : credentialsGiven) = true;
+        (isSub ? source.subUrl : source.credentialsFile) = std::string(field);
+        if (field.empty()) {
+            message = "--source " + std::to_string(channel) + ": " + (isSub ? "sub" : "credentials") + " is empty";
+            return false;
+        }
+        rest = rest.substr(0, last);
+    }
+    source.url = std::string(rest);
+    const std::string prefix = "--source " + std::to_string(channel) + ": ";
+    if (!checkSourceAddress(source.url, "address", message) ||
+        (subGiven && !checkSourceAddress(source.subUrl, "sub address", message))) {
+        message = prefix + message;
+        return false;
+    }
+    if (!source.credentialsFile.empty()) {
+        if (!isRtspAddress(source.url) && !(subGiven && isRtspAddress(source.subUrl))) {
+            message = prefix + "credentials are for rtsp:// addresses, not files";
+            return false;
+        }
+        if (hasUserInfo(source.url) || hasUserInfo(source.subUrl)) {
+            message = prefix + "give the user either in the address or in the credentials file, not both";
+            return false;
+        }
+        std::string user;
+        std::string password;
+        if (!readCredentialsFile(source.credentialsFile, user, password, message)) {
+            message = prefix + message;
+            return false;
+        }
+    }
     return true;
 }
 
@@ -55,6 +153,12 @@ std::string usageText()
            "  --retain-bytes B         keep at most this much recorded, suffix K, M or G (default 2G)\n"
            "  --history-days N         0..60: every channel has generated recordings from midnight N\n"
            "                           days before today up to the start (default 0)\n"
+           "  --source C=URL[,sub=URL2][,credentials=FILE]\n"
+           "                           channel C (0-based) shows a camera (URL rtsp://[user:pass@]host/path,\n"
+           "                           over TCP) or a local video file (H.264 or H.265, played in a loop)\n"
+           "                           instead of the synthetic picture; sub=URL2 its sub stream;\n"
+           "                           credentials=FILE holds user:password on its first line (chmod 600).\n"
+           "                           At most one per channel; repeatable\n"
            "  --help                   this text\n"
            "On start one line is printed: velk-recorder: device port <N> http port <M>\n";
 }
@@ -85,7 +189,7 @@ ParseOutcome parseOptions(int argc, const char* const* argv, RecorderOptions& op
                            name == "--substream-off" || name == "--http-name" || name == "--handshake-timeout-ms" ||
                            name == "--segment-seconds" || name == "--pre-alarm-seconds" ||
                            name == "--post-alarm-seconds" || name == "--retain-hours" || name == "--retain-bytes" ||
-                           name == "--history-days";
+                           name == "--history-days" || name == "--source";
         if (!known) {
             message = "unknown option: " + std::string(arg);
             return ParseOutcome::Error;
@@ -174,6 +278,11 @@ ParseOutcome parseOptions(int argc, const char* const* argv, RecorderOptions& op
             if (!bytes || *bytes == 0)
                 return bad("a size in bytes, with K, M or G");
             options.retainBytes = *bytes;
+        } else if (name == "--source") {
+            SourceOption source;
+            if (!parseSource(value, source, message))
+                return ParseOutcome::Error;
+            options.sources.push_back(std::move(source));
         } else if (name == "--data" || name == "--web") {
             if (value.empty())
                 return bad("a folder");
@@ -194,6 +303,20 @@ ParseOutcome parseOptions(int argc, const char* const* argv, RecorderOptions& op
         if (channel >= options.channels) {
             message = "--substream-off " + std::to_string(channel) + ": no such channel";
             return ParseOutcome::Error;
+        }
+    }
+    for (std::size_t i = 0; i < options.sources.size(); ++i) {
+        const std::uint32_t channel = options.sources[i].channel;
+        if (channel >= options.channels) {
+            message = "--source " + std::to_string(channel) + ": no such channel (--channels is " +
+                      std::to_string(options.channels) + ")";
+            return ParseOutcome::Error;
+        }
+        for (std::size_t j = 0; j < i; ++j) {
+            if (options.sources[j].channel == channel) {
+                message = "--source " + std::to_string(channel) + ": channel given twice";
+                return ParseOutcome::Error;
+            }
         }
     }
     if (options.users.empty())
