@@ -95,6 +95,11 @@ bool Recorder::start(std::string& message)
     m_http = std::make_unique<HttpServer>(m_io, *this);
     if (!m_http->listen(address, m_options.httpPort, message))
         return false;
+    if (!m_options.sources.empty()) {
+        m_sources = std::make_unique<CameraSources>(m_io, m_cameras, logLine);
+        if (!m_sources->start(m_options.sources, message))
+            return false;
+    }
     if (!m_options.dataDir.empty()) {
         startRecording();
         m_recordings.setStored(m_stored.get());
@@ -142,6 +147,8 @@ void Recorder::startRecording()
 
 void Recorder::stop()
 {
+    if (m_sources)
+        m_sources->stop();
     if (m_scheduler)
         m_scheduler->stop();
     if (m_writer)
@@ -170,6 +177,10 @@ Json::Value Recorder::info() const
     v["channels"] = m_options.channels;
     v["devicePort"] = devicePort();
     v["httpPort"] = httpPort();
+    Json::Value cameras(Json::arrayValue);
+    for (const SourceOption& source : m_options.sources)
+        cameras.append(source.channel);
+    v["cameraChannels"] = cameras;
     return v;
 }
 
@@ -202,6 +213,7 @@ Json::Value Recorder::status() const
     v["playbacks"] = m_devices.playbackStatus();
     v["historyDays"] = m_options.historyDays;
     v["historyStartMs"] = Json::Int64(m_history ? m_history->startMs() : 0);
+    v["sources"] = m_sources ? m_sources->status() : Json::Value(Json::arrayValue);
     return v;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "CameraFeed.h"
+#include "CameraSources.h"
 #include "CombinedCatalog.h"
 #include "DeviceServer.h"
 #include "HistoryRecordings.h"
@@ -77,6 +78,8 @@ private:
     MediaLibrary m_media;
     // The channels taken from cameras and video files (--source).
     CameraFeeds m_cameras;
+    // Their sources' threads, started by start() (after m_cameras, so gone before it).
+    std::unique_ptr<CameraSources> m_sources;
     // Made at start when --history-days is above 0.
     std::unique_ptr<HistoryRecordings> m_history;
     CombinedCatalog m_recordings{nullptr, nullptr};
