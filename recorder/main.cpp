@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // velk-recorder: a recorder simulator for the device protocol and the
 // recorder's web page. Every socket and timer runs on the main thread's
-// io_context; the media library encodes its loops on threads of its own.
+// io_context; the media library encodes its loops on threads of its own,
+// and each camera source (--source) reads on a thread of its own.
 #include "Recorder.h"
 #include "RecorderOptions.h"
 

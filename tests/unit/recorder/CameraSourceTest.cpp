@@ -14,6 +14,7 @@
 
 #include <sys/socket.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -87,6 +88,10 @@ const Clip kClips[] = {
     {"h265_ts_with_sound", "h265.ts", "testsrc2=size=320x240:rate=25:duration=1.2[out0];sine=duration=1.2[out1]",
      "-c:v libx265 -preset ultrafast -x265-params log-level=error:keyint=12 -pix_fmt yuv420p -c:a mp2",
      media::VideoCodec::H265, {media::VideoCodec::H265, 320, 240, 25}, 30},
+    // An elementary stream: no container, timestamps made up by libavformat.
+    {"h264_elementary", "raw.h264", "testsrc2=size=320x180:rate=25:duration=1",
+     "-c:v libx264 -preset ultrafast -bf 0 -g 10 -pix_fmt yuv420p -f h264", media::VideoCodec::H264,
+     {media::VideoCodec::H264, 320, 180, 25}, 25},
 };
 
 // Collects what a source hands on, for the test thread to wait on.
@@ -261,11 +266,26 @@ public:
             ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &size) == 0)
             m_port = ntohs(address.sin_port);
     }
-    ~SilentPort() { ::close(m_socket); }
+    ~SilentPort()
+    {
+        if (m_accepted >= 0)
+            ::close(m_accepted);
+        ::close(m_socket);
+    }
     std::uint16_t port() const { return m_port; }
+    // Waits for a client to connect and takes its connection (to say nothing on it).
+    bool acceptOne()
+    {
+        pollfd waiting{m_socket, POLLIN, 0};
+        if (::poll(&waiting, 1, 60000) != 1)
+            return false;
+        m_accepted = ::accept(m_socket, nullptr, nullptr);
+        return m_accepted >= 0;
+    }
 
 private:
     int m_socket = -1;
+    int m_accepted = -1;
     std::uint16_t m_port = 0;
 };
 
@@ -281,7 +301,8 @@ TEST(CameraSource, StopsPromptlyWhileACameraHangs)
     Collector collector;
     CameraSource source(settings, collector);
     source.start();
-    std::this_thread::sleep_for(300ms);  // let it connect and wait for its answer
+    // It connects and then waits for an answer that never comes.
+    ASSERT_TRUE(camera.acceptOne());
     source.stop();
     EXPECT_TRUE(collector.losses().empty());
     EXPECT_EQ(source.status().state, CameraSource::State::Waiting);
