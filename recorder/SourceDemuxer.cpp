@@ -95,9 +95,11 @@ bool SourceDemuxer::open(const std::string& address, int timeoutMs, std::string&
     AVDictionary* options = nullptr;
     if (isRtspAddress(address)) {
         av_dict_set(&options, "rtsp_transport", "tcp", 0);
-        // The socket's own timeout (microseconds); the deadline below is the
-        // one that counts, this one ends a read libavformat would not ask about.
-        av_dict_set(&options, "timeout", std::to_string(std::int64_t(timeoutMs) * 1000).c_str(), 0);
+        // The socket's own timeout (microseconds), twice the deadlines
+        // below, which are the ones that count: when it ran out first,
+        // libavformat would hand out the picture its parser still held as
+        // if the camera had sent something.
+        av_dict_set(&options, "timeout", std::to_string(std::int64_t(timeoutMs) * 2000).c_str(), 0);
     }
     const auto seconds = std::to_string((timeoutMs + 999) / 1000);
     m_timedOut = false;
@@ -234,10 +236,12 @@ SourceDemuxer::Read SourceDemuxer::read(DemuxedFrame& frame, int timeoutMs, std:
             reason = "read error: " + avErrorText(rc);
             return Read::Error;
         }
-        // A read the stop flag cut short gives a partial packet.
-        if (m_stop.load()) {
+        // A read the stop flag cut short gives a partial packet; one the
+        // deadline cut short, the picture the parser still held: the source
+        // is silent all the same.
+        if (m_stop.load() || m_timedOut) {
             av_packet_unref(m_packet);
-            return Read::Stopped;
+            return m_stop.load() ? Read::Stopped : Read::TimedOut;
         }
         if (m_packet->stream_index != m_stream || m_packet->size <= 0) {
             av_packet_unref(m_packet);
