@@ -351,11 +351,18 @@ TEST(CameraSources, FeedTheirChannelsOnTheIoThreadAndReportThemWithoutPasswords)
     CameraFeeds feeds;
     feeds.addChannel(2, true);
     feeds.addChannel(5, false);
+    std::mutex loggedLock;  // source threads log at once
     std::vector<std::string> logged;
     CameraSourceSettings timings;
     timings.openTimeoutMs = 200;
     timings.firstPauseMs = 50;
-    CameraSources sources(io, feeds, [&](const std::string& line) { logged.push_back(line); }, timings);
+    CameraSources sources(
+        io, feeds,
+        [&](const std::string& line) {
+            std::lock_guard lock(loggedLock);
+            logged.push_back(line);
+        },
+        timings);
     std::vector<SourceOption> options(2);
     options[0].channel = 2;
     options[0].url = h264;
