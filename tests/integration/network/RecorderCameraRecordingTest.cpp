@@ -10,6 +10,7 @@
 #include "RawDeviceClient.h"
 
 #include "DeviceTime.h"
+#include "OverlaySettings.h"
 #include "PlaybackMessages.h"
 #include "StoredRecordings.h"
 
@@ -234,6 +235,30 @@ INSTANTIATE_TEST_SUITE_P(Codecs, CameraRecording,
                          [](const ::testing::TestParamInfo<RecordingCase>& info) {
                              return std::string(info.param.name);
                          });
+
+// Motion alarms come from the synthetic picture's moving square; a camera
+// channel's picture has none, so its motion cells raise nothing (while a
+// synthetic channel with the same cells has its alarm).
+TEST(CameraRecordingAlarms, CameraChannelsHaveNoMotionAlarms)
+{
+    TestDataFolder data;
+    CameraRecorder recorder({{kCamera, false}}, data.path().string());
+    OverlaySettings overlay;
+    overlay.motion.set();
+    for (const std::uint32_t channel : {0u, kCamera}) {
+        std::string error;
+        ASSERT_TRUE(recorder.onIo([&] { return recorder.recorder().applyOverlay(channel, overlay, error); })) << error;
+    }
+    const auto alarmed = [&](std::uint32_t channel) {
+        const Json::Value alarms = recorder.onIo([&] { return recorder.recorder().recording()->alarmStatus(); });
+        for (const Json::Value& alarm : alarms)
+            if (alarm["channel"].asUInt() == channel && alarm["active"].asBool())
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(waitUntil([&] { return alarmed(0); }));
+    EXPECT_FALSE(alarmed(kCamera));
+}
 
 struct BigCase {
     std::size_t keyBytes;
