@@ -11,6 +11,7 @@
 
 #include "DeviceTime.h"
 #include "OverlaySettings.h"
+#include "RecordingScheduler.h"
 #include "PlaybackMessages.h"
 #include "StoredRecordings.h"
 
@@ -258,6 +259,57 @@ TEST(CameraRecordingAlarms, CameraChannelsHaveNoMotionAlarms)
     };
     ASSERT_TRUE(waitUntil([&] { return alarmed(0); }));
     EXPECT_FALSE(alarmed(kCamera));
+}
+
+constexpr const char* kAllDayAlarm =
+    "[[{\"E\":86399,\"S\":0,\"T\":1}],[{\"E\":86399,\"S\":0,\"T\":1}],[{\"E\":86399,\"S\":0,\"T\":1}],"
+    "[{\"E\":86399,\"S\":0,\"T\":1}],[{\"E\":86399,\"S\":0,\"T\":1}],[{\"E\":86399,\"S\":0,\"T\":1}],"
+    "[{\"E\":86399,\"S\":0,\"T\":1}]]";
+
+// An alarm recording of a camera channel begins with the frames kept from
+// before the alarm: those of the last pre-alarm seconds by their own times,
+// from the first key frame among them.
+TEST(CameraRecordingAlarms, AlarmRecordingBeginsWithTheKeptFrames)
+{
+    struct Case {
+        int secondsBefore;  // of frames before the alarm
+        int frameRate;
+        int keyInterval;
+    };
+    for (const Case c : {Case{3, 25, 25}, Case{8, 25, 25}, Case{9, 10, 30}}) {
+        TestDataFolder data;
+        storeSchedule(data.path(), kCamera, kAllDayAlarm);
+        CameraRecorder recorder({{kCamera, false}}, data.path().string());
+        ASSERT_TRUE(waitUntil([&] { return recorder.recorder().recordingWriter()->ready(); }));
+        const CameraFormat format{media::VideoCodec::H264, 1920, 1080, static_cast<std::uint8_t>(c.frameRate)};
+        const std::int64_t step = 1000 / c.frameRate;
+        const int before = c.secondsBefore * c.frameRate;
+        const std::int64_t t0 = systemNowMs() - c.secondsBefore * 1000;
+        const auto publishFrame = [&](int i) {
+            std::vector<std::uint8_t> bytes(2000, 0x42);
+            bytes[0] = bytes[1] = bytes[2] = 0;
+            bytes[3] = 1;
+            recorder.publish(kCamera, 0, format, i % c.keyInterval == 0, std::move(bytes), t0 + i * step);
+        };
+        for (int i = 0; i < before; ++i)
+            publishFrame(i);
+        recorder.onIo([&] { recorder.recorder().recording()->raiseAlarm(kCamera, AlarmKind::Input, 1); });
+        for (int i = before; i < before + 5; ++i)
+            publishFrame(i);
+        recorder.markLost(kCamera, 0);
+        ASSERT_TRUE(waitUntil([&] { return storedSpans(recorder, kCamera).size() == 1 &&
+                                           !recordingOf(recorder, kCamera).recording; }));
+        // The kept frames: from the first key frame no older than 5 s
+        // before the newest frame when the alarm came.
+        const std::int64_t newest = t0 + before * step;
+        int firstKept = 0;
+        while (t0 + firstKept * step < newest - 5000 || firstKept % c.keyInterval != 0)
+            ++firstKept;
+        const auto spans = storedSpans(recorder, kCamera);
+        EXPECT_EQ(spans[0].startMs, t0 + firstKept * step) << c.secondsBefore;
+        EXPECT_EQ(spans[0].type, RecordType::Alarm);
+        EXPECT_EQ(recordingOf(recorder, kCamera).framesWritten, static_cast<std::uint64_t>(before + 5 - firstKept));
+    }
 }
 
 struct BigCase {
