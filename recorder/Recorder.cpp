@@ -109,7 +109,7 @@ bool Recorder::start(std::string& message)
         // are ready (or nearly) when the first search or playback comes.
         std::vector<std::shared_ptr<const EncodedLoop>> loops;
         for (std::uint32_t channel = 0; channel < m_options.channels; ++channel)
-            loops.push_back(m_media.loop(channel, 0));
+            loops.push_back(m_cameras.hasChannel(channel) ? nullptr : m_media.loop(channel, 0));  // cameras: none
         m_history = std::make_unique<HistoryRecordings>(std::move(loops), static_cast<int>(m_options.historyDays),
                                                         wallClockMs());
         m_recordings.setHistory(m_history.get());
