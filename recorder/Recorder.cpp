@@ -95,11 +95,6 @@ bool Recorder::start(std::string& message)
     m_http = std::make_unique<HttpServer>(m_io, *this);
     if (!m_http->listen(address, m_options.httpPort, message))
         return false;
-    if (!m_options.sources.empty()) {
-        m_sources = std::make_unique<CameraSources>(m_io, m_cameras, logLine);
-        if (!m_sources->start(m_options.sources, message))
-            return false;
-    }
     if (!m_options.dataDir.empty()) {
         startRecording();
         m_recordings.setStored(m_stored.get());
@@ -121,6 +116,14 @@ bool Recorder::start(std::string& message)
                 m_media.loop(channel, streamType);
     }
     return true;
+}
+
+bool Recorder::startSources(std::string& message)
+{
+    if (m_sources || m_options.sources.empty())
+        return true;
+    m_sources = std::make_unique<CameraSources>(m_io, m_cameras, logLine);
+    return m_sources->start(m_options.sources, message);
 }
 
 void Recorder::startRecording()

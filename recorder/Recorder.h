@@ -36,6 +36,12 @@ public:
 
     // Binds both ports; false (and message) on failure.
     bool start(std::string& message);
+    // Starts reading the cameras and files of the --source channels into
+    // their feeds (after start()); false (and message) when a credentials
+    // file cannot be used. Separate from start() so that a recorder in a
+    // test's process can fill its camera feeds itself.
+    bool startSources(std::string& message);
+    // Stops the sources too (without waiting for a hung camera).
     void stop();
 
     std::uint16_t devicePort() const;
@@ -78,7 +84,7 @@ private:
     MediaLibrary m_media;
     // The channels taken from cameras and video files (--source).
     CameraFeeds m_cameras;
-    // Their sources' threads, started by start() (after m_cameras, so gone before it).
+    // Their sources' threads, started by startSources() (after m_cameras, so gone before it).
     std::unique_ptr<CameraSources> m_sources;
     // Made at start when --history-days is above 0.
     std::unique_ptr<HistoryRecordings> m_history;

@@ -57,7 +57,7 @@ int main(int argc, char** argv)
 
     boost::asio::io_context io;
     Recorder recorder(io, options);
-    if (!recorder.start(message)) {
+    if (!recorder.start(message) || !recorder.startSources(message)) {
         std::cerr << "velk-recorder: " << message << "\n";
         return 1;
     }

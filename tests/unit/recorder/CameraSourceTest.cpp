@@ -475,6 +475,8 @@ TEST(CameraSources, ARecorderWithASourceListsItInItsStatusAndInfo)
     Recorder recorder(io, options);
     std::string message;
     ASSERT_TRUE(recorder.start(message)) << message;
+    EXPECT_EQ(recorder.status()["sources"].size(), 0u);  // not read until asked to
+    ASSERT_TRUE(recorder.startSources(message)) << message;
     ASSERT_TRUE(runUntil(io, [&] { return recorder.cameras().find(3, 0)->state() == CameraFeed::State::Live; }));
     const Json::Value status = recorder.status();
     ASSERT_EQ(status["sources"].size(), 1u);
