@@ -96,10 +96,17 @@ std::string withCredentials(std::string_view address, std::string_view user, std
 
 std::string shownAddress(std::string_view address)
 {
-    const auto at = userInfoEnd(address);
-    if (at == std::string_view::npos)
-        return std::string(address);
     const auto start = authorityStart(address);
+    if (start == std::string_view::npos)
+        return std::string(address);
+    // Up to the last '@' of the whole address, not only of its host part: a
+    // password with an unencoded '/', '?' or '#' ends the host part early
+    // (libavformat would not take it as a password then either), and it is
+    // hidden all the same. An address whose path holds an '@' after a port
+    // shows less than it could; never a password.
+    const auto at = address.rfind('@');
+    if (at == std::string_view::npos || at < start)
+        return std::string(address);
     const auto colon = address.substr(0, at).find(':', start);
     if (colon == std::string_view::npos)
         return std::string(address);
