@@ -3,7 +3,8 @@
 // GStreamer's RTSP server; skipped without it or the ffmpeg program): a
 // password given percent-encoded, a camera that stops sending (hung, not
 // gone) lost after the silence, and pictures again from a key frame once it
-// sends again, with wall-clock times that never go back.
+// sends again, with wall-clock times that never go back; the pause before
+// connecting again back to the first after a while of good pictures.
 #include "CameraSource.h"
 #include "ParameterSets.h"
 #include "SourceAddress.h"
@@ -98,6 +99,7 @@ public:
         std::lock_guard lock(m_lock);
         m_events.push_back(frame.key ? 'K' : 'd');
         m_frames.push_back(std::move(frame));
+        m_arrivals.push_back(std::chrono::steady_clock::now());
         m_changed.notify_all();
     }
     void onSourceLost(const std::string& reason) override
@@ -122,6 +124,7 @@ public:
     std::condition_variable m_changed;
     std::string m_events;  // K key frame, d other frame, L loss
     std::vector<CameraFrame> m_frames;
+    std::vector<std::chrono::steady_clock::time_point> m_arrivals;
     std::vector<std::string> m_losses;
 };
 
@@ -145,6 +148,15 @@ TEST(CameraSourceRtsp, AHungCameraIsLostAndItsPicturesComeBackFromAKeyFrame)
     settings.shownAddress = shownAddress(settings.address);
     settings.silenceMs = 1500;
     settings.firstPauseMs = 100;
+    settings.steadyMs = 500;
+    std::mutex logLock;
+    std::vector<std::string> pauses;  // "trying again in ..." of each loss
+    settings.log = [&](const std::string& line) {
+        std::lock_guard lock(logLock);
+        EXPECT_EQ(line.find("p@ss"), std::string::npos) << line;
+        if (const auto at = line.find("trying again in "); at != std::string::npos)
+            pauses.push_back(line.substr(at + 16));
+    };
     Collector collector;
     CameraSource source(settings, collector);
     source.start();
@@ -159,14 +171,27 @@ TEST(CameraSourceRtsp, AHungCameraIsLostAndItsPicturesComeBackFromAKeyFrame)
         framesAtLoss = collector.m_frames.size();
     }
     server.wake();
-    ASSERT_TRUE(collector.waitFor([&] { return collector.m_frames.size() >= framesAtLoss + 30; }));
+    // Pictures again for longer than steadyMs (a camera woken may first send
+    // what it held back all at once).
+    ASSERT_TRUE(collector.waitFor([&] {
+        return collector.m_frames.size() > framesAtLoss + 30 &&
+               collector.m_arrivals.back() - collector.m_arrivals[framesAtLoss] > 1s;
+    }));
+    // Hung again after more than steadyMs of pictures: the first pause again, not a doubled one.
+    server.hang();
+    ASSERT_TRUE(collector.waitFor([&] { return collector.m_losses.size() >= 2; }));
+    server.wake();
     source.stop();
+    {
+        std::lock_guard lock(logLock);
+        EXPECT_EQ(pauses, (std::vector<std::string>{"100 ms", "100 ms"}));
+    }
 
     std::lock_guard lock(collector.m_lock);
-    // Pictures, one loss, pictures again from a key frame.
+    // Pictures, a loss, pictures again from a key frame, a loss.
     const auto loss = collector.m_events.find('L');
     ASSERT_NE(loss, std::string::npos);
-    EXPECT_EQ(collector.m_events.find('L', loss + 1), std::string::npos) << collector.m_events;
+    EXPECT_EQ(collector.m_events.find('L', loss + 1), collector.m_events.size() - 1) << collector.m_events;
     EXPECT_EQ(collector.m_events[0], 'K');
     EXPECT_EQ(collector.m_events[loss + 1], 'K') << collector.m_events;
     for (std::size_t i = 1; i < collector.m_frames.size(); ++i)

@@ -314,12 +314,25 @@ TEST(CameraSource, ACameraThatNeverAnswersIsLostAfterItsTimeout)
     ASSERT_NE(camera.port(), 0);
     CameraSourceSettings settings = quick("rtsp://127.0.0.1:" + std::to_string(camera.port()) + "/stream");
     settings.openTimeoutMs = 300;
+    std::mutex logLock;
+    std::vector<std::string> pauses;  // "trying again in ..." of each loss
+    settings.log = [&](const std::string& line) {
+        std::lock_guard lock(logLock);
+        if (const auto at = line.find("trying again in "); at != std::string::npos)
+            pauses.push_back(line.substr(at + 16));
+    };
     Collector collector;
     CameraSource source(settings, collector);
     source.start();
-    ASSERT_TRUE(collector.waitFor([](const auto&, const auto& losses) { return losses.size() >= 2; }));
+    ASSERT_TRUE(collector.waitFor([](const auto&, const auto& losses) { return losses.size() >= 4; }));
     source.stop();
     EXPECT_EQ(collector.losses()[0], "no answer within 1 s");
+    // The pause before trying again doubles up to the longest.
+    std::lock_guard lock(logLock);
+    ASSERT_GE(pauses.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(pauses.begin(), pauses.begin() + 4),
+              (std::vector<std::string>{"50 ms", "100 ms", "200 ms", "200 ms"}));
+    EXPECT_GE(source.status().reconnects, 3u);
 }
 
 // Runs the I/O context on the test thread until the condition holds.
