@@ -65,7 +65,7 @@ struct Size {
 
 TEST(PictureConverter, OddAndOrdinarySizesConvertCompletelyAndInsideTheirBuffers)
 {
-    const Size sizes[] = {{90, 70},   {250, 142}, {702, 576},  {1278, 720}, {1918, 1080}, {1, 1},
+    const Size sizes[] = {{90, 70},   {250, 142}, {702, 576},  {1278, 720}, {1918, 1080}, {1920, 1080}, {2560, 1440}, {1, 1},
                           {3, 5},     {17, 2},    {704, 576},  {352, 288},  {4097, 3},    {2, 1023}};
     PictureConverter converter;
     for (const AVPixelFormat format : {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUV444P}) {
@@ -92,7 +92,7 @@ TEST(PictureConverter, ScalesToTheWindowsSizeOnTheWay)
     // valgrind too), the same grey; sizes it cannot take leave it as it is.
     const Size windows[] = {{480, 270}, {1920, 1080}, {91, 71}, {1, 1}, {3, 997}, {4099, 2}};
     PictureConverter converter;
-    for (const Size source : {Size{704, 576}, Size{352, 288}, Size{250, 142}}) {
+    for (const Size source : {Size{704, 576}, Size{352, 288}, Size{250, 142}, Size{2560, 1440}}) {
         const FramePtr picture = flatPicture(source.width, source.height, AV_PIX_FMT_YUVJ420P, 128, 128, 128);
         ASSERT_TRUE(picture);
         for (const Size window : windows) {
