@@ -381,7 +381,19 @@ TEST(StreamMessages, RoundTripAndRefuseLookAlikes)
     EXPECT_EQ(back->channel, 7u);
     EXPECT_EQ(back->streamType, 1u);
     EXPECT_EQ(writeJson(toJson(StreamInfo{2, 0, 704, 576, 25})),
-              R"({"channel":2,"frameRate":25,"height":576,"streamType":0,"width":704})");
+              R"({"channel":2,"codec":"h264","frameRate":25,"height":576,"streamType":0,"width":704})");
+    StreamInfo h265{2, 0, 2560, 1440, 25, media::VideoCodec::H265};
+    EXPECT_EQ(writeJson(toJson(h265)),
+              R"({"channel":2,"codec":"h265","frameRate":25,"height":1440,"streamType":0,"width":2560})");
+    EXPECT_EQ(readStreamInfo(toJson(h265))->codec, media::VideoCodec::H265);
+    Json::Value older = toJson(h265);
+    older.removeMember("codec");  // recorders before H.265 sent none
+    EXPECT_EQ(readStreamInfo(older)->codec, media::VideoCodec::H264);
+    older["codec"] = "mjpeg";
+    EXPECT_FALSE(readStreamInfo(older));
+    older["codec"] = 265;
+    EXPECT_FALSE(readStreamInfo(older));
+    EXPECT_EQ(writeJson(sourceLostParams(3, 1)), R"({"channel":3,"streamType":1})");
     EXPECT_EQ(readStreamInfo(toJson(StreamInfo{2, 0, 704, 576, 25}))->height, 576u);
     EXPECT_EQ(readStreamType(streamTypeParams(2)), 2u);
     EXPECT_EQ(readStreamError(streamErrorParams(0x12)), 0x12);
