@@ -70,6 +70,9 @@ public:
     }
 
     std::uint16_t port() const { return m_acceptor.local_endpoint().port(); }
+    // Streams opened from now on find the source gone (before any picture:
+    // format 0x0) and are told so at once.
+    void setSourceDown(bool down) { m_sourceDown = down; }
 
     // The open stream's frames and notifications. Test thread.
     void notify(const char* event, const Json::Value& params)
@@ -173,14 +176,20 @@ private:
                 send(socket, proto::Message::response(message->id, message->name, 0,
                                                       proto::toJson(proto::LoginResult{"5e55", 4, "fake"})));
             } else if (message->name == proto::kMethodOpenStream) {
+                const bool down = m_sourceDown;
+                const std::uint32_t width = down ? 0 : 1920;
+                const std::uint32_t height = down ? 0 : 1080;
                 send(socket, proto::Message::response(message->id, message->name, 0,
-                                                      proto::toJson(proto::StreamInfo{0, 0, 1920, 1080, 25})));
+                                                      proto::toJson(proto::StreamInfo{0, 0, width, height, 25})));
                 {
                     std::lock_guard<std::mutex> lock(m_lock);
                     m_stream = socket;
                 }
-                videoProperty(1920, 1080, media::VideoCodec::H264);
-                frame(media::MediaKind::VideoKey, 1920, 1080);
+                videoProperty(width, height, media::VideoCodec::H264);
+                if (down)
+                    notify(proto::kEventSourceLost, proto::sourceLostParams(0, 0));
+                else
+                    frame(media::MediaKind::VideoKey, 1920, 1080);
             } else {
                 send(socket, proto::Message::response(message->id, message->name, 0));
             }
@@ -195,6 +204,7 @@ private:
     std::vector<Socket> m_sockets;
     Socket m_stream;
     std::atomic<std::uint16_t> m_sequence{0};
+    std::atomic<bool> m_sourceDown{false};
     std::vector<std::thread> m_threads;
 };
 
@@ -294,6 +304,33 @@ TEST(SourceLost, TheStreamWaitsForTheSourceWithoutGoingOffline)
         EXPECT_EQ(statistics(play)["RECONNECTS"].asUInt64(), 0u);
     }
     EXPECT_EQ(count(typesAfter(user, 0), TOVR_STREAM_DEVICE_OFFLINE), 0u);
+    EXPECT_EQ(call(nettest::handleText("REALPLAYSTOP", play)), 0);
+    EXPECT_EQ(call(nettest::logoutText(device)), 0);
+}
+
+// A stream opened while the camera is away plays as soon as it is back.
+TEST(SourceLost, AStreamOpenedWhileTheSourceIsDownStartsWhenItIsBack)
+{
+    ShortOfflineTime offline;
+    FakeRecorder recorder;
+    recorder.setSourceDown(true);
+    std::uint32_t device = 0;
+    ASSERT_EQ(call(nettest::loginText(recorder.port(), "admin", "admin", 900), &device), 0);
+    const std::uintptr_t user = 0xC0FFEF;
+    std::uint32_t play = 0;
+    ASSERT_EQ(call(nettest::realPlayText(device, 0, 0, user, 0), &play), 0);
+    ASSERT_NE(play, 0u);
+    ASSERT_TRUE(nettest::waitForStreamCallType(user, TOVR_STREAM_CONNECTION_LOST, 3000));
+    EXPECT_FALSE(nettest::waitForStreamCallType(user, TOVR_STREAM_DEVICE_OFFLINE, 3 * kOfflineMs));
+    EXPECT_EQ(typesAfter(user, 0),
+              (std::vector<std::uint32_t>{TOVR_STREAM_VIDEOPROPERTY, TOVR_STREAM_CONNECTION_LOST}));
+
+    recorder.videoProperty(1280, 720, media::VideoCodec::H265);
+    recorder.frame(media::MediaKind::VideoKey, 1280, 720, media::VideoCodec::H265);
+    ASSERT_TRUE(nettest::waitForStreamCallType(user, TOVR_STREAM_DATA, 3000));
+    EXPECT_EQ(typesAfter(user, 0), (std::vector<std::uint32_t>{TOVR_STREAM_VIDEOPROPERTY, TOVR_STREAM_CONNECTION_LOST,
+                                                               TOVR_STREAM_VIDEOPROPERTY, TOVR_STREAM_DATA}));
+    EXPECT_EQ(statistics(play)["SOURCELOSSES"].asUInt64(), 1u);
     EXPECT_EQ(call(nettest::handleText("REALPLAYSTOP", play)), 0);
     EXPECT_EQ(call(nettest::logoutText(device)), 0);
 }
