@@ -35,27 +35,20 @@ std::mutex g_wrappedLock;  // guards g_wrapped
 // stopped, after the probe is gone.
 std::deque<WrappedCallback> g_wrapped;
 
-// Frame time (ms since 1970) of a video container frame, 0 when it has none.
-std::uint64_t videoFrameTimeMs(const std::uint8_t* data, std::uint32_t length)
-{
-    if (data == nullptr)
-        return 0;
-    const auto view = media::parseFrame(std::span<const std::uint8_t>(data, length));
-    if (!view || !media::isVideo(view->kind) || !view->time)
-        return 0;
-    return std::uint64_t(view->time->seconds) * 1000 + view->time->milliseconds;
-}
 
 // Runs on the network library's callback thread.
 std::int32_t wrappedStreamCallback(std::uint32_t type, void* userData, const std::uint8_t* data, std::uint32_t length,
                                    std::uint32_t kind)
 {
     const auto* wrapped = static_cast<const WrappedCallback*>(userData);
-    if (type == TOVR_STREAM_DATA) {
-        const std::uint64_t frameTimeMs = videoFrameTimeMs(data, length);
-        LatencyProbe* probe = g_probe.load();
-        if (frameTimeMs != 0 && probe != nullptr)
-            probe->noteArrival(double(wallClockMs()) - double(frameTimeMs));
+    LatencyProbe* probe = g_probe.load();
+    if (type == TOVR_STREAM_DATA && data != nullptr && probe != nullptr) {
+        const std::span<const std::uint8_t> frame(data, length);
+        const auto view = media::parseFrame(frame);
+        if (view && media::isVideo(view->kind) && view->time) {
+            const std::uint64_t frameTimeMs = std::uint64_t(view->time->seconds) * 1000 + view->time->milliseconds;
+            probe->noteArrival(frame, view->channel, double(wallClockMs()) - double(frameTimeMs));
+        }
     }
     return wrapped->callback ? wrapped->callback(type, wrapped->userData, data, length, kind) : 0;
 }
@@ -111,17 +104,49 @@ LatencyProbe::~LatencyProbe()
 
 void LatencyProbe::watch(CChannelEX& window)
 {
-    window.view().setShownHook([this](std::uint64_t frameTimeMs) {
-        if (frameTimeMs != 0)
-            m_shown.add(double(wallClockMs()) - double(frameTimeMs));
+    const int channel = window.channel();
+    window.view().setShownHook([this, channel](std::uint64_t frameTimeMs) {
+        if (frameTimeMs == 0)
+            return;
+        const double latency = double(wallClockMs()) - double(frameTimeMs);
+        m_shown.add(latency);
+        m_shownByChannel[channel].add(latency);
     });
 }
 
 void LatencyProbe::clear()
 {
     m_shown.clear();
+    m_shownByChannel.clear();
     std::lock_guard<std::mutex> lock(m_arrivedLock);
     m_arrived.clear();
+    m_arrivedByChannel.clear();
+}
+
+Samples LatencyProbe::shownIn(int channel) const
+{
+    const auto it = m_shownByChannel.find(channel);
+    return it == m_shownByChannel.end() ? Samples() : it->second;
+}
+
+Samples LatencyProbe::arrivedIn(int channel) const
+{
+    std::lock_guard<std::mutex> lock(m_arrivedLock);
+    const auto it = m_arrivedByChannel.find(channel);
+    return it == m_arrivedByChannel.end() ? Samples() : it->second;
+}
+
+void LatencyProbe::capture(int channel)
+{
+    std::lock_guard<std::mutex> lock(m_arrivedLock);
+    m_captured[channel].clear();
+}
+
+std::vector<std::vector<std::uint8_t>> LatencyProbe::captured(int channel) const
+{
+    std::lock_guard<std::mutex> lock(m_arrivedLock);
+    const auto it = m_captured.find(channel);
+    return it == m_captured.end() ? std::vector<std::vector<std::uint8_t>>() : it->second;
 }
 
 Samples LatencyProbe::arrived() const
@@ -130,10 +155,13 @@ Samples LatencyProbe::arrived() const
     return m_arrived;
 }
 
-void LatencyProbe::noteArrival(double latencyMs)
+void LatencyProbe::noteArrival(std::span<const std::uint8_t> frame, int channel, double latencyMs)
 {
     std::lock_guard<std::mutex> lock(m_arrivedLock);
     m_arrived.add(latencyMs);
+    m_arrivedByChannel[channel].add(latencyMs);
+    if (const auto it = m_captured.find(channel); it != m_captured.end())
+        it->second.emplace_back(frame.begin(), frame.end());
 }
 
 }  // namespace bench

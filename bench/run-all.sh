@@ -34,6 +34,7 @@ run "$bin/bench-timeline"
 run "$bin/bench-remote-play"
 run "$bin/bench-download"
 run "$bin/bench-recorder-reencode"
+run "$bin/bench-cameras"
 run "$bin/bench-playback-panel" --seconds "$seconds"
 if command -v node >/dev/null && [ -d tests/e2e/node_modules/playwright-core ]; then
   run node bench/page-bench.mjs

@@ -41,6 +41,10 @@ enum class MediaKind : std::uint8_t {
     AudioALaw = 0x04,   // G.711 A-law, 8 kHz mono
 };
 
+// Which compression a video frame's payload holds, as written in the video
+// info item. Key frames carry it; delta frames follow the last key frame's.
+enum class VideoCodec : std::uint8_t { H264 = 0, H265 = 1 };
+
 inline bool isVideo(MediaKind kind) { return kind == MediaKind::VideoKey || kind == MediaKind::VideoDelta; }
 
 enum ItemType : std::uint8_t { kItemVideoInfo = 1, kItemTime = 2, kItemAudioInfo = 3 };
@@ -52,10 +56,6 @@ struct FrameTime {
     std::uint32_t seconds = 0;       // since 1970-01-01 UTC
     std::uint32_t milliseconds = 0;  // 0..999
 };
-
-// The video codec of a stream, as written in the video info item. Key
-// frames carry it; delta frames follow the last key frame's codec.
-enum class VideoCodec : std::uint8_t { H264 = 0, H265 = 1 };
 
 struct VideoInfo {
     std::uint16_t width = 0;

@@ -11,6 +11,20 @@
 
 namespace velk::recorder {
 
+namespace {
+
+// A camera channel has the stream types its source has: type 1 only with a
+// sub-stream address (type 2 shows the main stream). Refused as a synthetic
+// channel without a sub stream is.
+std::int32_t checkCameraType(const CameraFeeds& cameras, std::uint32_t channel, std::uint32_t streamType)
+{
+    if (cameras.hasChannel(channel) && !cameras.find(channel, streamType))
+        return proto::kDetailSubstreamNotEncoded;
+    return proto::kDetailNone;
+}
+
+}  // namespace
+
 void ClientSession::handleStreamRequest(const proto::Message& message)
 {
     if (message.name == kMethodOpenPlayback || message.name == kMethodSeek || message.name == kMethodKeyFramesOnly) {
@@ -53,6 +67,8 @@ void ClientSession::handleOpenStream(const proto::Message& message)
     std::int32_t code = proto::kDetailBadRequest;
     if (request)
         code = m_server.authorizeStream(request->session, request->channel, request->streamType, m_user);
+    if (code == proto::kDetailNone)
+        code = checkCameraType(m_server.cameras(), request->channel, request->streamType);
     m_server.countStreamOpen(code == proto::kDetailNone);
     if (code != proto::kDetailNone) {
         send(proto::Message::response(message.id, message.name, code));
@@ -60,10 +76,10 @@ void ClientSession::handleOpenStream(const proto::Message& message)
         return;
     }
     m_ownerToken = request->session;
-    m_sender = std::make_shared<StreamSender>(m_socket.get_executor(), m_server.media(), *this, request->channel,
-                                              request->streamType);
+    m_sender = std::make_shared<StreamSender>(m_socket.get_executor(), m_server.media(), m_server.cameras(), *this,
+                                              request->channel, request->streamType);
     m_state = State::Streaming;
-    send(proto::Message::response(message.id, message.name, proto::kDetailNone, proto::toJson(m_sender->info())));
+    send(proto::Message::response(message.id, message.name, proto::kDetailNone, toJson(m_sender->format())));
     m_sender->start();
 }
 
@@ -73,13 +89,15 @@ void ClientSession::handleSwitchStream(const proto::Message& message)
     std::int32_t code = proto::kDetailBadRequest;
     if (streamType && *streamType < proto::kStreamTypeCount)
         code = m_server.policy().check(m_user, m_sender->channel(), *streamType);
+    if (code == proto::kDetailNone)
+        code = checkCameraType(m_server.cameras(), m_sender->channel(), *streamType);
     if (code != proto::kDetailNone) {
         // Refused: the stream goes on as it was.
         send(proto::Message::response(message.id, message.name, code));
         return;
     }
     send(proto::Message::response(message.id, message.name, proto::kDetailNone,
-                                  proto::toJson(streamInfo(m_sender->channel(), *streamType))));
+                                  toJson(streamFormat(m_server.cameras(), m_sender->channel(), *streamType))));
     m_sender->switchType(*streamType, false);
 }
 
@@ -94,7 +112,8 @@ void ClientSession::failStream(std::int32_t code)
 
 void ClientSession::switchStreamFromRecorder(std::uint32_t streamType)
 {
-    if (m_state == State::Streaming && m_sender->streamType() != streamType)
+    if (m_state == State::Streaming && m_sender->streamType() != streamType &&
+        checkCameraType(m_server.cameras(), m_sender->channel(), streamType) == proto::kDetailNone)
         m_sender->switchType(streamType, true);
 }
 

@@ -15,11 +15,12 @@ namespace net = boost::asio;
 using net::ip::tcp;
 
 DeviceServer::DeviceServer(net::io_context& io, DeviceServerSettings settings, UserTable users, MediaLibrary& media,
-                           ChannelPolicy policy)
+                           CameraFeeds& cameras, ChannelPolicy policy)
     : m_io(io),
       m_settings(std::move(settings)),
       m_users(std::move(users)),
       m_media(media),
+      m_cameras(cameras),
       m_policy(std::move(policy)),
       m_acceptor(io)
 {
@@ -170,7 +171,8 @@ void DeviceServer::sessionEnded(const std::shared_ptr<ClientSession>& session)
 std::int32_t DeviceServer::authorizeStream(const std::string& sessionToken, std::uint32_t channel,
                                            std::uint32_t streamType, std::string& user) const
 {
-    if (!m_media.canEncode())
+    // A camera's frames are passed on as they come: nothing to encode.
+    if (!m_media.canEncode() && !m_cameras.hasChannel(channel))
         return proto::kDetailInternal;
     const ClientSession* owner = nullptr;
     for (const auto& session : m_sessions)
@@ -393,6 +395,7 @@ Json::Value DeviceServer::streamStatus() const
         v["skippedTicks"] = Json::UInt64(c.skippedTicks);
         v["malformed"] = Json::UInt64(c.malformed);
         v["loopsAdopted"] = Json::UInt64(c.loopsAdopted);
+        v["sourceLosses"] = Json::UInt64(c.sourceLosses);
         streams.append(v);
     }
     return streams;

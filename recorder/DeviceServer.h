@@ -7,6 +7,7 @@
 // a malformed frame). Runs on the recorder's I/O thread.
 #pragma once
 
+#include "CameraFeed.h"
 #include "ChannelPolicy.h"
 #include "MediaLibrary.h"
 #include "RecordingCatalog.h"
@@ -58,8 +59,9 @@ struct DeviceServerCounts {
 
 class DeviceServer {
 public:
+    // cameras: the channels taken from real sources (may be empty); kept by reference.
     DeviceServer(boost::asio::io_context& io, DeviceServerSettings settings, UserTable users, MediaLibrary& media,
-                 ChannelPolicy policy);
+                 CameraFeeds& cameras, ChannelPolicy policy);
     ~DeviceServer();
 
     // Binds and starts accepting; false (and message) when it cannot listen.
@@ -132,6 +134,8 @@ public:
     void countStreamOpen(bool ok) { (ok ? m_counts.streamsTotal : m_counts.streamsRefused)++; }
     void countPlaybackOpen(bool ok) { (ok ? m_counts.playbacksTotal : m_counts.playbacksRefused)++; }
     MediaLibrary& media() { return m_media; }
+    // The channels whose pictures come from cameras and video files.
+    CameraFeeds& cameras() { return m_cameras; }
     // 0 when the login with this session token may open the stream; user
     // is then the login's user. Else the detail code of the refusal.
     std::int32_t authorizeStream(const std::string& sessionToken, std::uint32_t channel, std::uint32_t streamType,
@@ -152,6 +156,7 @@ private:
     const DeviceServerSettings m_settings;
     const UserTable m_users;
     MediaLibrary& m_media;
+    CameraFeeds& m_cameras;
     ChannelPolicy m_policy;
     const RecordingCatalog* m_recordings = nullptr;
     std::chrono::steady_clock::time_point m_downloadsNotBefore;

@@ -337,7 +337,7 @@ std::vector<RecordSpan> HistoryRecordings::spans(std::uint32_t channel, std::int
                                                  RecordTypeFilter filter) const
 {
     std::vector<RecordSpan> result;
-    if (channel >= m_loops.size())
+    if (channel >= m_loops.size() || !m_loops[channel])
         return result;
     // The channel's spans never change: made once (their local times and
     // names cost time-zone conversions, and every download's open looks

@@ -47,8 +47,10 @@ std::string historyFileName(std::uint32_t channel, std::int64_t startMs, RecordT
 
 class HistoryRecordings : public RecordingCatalog {
 public:
-    // loops[c] is channel c's main-stream loop (it may still be filling, or
-    // null: that channel's spans then have no frames).
+    // loops[c] is channel c's main-stream loop (it may still be filling).
+    // A null one: the channel has no generated history at all (a camera
+    // channel, whose past is only what was recorded of it; or a recorder
+    // that cannot encode, whose spans could show nothing).
     HistoryRecordings(std::vector<std::shared_ptr<const EncodedLoop>> loops, int days, std::int64_t startMs);
 
     int days() const { return m_days; }

@@ -58,8 +58,9 @@ Recorder::Recorder(net::io_context& io, RecorderOptions options)
       m_allowedHosts(namesOf(m_options)),
       m_overlays(m_options.dataDir, m_options.channels, logLine),
       m_media(2),
-      m_devices(io, deviceSettings(m_options), UserTable(m_options.users), m_media, channelPolicy(m_options))
+      m_devices(io, deviceSettings(m_options), UserTable(m_options.users), m_media, m_cameras, channelPolicy(m_options))
 {
+    for (const SourceOption& source : m_options.sources) m_cameras.addChannel(source.channel, !source.subUrl.empty());
     m_devices.setRecordings(&m_recordings);
     // Before any loop is made: every loop shows its channel's stored overlay.
     for (std::uint32_t channel = 0; channel < m_overlays.channels(); ++channel)
@@ -103,7 +104,7 @@ bool Recorder::start(std::string& message)
         // are ready (or nearly) when the first search or playback comes.
         std::vector<std::shared_ptr<const EncodedLoop>> loops;
         for (std::uint32_t channel = 0; channel < m_options.channels; ++channel)
-            loops.push_back(m_media.loop(channel, 0));
+            loops.push_back(m_cameras.hasChannel(channel) ? nullptr : m_media.loop(channel, 0));  // cameras: none
         m_history = std::make_unique<HistoryRecordings>(std::move(loops), static_cast<int>(m_options.historyDays),
                                                         wallClockMs());
         m_recordings.setHistory(m_history.get());

@@ -4,6 +4,7 @@
 // media library's own threads), and what the web API reports and changes.
 #pragma once
 
+#include "CameraFeed.h"
 #include "CombinedCatalog.h"
 #include "DeviceServer.h"
 #include "HistoryRecordings.h"
@@ -41,6 +42,8 @@ public:
     const RecorderOptions& options() const { return m_options; }
     const std::filesystem::path& webFolder() const { return m_webFolder; }
     DeviceServer& devices() { return m_devices; }
+    // The channels taken from cameras and video files; I/O thread.
+    CameraFeeds& cameras() { return m_cameras; }
     // The names the web server answers to.
     const AllowedHosts& allowedHosts() const { return m_allowedHosts; }
 
@@ -72,6 +75,8 @@ private:
     const AllowedHosts m_allowedHosts;
     OverlayStore m_overlays;
     MediaLibrary m_media;
+    // The channels taken from cameras and video files (--source).
+    CameraFeeds m_cameras;
     // Made at start when --history-days is above 0.
     std::unique_ptr<HistoryRecordings> m_history;
     CombinedCatalog m_recordings{nullptr, nullptr};

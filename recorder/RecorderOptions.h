@@ -16,6 +16,16 @@ struct UserAccount {
     std::string password;
 };
 
+// --source C=URL[,sub=URL2][,credentials=FILE]: channel C (0-based) shows a
+// camera (rtsp://) or a video file played in a loop instead of the
+// synthetic picture.
+struct SourceOption {
+    std::uint32_t channel = 0;
+    std::string url;              // the main stream: rtsp:// address or a file path
+    std::string subUrl;           // the sub stream; empty: the channel has none
+    std::string credentialsFile;  // "user:password" on its first line; empty: none or in the URL
+};
+
 struct RecorderOptions {
     std::uint16_t devicePort = 9000;     // 0: any free port
     std::uint16_t httpPort = 8080;       // 0: any free port
@@ -49,6 +59,8 @@ struct RecorderOptions {
     // local midnight N days before the start day up to the start
     // (HistoryRecordings.h); their main-stream loops are encoded at start.
     std::uint32_t historyDays = 0;
+    // --source: channels taken from cameras and video files, at most one each.
+    std::vector<SourceOption> sources;
 };
 
 // "2G", "500M", "64K" or a number of bytes (binary units); nothing when bad.

@@ -36,17 +36,48 @@ const char* alarmKindText(AlarmKind kind)
     return kind == AlarmKind::Motion ? "motion" : "input";
 }
 
+class RecordingScheduler::CameraChannel : public CameraFeedListener {
+public:
+    CameraChannel(RecordingScheduler& owner, CameraFeed& feed) : m_owner(owner), m_feed(feed)
+    {
+        m_feed.addListener(this);
+    }
+    ~CameraChannel() override { m_feed.removeListener(this); }
+    CameraChannel(const CameraChannel&) = delete;
+    CameraChannel& operator=(const CameraChannel&) = delete;
+
+    void onCameraFrame(const CameraFeed& feed, const CameraFrame& frame) override
+    {
+        m_owner.takeCameraFrame(m_feed.channel(), feed, frame);
+    }
+    void onCameraLost(const CameraFeed&) override { m_owner.cameraLost(m_feed.channel()); }
+
+private:
+    RecordingScheduler& m_owner;
+    CameraFeed& m_feed;
+};
+
 RecordingScheduler::RecordingScheduler(boost::asio::io_context& io, MediaLibrary& media, RecordingWriter& writer,
                                        DeviceServer& devices, RecordingSchedulerSettings settings)
     : m_io(io), m_media(media), m_writer(writer), m_devices(devices), m_settings(std::move(settings)),
       m_channels(m_settings.channels), m_tickTimer(io), m_retentionTimer(io)
 {
+    for (std::uint32_t channel = 0; channel < m_channels.size(); ++channel)
+        m_channels[channel].camera = m_devices.cameras().hasChannel(channel);
+}
+
+RecordingScheduler::~RecordingScheduler()
+{
+    stop();
 }
 
 void RecordingScheduler::start()
 {
     for (std::uint32_t channel = 0; channel < m_settings.channels; ++channel)
         reloadSchedule(channel);
+    for (std::uint32_t channel = 0; channel < m_channels.size(); ++channel)
+        if (CameraFeed* feed = m_devices.cameras().find(channel, 0))
+            m_cameraChannels.push_back(std::make_unique<CameraChannel>(*this, *feed));
     m_nextTick = std::chrono::steady_clock::now() + kTick;
     scheduleTick();
     scheduleRetention();
@@ -66,6 +97,7 @@ void RecordingScheduler::scheduleRetention()
 void RecordingScheduler::stop()
 {
     m_stopped = true;
+    m_cameraChannels.clear();
     m_tickTimer.cancel();
     m_retentionTimer.cancel();
 }
@@ -84,7 +116,7 @@ void RecordingScheduler::reloadSchedule(std::uint32_t channel)
         if (state.current)
             m_writer.finish(channel);
         state.current.reset();
-    } else if (!state.loop) {
+    } else if (!state.camera && !state.loop) {
         state.loop = m_media.loop(channel, 0);
         state.position = 0;
         state.needKey = false;
@@ -116,8 +148,8 @@ void RecordingScheduler::setMotionCells(std::uint32_t channel, const MotionCells
 
 void RecordingScheduler::detectMotion(std::uint32_t channel, ChannelState& state, std::int64_t nowMs)
 {
-    if (state.motion.none())
-        return;
+    if (state.motion.none() || state.camera)
+        return;  // a camera's picture has no square
     // The picture live streams show now: they start where the wall clock
     // says and play one picture every 40 ms.
     const auto index = static_cast<std::size_t>(nowMs / std::int64_t(kFrameIntervalMs)) % m_motionPath.frameCount();
@@ -183,13 +215,57 @@ void RecordingScheduler::step(std::uint32_t channel, ChannelState& state, std::i
             state.position < latest->readyCount() && latest->picture(state.position).key)
             state.loop = latest;
     }
-    const Buffered frame{state.loop, state.position, nowMs, state.sequence++,
-                         state.loop->picture(state.position).key};
+    Buffered frame;
+    frame.loop = state.loop;
+    frame.picture = state.position;
+    frame.timeMs = nowMs;
+    frame.sequence = state.sequence++;
+    frame.key = state.loop->picture(state.position).key;
     state.position = (state.position + 1) % state.loop->frameCount();
+    record(channel, state, frame, nowMs, moment);
+}
 
-    // The frames of the last pre-alarm seconds, beginning with a key frame.
+void RecordingScheduler::takeCameraFrame(std::uint32_t channel, const CameraFeed& feed, const CameraFrame& frame)
+{
+    if (m_stopped || channel >= m_channels.size())
+        return;
+    ChannelState& state = m_channels[channel];
+    if (state.plan.empty())
+        return;
+    Buffered buffered;
+    buffered.annexB = frame.annexB;
+    buffered.timeMs = frame.wallMs;
+    buffered.sequence = state.sequence++;
+    buffered.key = frame.key;
+    if (frame.key)
+        buffered.format = feed.format();
+    // The schedule and the alarms follow the recorder's clock; the frame
+    // keeps its own time.
+    const std::int64_t nowMs = wallNowMs();
+    record(channel, state, buffered, nowMs, localMomentOf(nowMs));
+}
+
+void RecordingScheduler::cameraLost(std::uint32_t channel)
+{
+    if (m_stopped || channel >= m_channels.size())
+        return;
+    ChannelState& state = m_channels[channel];
+    // What was kept shows a picture that is gone; the segment ends here and
+    // the next one begins with the first key frame once the camera is back.
+    state.kept.clear();
+    if (state.current)
+        m_writer.finish(channel);
+    state.current.reset();
+    state.needKey = false;
+}
+
+void RecordingScheduler::record(std::uint32_t channel, ChannelState& state, const Buffered& frame, std::int64_t nowMs,
+                                const LocalMoment& moment)
+{
+    // The frames of the last pre-alarm seconds (by their own times),
+    // beginning with a key frame.
     state.kept.push_back(frame);
-    while (!state.kept.empty() && state.kept.front().timeMs < nowMs - m_settings.preAlarmMs)
+    while (!state.kept.empty() && state.kept.front().timeMs < frame.timeMs - m_settings.preAlarmMs)
         state.kept.pop_front();
     while (!state.kept.empty() && !state.kept.front().key)
         state.kept.pop_front();
@@ -232,7 +308,6 @@ void RecordingScheduler::send(std::uint32_t channel, ChannelState& state, const 
 {
     if (state.needKey && !frame.key)
         return;
-    const EncodedPicture& picture = frame.loop->picture(frame.picture);
     media::FrameFields fields;
     fields.kind = frame.key ? media::MediaKind::VideoKey : media::MediaKind::VideoDelta;
     fields.channel = static_cast<std::uint8_t>(channel);
@@ -240,11 +315,20 @@ void RecordingScheduler::send(std::uint32_t channel, ChannelState& state, const 
     fields.sequence = frame.sequence;
     fields.time = media::FrameTime{static_cast<std::uint32_t>(frame.timeMs / 1000),
                                    static_cast<std::uint32_t>(frame.timeMs % 1000)};
-    if (frame.key) {
-        const StreamProfile& profile = frame.loop->profile();
-        fields.video = media::VideoInfo{profile.width, profile.height, profile.frameRate};
+    std::vector<std::uint8_t> container;
+    if (frame.loop) {
+        if (frame.key) {
+            const StreamProfile& profile = frame.loop->profile();
+            fields.video = media::VideoInfo{profile.width, profile.height, profile.frameRate};
+        }
+        container = media::buildFrame(fields, frame.loop->picture(frame.picture).annexB);
+    } else {
+        if (frame.key)
+            fields.video = media::VideoInfo{frame.format.width, frame.format.height, frame.format.frameRate,
+                                            frame.format.codec};
+        container = media::buildFrame(fields, *frame.annexB);
     }
-    state.needKey = !m_writer.push(channel, type, frame.timeMs, frame.key, media::buildFrame(fields, picture.annexB));
+    state.needKey = !m_writer.push(channel, type, frame.timeMs, frame.key, std::move(container));
 }
 
 Json::Value RecordingScheduler::recordingStatus() const

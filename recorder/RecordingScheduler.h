@@ -12,14 +12,21 @@
 // overlay changed) the recording moves to the new loop at a key frame;
 // frames kept from before stay with the loop they came from.
 //
+// A camera channel (one taken from a real source) records its main feed's
+// frames instead, as the feed hands them over, each with the frame's own
+// time; the same decisions apply. A loss of the camera ends the channel's
+// segment, and the first key frame after it is back starts a new one; while
+// the feed is not live nothing is recorded.
+//
 // Alarms are raised by the simulator (/sim/alarm) and by motion: a channel
 // with enabled motion cells has a motion alarm while the moving square of
 // the picture its live streams show now (the wall clock's place in the
 // loop) touches an enabled cell, and until it has stayed out of them for
 // kMotionHoldMs. Every logged-in client is told when an alarm begins and
-// ends.
+// ends. Camera channels have no square: only /sim/alarm raises theirs.
 #pragma once
 
+#include "CameraFeed.h"
 #include "DeviceServer.h"
 #include "MediaLibrary.h"
 #include "MotionPath.h"
@@ -59,8 +66,13 @@ public:
     // cells.
     static constexpr std::int64_t kMotionHoldMs = 2000;
 
+    // The camera channels are those of devices.cameras(); their main feeds
+    // are listened to from start() until stop().
     RecordingScheduler(boost::asio::io_context& io, MediaLibrary& media, RecordingWriter& writer,
                        DeviceServer& devices, RecordingSchedulerSettings settings);
+    ~RecordingScheduler();
+    RecordingScheduler(const RecordingScheduler&) = delete;
+    RecordingScheduler& operator=(const RecordingScheduler&) = delete;
 
     // Reads every channel's schedule, starts encoding the loops of the
     // channels with periods, and starts the ticks.
@@ -80,13 +92,16 @@ public:
 
 private:
     struct Buffered {
-        std::shared_ptr<const EncodedLoop> loop;  // the picture's loop
+        std::shared_ptr<const EncodedLoop> loop;  // the picture's loop (null for a camera's frame)
         std::size_t picture = 0;
+        std::shared_ptr<const std::vector<std::uint8_t>> annexB;  // a camera's frame
+        CameraFormat format;                                      // a camera's key frame: its format
         std::int64_t timeMs = 0;
         std::uint16_t sequence = 0;
         bool key = false;
     };
     struct ChannelState {
+        bool camera = false;  // its frames come from its main camera feed, not a loop
         RecordingPlan plan;
         std::shared_ptr<const EncodedLoop> loop;
         std::size_t position = 0;
@@ -107,6 +122,14 @@ private:
     void detectMotion(std::uint32_t channel, ChannelState& state, std::int64_t nowMs);
     void expireAlarms(std::uint32_t channel, ChannelState& state, std::int64_t nowMs);
     void step(std::uint32_t channel, ChannelState& state, std::int64_t nowMs, const LocalMoment& moment);
+    // Keeps the frame for a later alarm and records it as the channel's
+    // schedule and alarms say now.
+    void record(std::uint32_t channel, ChannelState& state, const Buffered& frame, std::int64_t nowMs,
+                const LocalMoment& moment);
+    // A camera channel's main feed.
+    class CameraChannel;
+    void takeCameraFrame(std::uint32_t channel, const CameraFeed& feed, const CameraFrame& frame);
+    void cameraLost(std::uint32_t channel);
     void send(std::uint32_t channel, ChannelState& state, const Buffered& frame, RecordType type);
 
     boost::asio::io_context& m_io;
@@ -115,6 +138,7 @@ private:
     DeviceServer& m_devices;
     const RecordingSchedulerSettings m_settings;
     std::vector<ChannelState> m_channels;
+    std::vector<std::unique_ptr<CameraChannel>> m_cameraChannels;  // listening while started
     const MotionPath m_motionPath{MediaLibrary::kLoopFrames};
     boost::asio::steady_timer m_tickTimer;
     boost::asio::steady_timer m_retentionTimer;

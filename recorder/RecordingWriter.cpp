@@ -71,9 +71,15 @@ bool RecordingWriter::push(std::uint32_t channel, RecordType type, std::int64_t 
     job.timeMs = timeMs;
     job.key = key;
     job.frame = std::move(frame);
-    if (enqueue(std::move(job)))
+    bool& dropping = m_dropping[channel];
+    if (enqueue(std::move(job))) {
+        dropping = false;
         return true;
+    }
     updateStatus(channel, [](ChannelRecordingStatus& s) { ++s.framesDropped; });
+    if (!dropping && m_settings.log)
+        m_settings.log("channel " + std::to_string(channel) + ": the disk does not keep up; frames are dropped");
+    dropping = true;
     return false;
 }
 
@@ -159,7 +165,9 @@ void RecordingWriter::handleFrame(Job& job)
     if (c.writer) {
         const bool typeChanged = c.writer->type() != job.type;
         const bool full = job.timeMs - c.writer->startMs() >= m_settings.segmentMs;
-        if (typeChanged || (job.key && (full || localDayText(job.timeMs) != c.day))) {
+        const bool brokenOff = c.writer->hasFrames() &&
+                               (job.timeMs - c.writer->lastMs() > m_settings.gapMs || job.timeMs < c.writer->lastMs());
+        if (typeChanged || brokenOff || (job.key && (full || localDayText(job.timeMs) != c.day))) {
             std::string error;
             if (!finishSegment(job.channel, c, error)) {
                 failSegment(job.channel, c, error);

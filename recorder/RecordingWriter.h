@@ -4,7 +4,10 @@
 // when it is full the frame is dropped and counted, never waited for); the
 // writer thread puts each channel's frames into its current segment,
 // starting a new one at a key frame when the record type changes, the
-// segment reached its length, or the local day changed; flushes every open
+// segment reached its length, or the local day changed, and ending it when
+// the frames' times break off (a gap of more than gapMs, or a step back: a
+// camera that stalled or came back, a clock set back), so that a search
+// shows the gap and a seek never lands inside one; flushes every open
 // segment about once a second (data first, then its index, then the
 // SegmentTable learns the new extent); deletes the oldest segments by the
 // retention limits; and on a write error finishes the segment with what was
@@ -42,7 +45,11 @@ struct RecordingWriterSettings {
     RetentionLimits retention;
     std::int64_t retryMs = 30000;        // after a write error, the next segment no sooner than this
     std::int64_t syncIntervalMs = 1000;  // how often open segments are flushed and indexed
-    std::size_t queueBytes = 32 * 1024 * 1024;
+    std::int64_t gapMs = 5000;           // frames further apart than this are in separate segments
+    // Room for some seconds of every channel's frames while a flush takes
+    // its time, cameras' big key frames and pre-alarm frames included (a
+    // 4 MP camera is about 1 MB a second).
+    std::size_t queueBytes = 64 * 1024 * 1024;
     std::function<void(const std::string&)> log;  // one line per event (stderr in the program)
 };
 
@@ -119,6 +126,10 @@ private:
     WriteFault m_fault{0};
     std::atomic<bool> m_ready{false};
     std::map<std::uint32_t, Channel> m_channels;  // writer thread only
+
+    // I/O thread: the channels whose last frame was dropped for a full
+    // queue (one log line when a channel begins to lose frames).
+    std::map<std::uint32_t, bool> m_dropping;
 
     std::mutex m_queueLock;  // guards m_queue, m_queuedBytes, m_stopping
     std::condition_variable m_queueChanged;

@@ -17,8 +17,9 @@ namespace velk::recorder {
 
 namespace {
 
-// Container frames longer than this are not what the recorder writes.
-constexpr std::uint64_t kMaxFrameBytes = 4 * 1024 * 1024;
+// The longest container frame there can be (a camera's key frame may be
+// several megabytes).
+constexpr std::uint64_t kMaxFrameBytes = media::kHeaderBytes + media::kMaxBodyBytes;
 constexpr std::size_t kScanChunk = 64 * 1024;
 
 }  // namespace

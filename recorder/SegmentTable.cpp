@@ -9,14 +9,14 @@ void SegmentTable::publish(const SegmentSummary& segment)
 {
     std::lock_guard lock(m_lock);
     auto& list = m_segments[segment.channel];
-    const auto same = std::find_if(list.begin(), list.end(), [&](const auto& s) { return s.path == segment.path; });
-    if (same != list.end()) {
-        *same = segment;
-    } else {
-        const auto at = std::upper_bound(list.begin(), list.end(), segment.startMs,
-                                         [](std::int64_t start, const auto& s) { return start < s.startMs; });
-        list.insert(at, segment);
-    }
+    // A segment being written is published before its first frame (with
+    // the wall clock as its start) and again with its first frame's time,
+    // which may lie anywhere (a camera's frames, a clock set back): it
+    // takes its place by start each time.
+    std::erase_if(list, [&](const auto& s) { return s.path == segment.path; });
+    const auto at = std::upper_bound(list.begin(), list.end(), segment.startMs,
+                                     [](std::int64_t start, const auto& s) { return start < s.startMs; });
+    list.insert(at, segment);
 }
 
 void SegmentTable::remove(std::uint32_t channel, const std::string& path)

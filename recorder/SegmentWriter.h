@@ -51,6 +51,7 @@ public:
     RecordType type() const { return m_type; }
     bool hasFrames() const { return m_frames > 0; }
     std::int64_t startMs() const { return m_startMs; }
+    std::int64_t lastMs() const { return m_lastMs; }  // the newest frame's time
     std::int64_t endMs() const { return m_lastMs + 40; }
     std::uint64_t dataEnd() const { return m_end; }           // whole frames written
     std::uint64_t syncedEnd() const { return m_syncedEnd; }   // of those, flushed and indexed

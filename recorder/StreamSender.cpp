@@ -17,6 +17,11 @@ constexpr auto kPictureWait = std::chrono::milliseconds(5);
 // A client with this much unsent is behind: it gets nothing until it has
 // caught up, then a key picture (some seconds of the main stream).
 constexpr std::size_t kBehindBytes = 512 * 1024;
+// A camera's key frames can be much bigger (a 4 MP one 500 KB or more): a
+// client counts as behind only past twice the biggest key frame sent, so
+// that one key frame still in flight does not make it skip the deltas
+// after it; never past this (the connection is dropped at 4 MiB).
+constexpr std::size_t kMaxBehindBytes = 2 * 1024 * 1024;
 
 media::FrameTime wallClockNow()
 {
@@ -35,10 +40,21 @@ std::uint64_t wallClockMs()
 
 }  // namespace
 
-StreamSender::StreamSender(boost::asio::any_io_executor executor, MediaLibrary& media, StreamSink& sink,
-                           std::uint32_t channel, std::uint32_t streamType)
-    : m_timer(std::move(executor)), m_media(media), m_sink(&sink), m_channel(channel), m_streamType(streamType)
+StreamSender::StreamSender(boost::asio::any_io_executor executor, MediaLibrary& media, CameraFeeds& cameras,
+                           StreamSink& sink, std::uint32_t channel, std::uint32_t streamType)
+    : m_timer(std::move(executor)),
+      m_media(media),
+      m_cameras(cameras),
+      m_sink(&sink),
+      m_channel(channel),
+      m_streamType(streamType),
+      m_camera(cameras.hasChannel(channel))
 {
+}
+
+StreamSender::~StreamSender()
+{
+    leaveFeed();
 }
 
 proto::StreamInfo streamInfo(std::uint32_t channel, std::uint32_t streamType)
@@ -47,16 +63,145 @@ proto::StreamInfo streamInfo(std::uint32_t channel, std::uint32_t streamType)
     return proto::StreamInfo{channel, streamType, profile.width, profile.height, profile.frameRate};
 }
 
-proto::StreamInfo StreamSender::info() const
+StreamFormat streamFormat(const CameraFeeds& cameras, std::uint32_t channel, std::uint32_t streamType)
 {
-    return streamInfo(m_channel, m_streamType);
+    if (!cameras.hasChannel(channel))
+        return StreamFormat{streamInfo(channel, streamType), media::VideoCodec::H264};
+    const CameraFeed* feed = cameras.find(channel, streamType);
+    const CameraFormat format = feed ? feed->format() : CameraFormat{};
+    return StreamFormat{proto::StreamInfo{channel, streamType, format.width, format.height, format.frameRate},
+                        format.codec};
+}
+
+const char* codecText(media::VideoCodec codec)
+{
+    return codec == media::VideoCodec::H265 ? "h265" : "h264";
+}
+
+Json::Value toJson(const StreamFormat& format)
+{
+    Json::Value v = proto::toJson(format.info);
+    v["codec"] = codecText(format.codec);
+    return v;
+}
+
+StreamFormat StreamSender::format() const
+{
+    return streamFormat(m_cameras, m_channel, m_streamType);
 }
 
 void StreamSender::start()
 {
+    if (m_camera) {
+        joinFeed();
+        return;
+    }
     restartLoop();
     sendVideoProperty();
     sendKeyNow();
+}
+
+void StreamSender::joinFeed()
+{
+    m_needKey = true;
+    m_feed = m_cameras.find(m_channel, m_streamType);
+    if (!m_sink || !m_feed)
+        return;  // a type the channel does not have is refused before
+    m_feed->addListener(this);
+    sendVideoProperty();
+    m_announced = m_feed->format();
+    if (m_feed->state() == CameraFeed::State::Lost) {
+        sendSourceLost();
+        return;
+    }
+    // Every frame since the last key frame, at once: the decoder needs all
+    // of them to reach the present picture (the deltas refer to the ones
+    // before), and the client shows the newest at once instead of waiting
+    // up to a key frame interval. Sending only the key frame would leave the
+    // deltas after it without their references. A big run stops where the
+    // client falls behind; the stream then goes on at the next key frame.
+    const auto self = shared_from_this();  // a send may end the session
+    for (const CameraFrame& frame : m_feed->sinceKey())
+        if (!sendCameraFrame(frame))
+            break;
+}
+
+void StreamSender::leaveFeed()
+{
+    if (m_feed)
+        m_feed->removeListener(this);
+    m_feed = nullptr;
+}
+
+void StreamSender::onCameraFrame(const CameraFeed& feed, const CameraFrame& frame)
+{
+    if (&feed != m_feed || !m_sink)
+        return;
+    const auto self = shared_from_this();  // a send may end the session, and with it this stream
+    sendCameraFrame(frame);
+}
+
+void StreamSender::onCameraLost(const CameraFeed& feed)
+{
+    if (&feed != m_feed || !m_sink)
+        return;
+    const auto self = shared_from_this();
+    sendSourceLost();
+}
+
+void StreamSender::sendSourceLost()
+{
+    // The format is told again before the next key frame, whatever it is.
+    m_needKey = true;
+    m_announced.reset();
+    ++m_counters.sourceLosses;
+    Json::Value params(Json::objectValue);
+    params["channel"] = m_channel;
+    params["streamType"] = m_streamType;
+    m_sink->sendMessage(proto::Message::notify(kEventSourceLost, params));
+}
+
+bool StreamSender::sendCameraFrame(const CameraFrame& frame)
+{
+    if (!m_sink || !m_feed)
+        return false;
+    const std::size_t behind = std::clamp(2 * m_largestKeyBytes, kBehindBytes, kMaxBehindBytes);
+    if (m_sink->frozen() || m_sink->unsentBytes() > behind) {
+        // As with the synthetic streams: nothing leaves a hung recorder, a
+        // client that is behind gets nothing more for now, and either goes
+        // on at a key frame.
+        ++m_counters.skippedTicks;
+        m_needKey = true;
+        return false;
+    }
+    if (m_needKey && !frame.key) {
+        ++m_counters.skippedTicks;
+        return false;
+    }
+    const CameraFormat& format = m_feed->format();
+    if (frame.key && m_announced != format) {
+        m_announced = format;
+        sendVideoProperty();
+    }
+    media::FrameFields fields;
+    fields.kind = frame.key ? media::MediaKind::VideoKey : media::MediaKind::VideoDelta;
+    fields.channel = static_cast<std::uint8_t>(m_channel);
+    fields.streamType = static_cast<std::uint8_t>(m_streamType);
+    fields.sequence = m_sequence++;
+    // A camera's frame time is when the picture was taken (as near as the
+    // source can tell), not when it leaves here.
+    fields.time = media::FrameTime{static_cast<std::uint32_t>(frame.wallMs / 1000),
+                                   static_cast<std::uint32_t>(frame.wallMs % 1000)};
+    if (frame.key)
+        fields.video = media::VideoInfo{format.width, format.height, format.frameRate, format.codec};
+    const std::vector<std::uint8_t> container = media::buildFrame(fields, *frame.annexB);
+    if (frame.key)
+        m_largestKeyBytes = std::max(m_largestKeyBytes, container.size());
+    sendContainer(container);
+    ++m_counters.videoFrames;
+    m_counters.keyFrames += frame.key ? 1 : 0;
+    m_needKey = false;
+    return true;
 }
 
 void StreamSender::switchType(std::uint32_t streamType, bool announce)
@@ -66,6 +211,11 @@ void StreamSender::switchType(std::uint32_t streamType, bool announce)
     if (announce)
         m_sink->sendMessage(proto::Message::notify(proto::kEventStreamType, proto::streamTypeParams(streamType)));
     m_streamType = streamType;
+    if (m_camera) {
+        leaveFeed();
+        joinFeed();
+        return;
+    }
     restartLoop();
     sendVideoProperty();
     sendKeyNow();
@@ -74,11 +224,15 @@ void StreamSender::switchType(std::uint32_t streamType, bool announce)
 void StreamSender::requestKeyFrame()
 {
     m_needKey = true;
-    sendKeyNow();
+    // A camera makes its key frames when it will: the stream goes on at
+    // the next one.
+    if (!m_camera)
+        sendKeyNow();
 }
 
 void StreamSender::stop()
 {
+    leaveFeed();
     m_sink = nullptr;
     ++m_tickGeneration;
     m_timer.cancel();
@@ -99,7 +253,7 @@ void StreamSender::restartLoop()
 void StreamSender::sendVideoProperty()
 {
     if (m_sink)
-        m_sink->sendMessage(proto::Message::notify(proto::kEventVideoProperty, proto::toJson(info())));
+        m_sink->sendMessage(proto::Message::notify(proto::kEventVideoProperty, toJson(format())));
 }
 
 void StreamSender::sendKeyNow()

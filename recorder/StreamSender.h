@@ -12,8 +12,18 @@
 // the channel's loop was encoded again (its overlay changed), the stream
 // moves to the new loop at its next key picture. Runs on the recorder's I/O
 // thread.
+//
+// A camera channel's stream (one taken from a real source, CameraFeed.h)
+// is not ticked: its feed pushes each frame as the source delivers it, and
+// the stream passes it on unchanged with the frame's own time. It starts
+// with the frames the feed kept since its last key frame; a loss is told
+// to the client (sourceLost) and the stream goes on at the next key frame
+// once the source is back, with its format announced again. A camera
+// cannot make a key frame on request: the stream goes on at its next one.
+// No sound.
 #pragma once
 
+#include "CameraFeed.h"
 #include "EncodedLoop.h"
 #include "MediaLibrary.h"
 
@@ -25,6 +35,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace velk::recorder {
@@ -50,16 +61,35 @@ struct StreamCounters {
     std::uint64_t skippedTicks = 0;  // nothing sent: client behind, or picture not encoded yet
     std::uint64_t malformed = 0;
     std::uint64_t loopsAdopted = 0;  // newer loops of the channel moved to (overlay changes)
+    std::uint64_t sourceLosses = 0;  // camera channels: losses told to the client
 };
 
-// The picture format of a stream type of a channel, as the protocol
-// describes it (zero sizes for an unknown type).
+// The notification of a camera channel's stream whose source went away.
+inline constexpr const char* kEventSourceLost = "sourceLost";
+
+// The picture format of a stream type of a synthetic channel, as the
+// protocol describes it (zero sizes for an unknown type).
 proto::StreamInfo streamInfo(std::uint32_t channel, std::uint32_t streamType);
 
-class StreamSender : public std::enable_shared_from_this<StreamSender> {
+// The format of a stream type of any channel, with its codec: a camera
+// channel's from its feed (the last key frame's; 0 x 0 before the first),
+// a synthetic one's from its profile (H.264).
+struct StreamFormat {
+    proto::StreamInfo info;
+    media::VideoCodec codec = media::VideoCodec::H264;
+};
+StreamFormat streamFormat(const CameraFeeds& cameras, std::uint32_t channel, std::uint32_t streamType);
+// The protocol's text of a codec: "h264" or "h265".
+const char* codecText(media::VideoCodec codec);
+// The answer of openStream and switchStream, and videoProperty's params:
+// the stream info with its codec.
+Json::Value toJson(const StreamFormat& format);
+
+class StreamSender : public std::enable_shared_from_this<StreamSender>, public CameraFeedListener {
 public:
-    StreamSender(boost::asio::any_io_executor executor, MediaLibrary& media, StreamSink& sink, std::uint32_t channel,
-                 std::uint32_t streamType);
+    StreamSender(boost::asio::any_io_executor executor, MediaLibrary& media, CameraFeeds& cameras, StreamSink& sink,
+                 std::uint32_t channel, std::uint32_t streamType);
+    ~StreamSender() override;
 
     // Sends the video property and the first key picture, then keeps going.
     void start();
@@ -78,10 +108,26 @@ public:
     std::uint32_t streamType() const { return m_streamType; }
     const StreamCounters& counters() const { return m_counters; }
     // The stream's picture format as the protocol describes it.
-    proto::StreamInfo info() const;
+    proto::StreamInfo info() const { return format().info; }
+    StreamFormat format() const;
+    // Whether the channel is a camera's (its frames come from a feed).
+    bool camera() const { return m_camera; }
+
+    // CameraFeedListener: the stream's feed, on the I/O thread.
+    void onCameraFrame(const CameraFeed& feed, const CameraFrame& frame) override;
+    void onCameraLost(const CameraFeed& feed) override;
 
 private:
     using Clock = std::chrono::steady_clock;
+
+    // Camera channels: joins the feed of the current type and sends what it
+    // has (format, kept frames, or the loss); leaves it.
+    void joinFeed();
+    void leaveFeed();
+    // Sends one frame of the feed, unless the client is behind or a key
+    // frame is needed first; true when it was sent.
+    bool sendCameraFrame(const CameraFrame& frame);
+    void sendSourceLost();
 
     void restartLoop();
     void sendVideoProperty();
@@ -103,9 +149,16 @@ private:
     boost::asio::steady_timer m_timer;
     std::uint64_t m_tickGeneration = 0;  // a tick scheduled under an older value is stale
     MediaLibrary& m_media;
+    CameraFeeds& m_cameras;
     StreamSink* m_sink;  // null once stopped
     const std::uint32_t m_channel;
     std::uint32_t m_streamType;
+    const bool m_camera;         // the channel's frames come from a camera feed
+    CameraFeed* m_feed = nullptr;  // camera channels: the feed listened to; null when none
+    // Camera channels: the format the client was last told; none after a
+    // loss (told again before the next key frame).
+    std::optional<CameraFormat> m_announced;
+    std::size_t m_largestKeyBytes = 0;  // camera channels: the biggest key frame sent
     std::shared_ptr<const EncodedLoop> m_loop;
     std::size_t m_position = 0;      // next picture of the loop to send
     std::size_t m_audioPiece = 0;

@@ -10,12 +10,16 @@ packages=(
   qt6-base-dev qt6-base-private-dev qt6-websockets-dev libqt6opengl6-dev
   qt6-multimedia-dev libgl-dev
   libjsoncpp-dev libjpeg-dev
-  libavcodec-dev libavutil-dev libswscale-dev
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   libasio-dev libboost-dev libssl-dev
   libgtest-dev libgmock-dev
   fonts-liberation fonts-noto-cjk
   chromium
   python3 valgrind
+  # Cameras in the tests: video files made with FFmpeg, served over RTSP by
+  # GStreamer's RTSP server through its Python bindings.
+  ffmpeg python3-gi gir1.2-gst-rtsp-server-1.0
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
 )
 
 SUDO=""

@@ -111,11 +111,25 @@ TEST(LatencyProbe, WrapsOnlyTheStreamCallbackAndPassesEverythingOn)
         EXPECT_GE(arrived.median(), 19);
         EXPECT_LT(arrived.median(), 1000);
 
+        // Under its channel too; a captured channel keeps copies of its
+        // frames from then on, others none.
+        EXPECT_EQ(probe.arrivedIn(0).count(), 1u);
+        EXPECT_EQ(probe.arrivedIn(2).count(), 0u);
+        probe.capture(3);
+        fields.channel = 3;
+        const std::vector<std::uint8_t> other = media::buildFrame(fields, payload);
+        callback(TOVR_STREAM_DATA, wrappedData, other.data(), static_cast<std::uint32_t>(other.size()), 0);
+        callback(TOVR_STREAM_DATA, wrappedData, frame.data(), static_cast<std::uint32_t>(frame.size()), 0);
+        EXPECT_EQ(probe.captured(3), std::vector<std::vector<std::uint8_t>>{other});
+        EXPECT_TRUE(probe.captured(0).empty());
+        EXPECT_EQ(probe.arrivedIn(3).count(), 1u);
+        EXPECT_EQ(g_seen.calls, 3);
+
         // Other callback types pass through and are not latency samples.
         callback(TOVR_STREAM_ERROR, wrappedData, nullptr, 0, 18);
-        EXPECT_EQ(g_seen.calls, 2);
+        EXPECT_EQ(g_seen.calls, 4);
         EXPECT_EQ(g_seen.kind, 18u);
-        EXPECT_EQ(probe.arrived().count(), 1u);
+        EXPECT_EQ(probe.arrived().count(), 3u);
     }
     // The probe puts the previous command function back.
     EXPECT_EQ(setCommandFunction(nullptr), &recordingCommand);
