@@ -20,8 +20,10 @@ std::optional<QueuedFrame> makeQueuedFrame(const media::FrameView& view)
     frame.kind = view.kind;
     if (view.time)
         frame.timeMs = std::uint64_t(view.time->seconds) * 1000 + view.time->milliseconds;
-    if (view.video)
+    if (view.video) {
         frame.frameRate = view.video->frameRate;
+        frame.codec = view.video->codec;
+    }
     frame.packet.reset(av_packet_alloc());
     // The payload is at most 16 MiB (24-bit length), so it fits an int.
     if (!frame.packet || av_new_packet(frame.packet.get(), static_cast<int>(view.payload.size())) < 0)

@@ -21,6 +21,7 @@ struct QueuedFrame {
     media::MediaKind kind = media::MediaKind::VideoDelta;
     std::optional<std::uint64_t> timeMs;  // frame time, ms since 1970
     std::uint8_t frameRate = 0;           // from a video info item; 0 when absent
+    std::optional<media::VideoCodec> codec;  // from a video info item
     PacketPtr packet;
 };
 

@@ -202,6 +202,7 @@ void SubPicture::run()
     while (takeFrame(frame, flush)) {
         if (flush) {
             m_video.flush();
+            m_pictureTimes.clear();
             m_haveFrameTime = false;
             continue;
         }
@@ -265,11 +266,10 @@ void SubPicture::decodeVideo(QueuedFrame& frame)
     frame.packet->pts = pts;
     m_showCpuUs = 0;
     const std::uint64_t startUs = threadCpuUs();
-    const int errors = m_video.decode(frame.packet.get(), [this](AVFrame* picture) {
-        const std::uint64_t showStartUs = threadCpuUs();
-        showPicture(picture);
-        m_showCpuUs += threadCpuUs() - showStartUs;
-    });
+    followCodec(frame);
+    m_pictureTimes.sent(pts);
+    const int errors = m_video.decode(frame.packet.get(), [this](AVFrame* picture) { pictureOut(picture); });
+    m_pictureTimes.trim(m_video.reorderDepth());
     if (!m_live) {
         std::lock_guard<std::mutex> lock(m_queueLock);
         m_decodingTimeMs.reset();
@@ -280,7 +280,23 @@ void SubPicture::decodeVideo(QueuedFrame& frame)
         m_decodeErrors.fetch_add(static_cast<std::uint64_t>(errors));
 }
 
-void SubPicture::showPicture(AVFrame* picture)
+void SubPicture::followCodec(const QueuedFrame& frame)
+{
+    if (frame.kind != media::MediaKind::VideoKey || !frame.codec || *frame.codec == m_video.codec())
+        return;
+    if (!m_video.reopen(*frame.codec, [this](AVFrame* picture) { pictureOut(picture); }))
+        m_decodeErrors.fetch_add(1);  // every frame of that codec then counts as an error too
+    m_pictureTimes.clear();
+}
+
+void SubPicture::pictureOut(AVFrame* picture)
+{
+    const std::uint64_t showStartUs = threadCpuUs();
+    showPicture(picture, m_pictureTimes.take().value_or(picture->best_effort_timestamp));
+    m_showCpuUs += threadCpuUs() - showStartUs;
+}
+
+void SubPicture::showPicture(AVFrame* picture, std::int64_t pts)
 {
     m_picturesDecoded.fetch_add(1);
     m_width.store(picture->width);
@@ -294,7 +310,6 @@ void SubPicture::showPicture(AVFrame* picture)
         m_decodeErrors.fetch_add(1);
         return;
     }
-    const std::int64_t pts = picture->best_effort_timestamp;
     const bool madeUp = pts == AV_NOPTS_VALUE || (pts & kMadeUpTimeBit) != 0;
     const std::uint64_t paceTimeMs = pts == AV_NOPTS_VALUE ? 0 : static_cast<std::uint64_t>(pts & ~kMadeUpTimeBit);
     if (!m_live && !waitUntilDue(paceTimeMs))

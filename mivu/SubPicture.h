@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One sub-picture of a decoder: a bounded frame queue, a decode thread with
-// its H.264 and G.711 decoders, and the window handle the pictures go to.
+// its video (H.264 or H.265) and G.711 decoders, and the window handle the pictures go to.
 //
 // The feeder only parses the container header and copies the payload into
 // the queue. The decode thread decodes, converts into an RGB32 image, waits
@@ -13,6 +13,7 @@
 #include "mivu/DecoderSettings.h"
 #include "mivu/FrameQueue.h"
 #include "mivu/PictureConverter.h"
+#include "mivu/PictureTimes.h"
 #include "mivu/SoundOutput.h"
 #include "mivu/VideoDecoder.h"
 
@@ -71,7 +72,13 @@ private:
     void publishPendingLocked();
     // Decode thread.
     void decodeVideo(QueuedFrame& frame);
-    void showPicture(AVFrame* picture);
+    // Reopens the video decoder when a key frame brings another codec; the
+    // old decoder's held-back pictures are shown first. Decode thread.
+    void followCodec(const QueuedFrame& frame);
+    // Shows a picture that came out of the video decoder, with the time its
+    // place in display order gives it. Decode thread.
+    void pictureOut(AVFrame* picture);
+    void showPicture(AVFrame* picture, std::int64_t pts);
     // Waits until a playback picture is due; false when it is to be
     // discarded (stop or reset). Decode thread.
     bool waitUntilDue(std::uint64_t frameTimeMs);
@@ -94,6 +101,7 @@ private:
 
     // Decode thread only.
     VideoDecoder m_video;
+    PictureTimes m_pictureTimes;
     PictureConverter m_converter;
     AudioDecoder m_audio;
     std::uint64_t m_lastFrameTimeMs = 0;

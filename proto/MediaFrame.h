@@ -13,11 +13,12 @@
 //   items       N items, each starting with a 32-bit little-endian word:
 //               low byte the item type, upper 24 bits the item length in
 //               bytes including that word
-//   payload     the rest of the L bytes: H.264 Annex B (video) or G.711
-//               (audio)
+//   payload     the rest of the L bytes: H.264 or H.265 Annex B in
+//               decoding order (video) or G.711 (audio)
 //
 // Item types: 1 video info (u16 width at +4, u16 height at +6, u8 frame
-// rate at +8, 12 bytes), 2 time (u32 seconds since 1970-01-01 UTC at +4,
+// rate at +8, u8 codec at +9 (VideoCodec; writers before H.265 wrote 0
+// there, so their frames read as H.264), 12 bytes), 2 time (u32 seconds since 1970-01-01 UTC at +4,
 // u32 milliseconds 0..999 at +8, 12 bytes), 3 audio info (u32 sample rate
 // at +4, u8 channels at +8, 12 bytes). Readers skip unknown item types.
 // Header-only; no dependencies beyond the C++ library.
@@ -34,13 +35,14 @@
 namespace media {
 
 enum class MediaKind : std::uint8_t {
-    VideoKey = 0x01,    // H.264 access unit starting with SPS/PPS and an IDR slice
-    VideoDelta = 0x02,  // H.264 access unit of non-IDR slices
+    VideoKey = 0x01,    // key access unit with its parameter sets first (H.264 SPS/PPS, H.265 VPS/SPS/PPS)
+    VideoDelta = 0x02,  // any other access unit
     AudioMuLaw = 0x03,  // G.711 mu-law, 8 kHz mono
     AudioALaw = 0x04,   // G.711 A-law, 8 kHz mono
 };
 
-// Which compression a video frame's payload holds.
+// Which compression a video frame's payload holds, as written in the video
+// info item. Key frames carry it; delta frames follow the last key frame's.
 enum class VideoCodec : std::uint8_t { H264 = 0, H265 = 1 };
 
 inline bool isVideo(MediaKind kind) { return kind == MediaKind::VideoKey || kind == MediaKind::VideoDelta; }
@@ -124,7 +126,9 @@ inline std::optional<FrameView> parseFrame(std::span<const std::uint8_t> data) {
             if (length >= 12) view.time = FrameTime{detail::le32(item + 4), detail::le32(item + 8)};
             break;
         case kItemVideoInfo:
-            if (length >= 12) view.video = VideoInfo{detail::le16(item + 4), detail::le16(item + 6), item[8]};
+            if (length >= 12)
+                view.video =
+                    VideoInfo{detail::le16(item + 4), detail::le16(item + 6), item[8], VideoCodec(item[9])};
             break;
         case kItemAudioInfo:
             if (length >= 12) view.audioSampleRate = detail::le32(item + 4);
@@ -159,7 +163,8 @@ inline std::vector<std::uint8_t> buildFrame(const FrameFields& f, std::span<cons
         put16(items, f.video->width);
         put16(items, f.video->height);
         items.push_back(f.video->frameRate);
-        items.insert(items.end(), 3, 0);
+        items.push_back(std::uint8_t(f.video->codec));
+        items.insert(items.end(), 2, 0);
         ++count;
     }
     if (f.time) {
@@ -211,7 +216,8 @@ inline bool appendFrame(std::string& out, const FrameFields& f, std::span<const 
         put(f.video->width, 2);
         put(f.video->height, 2);
         put(f.video->frameRate, 1);
-        put(0, 3);
+        put(std::uint8_t(f.video->codec), 1);
+        put(0, 2);
         ++count;
     }
     if (f.time) {

@@ -281,8 +281,11 @@ ContainerSummary walkContainer(ByteSource& source)
         if (summary.frames == 0)
             summary.firstChannel = view->channel;
         ++summary.frames;
-        if (media::isVideo(view->kind))
+        if (media::isVideo(view->kind)) {
             ++summary.videoFrames;
+            if (view->video)
+                ++(view->video->codec == media::VideoCodec::H265 ? summary.h265InfoFrames : summary.h264InfoFrames);
+        }
         else if (view->kind == media::MediaKind::AudioMuLaw || view->kind == media::MediaKind::AudioALaw)
             ++summary.audioFrames;
         if (view->time) {

@@ -137,6 +137,10 @@ struct ContainerSummary {
     std::optional<FrameStamp> firstTime;  // of the first frame with a time item
     std::optional<FrameStamp> lastTime;   // of the last frame with a time item
     int firstChannel = -1;                // channel byte of the first frame
+    // Video frames carrying a video info item, by its codec (files hold
+    // H.264, H.265, or both when the camera changed during the recording).
+    std::uint64_t h264InfoFrames = 0;
+    std::uint64_t h265InfoFrames = 0;
     // The first fault: where, and what is wrong there. The walk stops at it.
     std::optional<std::uint64_t> errorOffset;
     std::string error;

@@ -22,6 +22,20 @@ Json::Value toJson(const StreamInfo& info)
     v["width"] = info.width;
     v["height"] = info.height;
     v["frameRate"] = info.frameRate;
+    v["codec"] = codecName(info.codec);
+    return v;
+}
+
+const char* codecName(media::VideoCodec codec)
+{
+    return codec == media::VideoCodec::H265 ? "h265" : "h264";
+}
+
+Json::Value sourceLostParams(std::uint32_t channel, std::uint32_t streamType)
+{
+    Json::Value v(Json::objectValue);
+    v["channel"] = channel;
+    v["streamType"] = streamType;
     return v;
 }
 
@@ -58,7 +72,15 @@ std::optional<StreamInfo> readStreamInfo(const Json::Value& body)
     const auto frameRate = memberUInt32(body, "frameRate");
     if (!channel || !streamType || !width || !height || !frameRate)
         return std::nullopt;
-    return StreamInfo{*channel, *streamType, *width, *height, *frameRate};
+    StreamInfo info{*channel, *streamType, *width, *height, *frameRate};
+    if (body.isMember("codec")) {
+        const Json::Value& codec = body["codec"];
+        if (codec == "h265")
+            info.codec = media::VideoCodec::H265;
+        else if (codec != "h264")
+            return std::nullopt;
+    }
+    return info;
 }
 
 std::optional<std::uint32_t> readStreamType(const Json::Value& params)

@@ -7,10 +7,16 @@
 //                 switchStream {streamType}                 -> StreamInfo
 //                 keyFrame {}                               -> {}
 //   notifications videoProperty StreamInfo   before the first key frame of
-//                                            every (re)started stream type
+//                                            every (re)started stream type,
+//                                            and when a lost source is back
+//                 sourceLost {channel, streamType}  the channel's source
+//                                            (a camera) is gone; the stream
+//                                            stays open
 //                 streamType {streamType}    the recorder switched the type
 //                 streamError {code}         the stream ends (detail code)
 #pragma once
+
+#include "proto/MediaFrame.h"
 
 #include <json/value.h>
 
@@ -26,6 +32,7 @@ inline constexpr const char* kMethodKeyFrame = "keyFrame";
 inline constexpr const char* kEventVideoProperty = "videoProperty";
 inline constexpr const char* kEventStreamType = "streamType";
 inline constexpr const char* kEventStreamError = "streamError";
+inline constexpr const char* kEventSourceLost = "sourceLost";
 
 // A playback on a media connection (docs/recorder-protocol.md, "Playback on
 // a media connection"): openPlayback {session, channels, fileType, start},
@@ -62,6 +69,7 @@ struct StreamInfo {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::uint32_t frameRate = 0;
+    media::VideoCodec codec = media::VideoCodec::H264;  // "codec": "h264" or "h265"; absent reads as H.264
 };
 
 Json::Value toJson(const StreamOpenRequest& request);
@@ -70,9 +78,14 @@ Json::Value toJson(const StreamInfo& info);
 Json::Value streamTypeParams(std::uint32_t streamType);
 // Parameters of the streamError notification.
 Json::Value streamErrorParams(std::int32_t code);
+// Parameters of the sourceLost notification.
+Json::Value sourceLostParams(std::uint32_t channel, std::uint32_t streamType);
+// The codec's name in stream infos ("h264", "h265").
+const char* codecName(media::VideoCodec codec);
 
-// nullopt when a member is missing or of the wrong kind. Ranges (channel
-// count, stream types) are the recorder's to check.
+// nullopt when a member is missing or of the wrong kind (a codec other
+// than "h264" or "h265" too). Ranges (channel count, stream types) are the
+// recorder's to check.
 std::optional<StreamOpenRequest> readStreamOpenRequest(const Json::Value& params);
 std::optional<StreamInfo> readStreamInfo(const Json::Value& body);
 std::optional<std::uint32_t> readStreamType(const Json::Value& params);

@@ -60,18 +60,28 @@ void ClientSession::handleOpenPlayback(const proto::Message& message)
     }
     m_ownerToken = request->session;
     const std::int64_t startMs = toMs(request->start);
+    // A camera channel's recordings are expected in its camera's format as
+    // known now; its frames' video info corrects that where they differ.
+    std::vector<proto::StreamInfo> formats;
+    for (const std::uint32_t channel : request->channels) {
+        proto::StreamInfo info = streamFormat(m_server.cameras(), channel, 0).info;
+        if (info.width == 0)
+            info = streamInfo(channel, 0);
+        formats.push_back(info);
+    }
     m_playback = std::make_shared<PlaybackSender>(m_socket.get_executor(), m_server.recordings(), *this,
-                                                  request->channels, request->filter, startMs);
+                                                  request->channels, formats, request->filter, startMs);
     m_state = State::Playing;
     Json::Value result(Json::objectValue);
     Json::Value channels(Json::arrayValue);
-    for (const std::uint32_t channel : request->channels) {
-        const proto::StreamInfo info = streamInfo(channel, 0);
+    for (const proto::StreamInfo& info : formats) {
+        const std::uint32_t channel = info.channel;
         Json::Value item(Json::objectValue);
         item["channel"] = channel;
         item["width"] = info.width;
         item["height"] = info.height;
         item["frameRate"] = info.frameRate;
+        item["codec"] = info.codec == media::VideoCodec::H265 ? "h265" : "h264";
         channels.append(item);
     }
     result["channels"] = channels;

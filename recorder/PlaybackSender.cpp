@@ -20,13 +20,14 @@ constexpr auto kRetryInterval = std::chrono::milliseconds(10);
 }  // namespace
 
 PlaybackSender::PlaybackSender(boost::asio::any_io_executor executor, const RecordingCatalog* catalog,
-                               StreamSink& sink, std::vector<std::uint32_t> channels, RecordTypeFilter filter,
-                               std::int64_t startMs)
+                               StreamSink& sink, std::vector<std::uint32_t> channels,
+                               std::vector<proto::StreamInfo> formats, RecordTypeFilter filter, std::int64_t startMs)
     : m_retryTimer(executor),
       m_stallTimer(executor),
       m_sink(&sink),
       m_catalog(catalog),
       m_channels(std::move(channels)),
+      m_formats(std::move(formats)),
       m_filter(filter),
       m_startMs(startMs)
 {
@@ -41,18 +42,20 @@ void PlaybackSender::start()
 {
     const TimeRange day = dayOf(m_startMs);
     m_dayEndMs = day.endMs;
-    for (const std::uint32_t channel : m_channels) {
+    for (std::size_t i = 0; i < m_channels.size(); ++i) {
+        const std::uint32_t channel = m_channels[i];
         Lane lane;
         lane.channel = channel;
+        lane.announced = i < m_formats.size() ? m_formats[i] : streamInfo(channel, 0);
         if (m_catalog) {
             lane.reader = m_catalog->openReader(channel, day.startMs, day.endMs, m_filter);
             if (lane.reader)
                 lane.reader->seek(m_startMs);
         }
         lane.ended = !lane.reader;
-        m_lanes.push_back(std::move(lane));
         if (m_sink)
-            m_sink->sendMessage(proto::Message::notify(proto::kEventVideoProperty, proto::toJson(streamInfo(channel, 0))));
+            m_sink->sendMessage(proto::Message::notify(proto::kEventVideoProperty, proto::toJson(lane.announced)));
+        m_lanes.push_back(std::move(lane));
     }
     pump();
 }
@@ -178,6 +181,8 @@ void PlaybackSender::sendFrame(Lane& lane)
     lane.pending.reset();
     if (frame.bytes.size() < media::kHeaderBytes)
         return;
+    if (frame.key)
+        announceFormat(lane, frame);
     // The container header says whose frame it is and counts the
     // connection's frames.
     frame.bytes[4] = static_cast<std::uint8_t>(lane.channel);
@@ -191,6 +196,23 @@ void PlaybackSender::sendFrame(Lane& lane)
     m_sink->sendMediaFrame(proto::encodeFrame(
         proto::FrameType::Media,
         std::string_view(reinterpret_cast<const char*>(frame.bytes.data()), frame.bytes.size())));
+}
+
+void PlaybackSender::announceFormat(Lane& lane, const RecordedFrame& frame)
+{
+    const auto view = media::parseFrame(frame.bytes);
+    if (!view || !view->video)
+        return;
+    proto::StreamInfo info = lane.announced;
+    info.width = view->video->width;
+    info.height = view->video->height;
+    info.frameRate = view->video->frameRate;
+    info.codec = view->video->codec;
+    if (info.width == lane.announced.width && info.height == lane.announced.height &&
+        info.frameRate == lane.announced.frameRate && info.codec == lane.announced.codec)
+        return;
+    lane.announced = info;
+    m_sink->sendMessage(proto::Message::notify(proto::kEventVideoProperty, proto::toJson(info)));
 }
 
 void PlaybackSender::retryLater()

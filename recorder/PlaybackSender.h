@@ -40,10 +40,16 @@ public:
     // frame that crossed it).
     static constexpr std::size_t kQueueLimitBytes = 256 * 1024;
 
+    // formats: what each channel's pictures are expected to be (the open
+    // answer's), in the order of channels.
     PlaybackSender(boost::asio::any_io_executor executor, const RecordingCatalog* catalog, StreamSink& sink,
-                   std::vector<std::uint32_t> channels, RecordTypeFilter filter, std::int64_t startMs);
+                   std::vector<std::uint32_t> channels, std::vector<proto::StreamInfo> formats,
+                   RecordTypeFilter filter, std::int64_t startMs);
 
-    // Sends the channels' video properties, then frames.
+    // Sends the channels' video properties, then frames. A key frame whose
+    // video info says another size or codec than the channel's last video
+    // property (a camera's recordings, a camera replaced) gets a new video
+    // property first.
     void start();
     // Starts again from timeMs: `seeked` {id: requestId} first, then frames
     // of the new time (or playbackEnd when the day has none after it).
@@ -65,6 +71,7 @@ private:
     struct Lane {
         std::uint32_t channel = 0;
         std::unique_ptr<FrameReader> reader;  // null: nothing recorded
+        proto::StreamInfo announced;          // the last video property sent
         std::optional<RecordedFrame> pending;  // read, not yet sent
         bool ended = false;
     };
@@ -74,6 +81,8 @@ private:
     // false when its reader is not ready yet.
     bool fill(Lane& lane);
     void sendFrame(Lane& lane);
+    // Before a key frame: a video property when its format is new to the lane.
+    void announceFormat(Lane& lane, const RecordedFrame& frame);
     void retryLater();
     void onStallEnd();
 
@@ -83,6 +92,7 @@ private:
     StreamSink* m_sink;  // null once stopped
     const RecordingCatalog* m_catalog;
     std::vector<std::uint32_t> m_channels;
+    std::vector<proto::StreamInfo> m_formats;
     const RecordTypeFilter m_filter;
     std::int64_t m_startMs;
     std::int64_t m_dayEndMs = 0;  // the end of the start's local day

@@ -69,7 +69,7 @@ StreamFormat streamFormat(const CameraFeeds& cameras, std::uint32_t channel, std
         return StreamFormat{streamInfo(channel, streamType), media::VideoCodec::H264};
     const CameraFeed* feed = cameras.find(channel, streamType);
     const CameraFormat format = feed ? feed->format() : CameraFormat{};
-    return StreamFormat{proto::StreamInfo{channel, streamType, format.width, format.height, format.frameRate},
+    return StreamFormat{proto::StreamInfo{channel, streamType, format.width, format.height, format.frameRate, format.codec},
                         format.codec};
 }
 

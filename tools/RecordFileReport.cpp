@@ -19,6 +19,18 @@ std::string headerTimeText(const HeaderTime& time)
     return formatUtc(time.seconds, time.milliseconds);
 }
 
+// The video codecs the key frames name: "h264", "h265", "h264, h265" (the
+// camera changed during the recording), or "unknown" without video info.
+std::string codecsText(const ContainerSummary& container)
+{
+    std::string text;
+    if (container.h264InfoFrames > 0)
+        text = "h264";
+    if (container.h265InfoFrames > 0)
+        text += text.empty() ? "h265" : ", h265";
+    return text.empty() ? "unknown (no video info)" : text;
+}
+
 std::string stampText(const std::optional<FrameStamp>& stamp)
 {
     return stamp ? formatUtc(stamp->seconds, stamp->milliseconds) : "none";
@@ -103,6 +115,7 @@ std::string RecordFileReport::text() const
     }
     out += "frames: " + std::to_string(container.frames) + " (video " + std::to_string(container.videoFrames) +
            ", audio " + std::to_string(container.audioFrames) + ")\n";
+    out += "codec: " + codecsText(container) + "\n";
     out += "first frame (scan): " + stampText(container.firstTime) + "\n";
     out += "last frame (scan): " + stampText(container.lastTime) + "\n";
     if (container.errorOffset)
@@ -131,6 +144,12 @@ std::string RecordFileReport::json() const
         root["frames"] = Json::UInt64(container.frames);
         root["videoFrames"] = Json::UInt64(container.videoFrames);
         root["audioFrames"] = Json::UInt64(container.audioFrames);
+        Json::Value codecs(Json::arrayValue);
+        if (container.h264InfoFrames > 0)
+            codecs.append("h264");
+        if (container.h265InfoFrames > 0)
+            codecs.append("h265");
+        root["codecs"] = codecs;
         root["firstFrameScan"] = stampJson(container.firstTime);
         root["lastFrameScan"] = stampJson(container.lastTime);
         if (container.errorOffset) {

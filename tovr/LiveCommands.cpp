@@ -167,6 +167,7 @@ std::int32_t runStreamStatistics(Runtime& runtime, const Json::Value& param, con
     r["BYTES"] = Json::UInt64(s.bytes);
     r["MALFORMED"] = Json::UInt64(s.malformed);
     r["RECONNECTS"] = Json::UInt64(s.reconnects);
+    r["SOURCELOSSES"] = Json::UInt64(s.sourceLosses);
     r["CALLBACKSDROPPED"] = Json::UInt64(s.callbacksDropped);
     r["DECODERREFUSED"] = Json::UInt64(s.decoderRefused);
     r["STREAMTYPE"] = stream ? stream->streamType() : 0u;

@@ -101,6 +101,7 @@ StreamStatistics LiveStream::statistics() const
     s.bytes = m_bytes.load();
     s.malformed = m_malformed.load();
     s.reconnects = m_reconnects.load();
+    s.sourceLosses = m_sourceLosses.load();
     s.callbacksDropped = m_callbacksDropped.load();
     s.decoderRefused = m_decoderRefused.load();
     return s;
@@ -222,6 +223,8 @@ void LiveStream::adopt(std::shared_ptr<MediaConnection> connection)
 {
     m_connection = std::move(connection);
     m_state = State::Playing;
+    // A new stream starts afresh: the recorder tells again if the source is gone.
+    m_sourceLost = false;
     std::weak_ptr<LiveStream> weak = weak_from_this();
     m_connection->setHandlers(
         [weak](std::string payload) {
@@ -246,6 +249,8 @@ void LiveStream::onMedia(std::string payload)
         m_malformed.fetch_add(1);
         return;
     }
+    if (m_sourceLost)
+        return;  // data starts again after the next videoProperty
     m_frames.fetch_add(1);
     m_bytes.fetch_add(payload.size());
     if (frame->kind == media::MediaKind::VideoKey)
@@ -260,8 +265,18 @@ void LiveStream::onMedia(std::string payload)
 void LiveStream::onNotify(const proto::Message& notification)
 {
     if (notification.name == proto::kEventVideoProperty) {
-        if (const auto info = proto::readStreamInfo(notification.body))
+        if (const auto info = proto::readStreamInfo(notification.body)) {
+            m_sourceLost = false;
             notify(TOVR_STREAM_VIDEOPROPERTY, std::make_shared<const std::string>(videoPropertyText(*info)), 0);
+        }
+    } else if (notification.name == proto::kEventSourceLost) {
+        // The connection stays up, so no offline timer: the window shows
+        // the stream as reconnecting until the source is back.
+        if (m_state == State::Playing && !m_sourceLost) {
+            m_sourceLost = true;
+            m_sourceLosses.fetch_add(1);
+            notify(TOVR_STREAM_CONNECTION_LOST, nullptr, 0);
+        }
     } else if (notification.name == proto::kEventStreamType) {
         if (const auto streamType = proto::readStreamType(notification.body)) {
             m_streamType = *streamType;

@@ -13,6 +13,13 @@
 // (TOVR_STREAM_OFFLINE_MS), the callback gets type 3 once and the stream is
 // over; so it is after type 4 (the recorder ended or refused the stream).
 // An over stream waits for REALPLAYSTOP.
+//
+// When the recorder says the channel's source is gone (sourceLost: a camera
+// off the network) the callback gets type 6 once for that loss, while the
+// stream and its connection stay open. No offline timer runs for it: the
+// recorder is there, and a camera may take a minute to come back. Data
+// flows again after the recorder's next videoProperty (type 2), starting
+// with a key frame; frames before it are dropped.
 #pragma once
 
 #include "CallbackThread.h"
@@ -50,6 +57,7 @@ struct StreamStatistics {
     std::uint64_t bytes = 0;
     std::uint64_t malformed = 0;         // frames dropped because the container was broken
     std::uint64_t reconnects = 0;        // times the stream came back after a loss
+    std::uint64_t sourceLosses = 0;      // times the recorder said the channel's source was gone
     std::uint64_t callbacksDropped = 0;  // the callback thread's queue was full
     std::uint64_t decoderRefused = 0;    // frames the decoder did not take
 };
@@ -132,11 +140,13 @@ private:
     std::atomic<std::uint64_t> m_bytes{0};
     std::atomic<std::uint64_t> m_malformed{0};
     std::atomic<std::uint64_t> m_reconnects{0};
+    std::atomic<std::uint64_t> m_sourceLosses{0};
     std::atomic<std::uint64_t> m_callbacksDropped{0};
     std::atomic<std::uint64_t> m_decoderRefused{0};
 
     // I/O thread only:
     State m_state = State::Opening;
+    bool m_sourceLost = false;  // since sourceLost, until the next videoProperty
     std::shared_ptr<MediaConnection> m_connection;  // the open stream
     std::shared_ptr<MediaConnection> m_attempt;     // an open in progress
     StreamReconnect m_reconnect;

@@ -76,8 +76,10 @@ enum {
                                        {"KEY":"VIDEOPROPERTY","PARAM":{"CHANNEL":c,"HEIGHT":h,"WIDTH":w}} */
     TOVR_STREAM_DEVICE_OFFLINE = 3, /* the recorder stayed away; the stream is over */
     TOVR_STREAM_ERROR = 4,          /* kind: TOVR_STREAM_ERROR_*; the stream is over */
-    TOVR_STREAM_CONNECTION_LOST = 6,/* the library reconnects by itself; data follows again,
-                                       starting with a key frame */
+    TOVR_STREAM_CONNECTION_LOST = 6,/* the connection was lost (the library reconnects by
+                                       itself) or the recorder lost the channel's camera (no
+                                       offline report for that); data follows again, starting
+                                       with a type 2 and a key frame */
     TOVR_STREAM_TYPE_CHANGED = 9,   /* kind: the new stream type (the recorder changed it) */
     TOVR_STREAM_BUFFERING = 11,     /* playback: frames do not come for now */
     TOVR_STREAM_BUFFERED = 12       /* playback: they come again */

@@ -462,6 +462,7 @@ TEST_F(Live, MalformedFramesAreDroppedAndCounted)
     waitUntil([&] { return statistics(play)["MALFORMED"].asUInt64() >= 3; }, 3000);
     EXPECT_EQ(statistics(play)["MALFORMED"].asUInt64(), 3u);
     EXPECT_EQ(statistics(play)["RECONNECTS"].asUInt64(), 0u);
+    EXPECT_EQ(statistics(play)["SOURCELOSSES"].asUInt64(), 0u);
     for (const auto& c : ofType(nettest::streamCalls(user), TOVR_STREAM_DATA))
         EXPECT_TRUE(parse(c));
     EXPECT_EQ(httpPost(httpPort(), "/sim/garbage?channel=9&kind=other").status, 400);

@@ -181,7 +181,7 @@ TEST(MediaFrame, AppendedFramesAreTheBytesOfBuiltOnes)
             fields.streamType = 1;
             fields.sequence = static_cast<std::uint16_t>(0xBEEF + items);
             if (items & 1)
-                fields.video = media::VideoInfo{704, 576, 25};
+                fields.video = media::VideoInfo{704, 576, 25, items & 2 ? media::VideoCodec::H265 : media::VideoCodec::H264};
             if (items & 2)
                 fields.time = media::FrameTime{1796604120u + static_cast<std::uint32_t>(items), 999};
             if (items & 4)
@@ -200,6 +200,48 @@ TEST(MediaFrame, AppendedFramesAreTheBytesOfBuiltOnes)
     std::string out = "x";
     EXPECT_FALSE(media::appendFrame(out, {}, std::vector<std::uint8_t>(media::kMaxBodyBytes + 1)));
     EXPECT_EQ(out, "x");
+}
+
+TEST(MediaFrame, VideoInfoCarriesTheCodecAndOldFramesReadAsH264)
+{
+    // A key frame as writers before H.265 wrote it: byte +9 of the video
+    // info item (and the two after it) zero.
+    const std::vector<std::uint8_t> old = {0x01, '2', 'd', 'c', 2, 0, 7, 0, 16, 0, 0, 1,
+                                           0x01, 12, 0, 0, 0x80, 0x07, 0x38, 0x04, 25, 0, 0, 0,
+                                           0, 0, 0, 1};
+    const auto oldView = media::parseFrame(old);
+    ASSERT_TRUE(oldView);
+    ASSERT_TRUE(oldView->video);
+    EXPECT_EQ(oldView->video->width, 1920u);
+    EXPECT_EQ(oldView->video->height, 1080u);
+    EXPECT_EQ(oldView->video->frameRate, 25u);
+    EXPECT_EQ(oldView->video->codec, media::VideoCodec::H264);
+    EXPECT_EQ(oldView->payload.size(), 4u);
+
+    for (const media::VideoCodec codec : {media::VideoCodec::H264, media::VideoCodec::H265}) {
+        media::FrameFields fields;
+        fields.kind = media::MediaKind::VideoKey;
+        fields.time = media::FrameTime{1796604120u, 5};
+        fields.video = media::VideoInfo{2560, 1440, 30, codec};
+        const std::vector<std::uint8_t> payload = {0, 0, 0, 1, 0x40, 0x01};
+        const auto built = media::buildFrame(fields, payload);
+        // The codec sits at +9 of the first item, which starts after the header.
+        EXPECT_EQ(built[media::kHeaderBytes + 9], std::uint8_t(codec));
+        EXPECT_EQ(built[media::kHeaderBytes + 10], 0u);
+        const auto view = media::parseFrame(built);
+        ASSERT_TRUE(view && view->video);
+        EXPECT_EQ(view->video->codec, codec);
+        EXPECT_EQ(view->video->width, 2560u);
+        EXPECT_EQ(view->video->height, 1440u);
+        EXPECT_EQ(view->video->frameRate, 30u);
+        EXPECT_EQ(view->time->seconds, 1796604120u);
+        std::string appended;
+        ASSERT_TRUE(media::appendFrame(appended, fields, payload));
+        const auto appendedView = media::parseFrame(
+            std::span(reinterpret_cast<const std::uint8_t*>(appended.data()), appended.size()));
+        ASSERT_TRUE(appendedView && appendedView->video);
+        EXPECT_EQ(appendedView->video->codec, codec);
+    }
 }
 
 TEST(Message, RoundTripsEveryKind)
@@ -339,7 +381,19 @@ TEST(StreamMessages, RoundTripAndRefuseLookAlikes)
     EXPECT_EQ(back->channel, 7u);
     EXPECT_EQ(back->streamType, 1u);
     EXPECT_EQ(writeJson(toJson(StreamInfo{2, 0, 704, 576, 25})),
-              R"({"channel":2,"frameRate":25,"height":576,"streamType":0,"width":704})");
+              R"({"channel":2,"codec":"h264","frameRate":25,"height":576,"streamType":0,"width":704})");
+    StreamInfo h265{2, 0, 2560, 1440, 25, media::VideoCodec::H265};
+    EXPECT_EQ(writeJson(toJson(h265)),
+              R"({"channel":2,"codec":"h265","frameRate":25,"height":1440,"streamType":0,"width":2560})");
+    EXPECT_EQ(readStreamInfo(toJson(h265))->codec, media::VideoCodec::H265);
+    Json::Value older = toJson(h265);
+    older.removeMember("codec");  // recorders before H.265 sent none
+    EXPECT_EQ(readStreamInfo(older)->codec, media::VideoCodec::H264);
+    older["codec"] = "mjpeg";
+    EXPECT_FALSE(readStreamInfo(older));
+    older["codec"] = 265;
+    EXPECT_FALSE(readStreamInfo(older));
+    EXPECT_EQ(writeJson(sourceLostParams(3, 1)), R"({"channel":3,"streamType":1})");
     EXPECT_EQ(readStreamInfo(toJson(StreamInfo{2, 0, 704, 576, 25}))->height, 576u);
     EXPECT_EQ(readStreamType(streamTypeParams(2)), 2u);
     EXPECT_EQ(readStreamError(streamErrorParams(0x12)), 0x12);

@@ -175,11 +175,24 @@ TEST_P(CameraRecording, ALossSplitsTheRecordingAndBothPartsPlayBack)
     const auto opened = playback->readMessage();
     ASSERT_TRUE(opened);
     ASSERT_EQ(opened->code, 0);
+    // The answer and the video property give the camera's format, not the
+    // synthetic picture's.
+    const Json::Value& answered = opened->body["channels"][0];
+    EXPECT_EQ(answered["width"].asInt(), c.width);
+    EXPECT_EQ(answered["height"].asInt(), c.height);
+    EXPECT_EQ(answered["codec"].asString(), c.codec == media::VideoCodec::H265 ? "h265" : "h264");
     CameraDecoder decoder(c.codec);
     std::size_t index = 0;
+    Json::Value property;
     while (index < published.size()) {
         auto frame = playback->readFrame(5000);
         ASSERT_TRUE(frame) << index;
+        if (frame->type == proto::FrameType::Json) {
+            const auto message = proto::decodeMessage(frame->payload);
+            if (message && message->name == proto::kEventVideoProperty)
+                property = message->body;
+            continue;
+        }
         if (frame->type != proto::FrameType::Media)
             continue;
         const auto view = viewOf(frame->payload);
@@ -195,6 +208,9 @@ TEST_P(CameraRecording, ALossSplitsTheRecordingAndBothPartsPlayBack)
         if (view->video) {
             EXPECT_EQ(view->video->width, c.width);
             EXPECT_EQ(view->video->height, c.height);
+            EXPECT_EQ(view->video->codec, c.codec);
+            EXPECT_EQ(property["width"].asInt(), c.width) << index;
+            EXPECT_EQ(property["codec"].asString(), c.codec == media::VideoCodec::H265 ? "h265" : "h264");
         }
         decoder.decode(view->payload);
         ++index;

@@ -11,6 +11,7 @@ extern "C" {
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -65,7 +66,7 @@ struct Size {
 
 TEST(PictureConverter, OddAndOrdinarySizesConvertCompletelyAndInsideTheirBuffers)
 {
-    const Size sizes[] = {{90, 70},   {250, 142}, {702, 576},  {1278, 720}, {1918, 1080}, {1, 1},
+    const Size sizes[] = {{90, 70},   {250, 142}, {702, 576},  {1278, 720}, {1918, 1080}, {1920, 1080}, {2560, 1440}, {1, 1},
                           {3, 5},     {17, 2},    {704, 576},  {352, 288},  {4097, 3},    {2, 1023}};
     PictureConverter converter;
     for (const AVPixelFormat format : {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUV444P}) {
@@ -92,7 +93,7 @@ TEST(PictureConverter, ScalesToTheWindowsSizeOnTheWay)
     // valgrind too), the same grey; sizes it cannot take leave it as it is.
     const Size windows[] = {{480, 270}, {1920, 1080}, {91, 71}, {1, 1}, {3, 997}, {4099, 2}};
     PictureConverter converter;
-    for (const Size source : {Size{704, 576}, Size{352, 288}, Size{250, 142}}) {
+    for (const Size source : {Size{704, 576}, Size{352, 288}, Size{250, 142}, Size{2560, 1440}}) {
         const FramePtr picture = flatPicture(source.width, source.height, AV_PIX_FMT_YUVJ420P, 128, 128, 128);
         ASSERT_TRUE(picture);
         for (const Size window : windows) {
@@ -107,6 +108,34 @@ TEST(PictureConverter, ScalesToTheWindowsSizeOnTheWay)
             const QImage* image = converter.convert(picture.get(), unusable);
             ASSERT_NE(image, nullptr);
             EXPECT_EQ(image->size(), QSize(source.width, source.height));
+        }
+    }
+}
+
+TEST(PictureConverter, TenBitPicturesOfH265CamerasConvert)
+{
+    // Main 10 cameras: 16-bit samples holding 10 bits; mid grey is 512.
+    for (const bool fullRange : {false, true}) {
+        FramePtr picture(av_frame_alloc());
+        picture->width = 1920;
+        picture->height = 1080;
+        picture->format = AV_PIX_FMT_YUV420P10LE;
+        picture->color_range = fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+        ASSERT_EQ(av_frame_get_buffer(picture.get(), 0), 0);
+        for (int plane = 0; plane < 3; ++plane) {
+            const int rows = plane == 0 ? picture->height : picture->height / 2;
+            for (int row = 0; row < rows; ++row) {
+                auto* line = reinterpret_cast<std::uint16_t*>(picture->data[plane] + row * picture->linesize[plane]);
+                std::fill_n(line, picture->linesize[plane] / 2, std::uint16_t(512));
+            }
+        }
+        PictureConverter converter;
+        for (const QSize size : {QSize(), QSize(480, 270), QSize(1280, 720)}) {
+            SCOPED_TRACE(testing::Message() << fullRange << " " << size.width());
+            const QImage* image = converter.convert(picture.get(), size);
+            ASSERT_NE(image, nullptr);
+            EXPECT_EQ(image->size(), size.isValid() ? size : QSize(1920, 1080));
+            EXPECT_EQ(pixelsOffGrey(*image, fullRange ? 128 : 130), 0);
         }
     }
 }

@@ -70,6 +70,45 @@ TEST_F(Report, FinishedFileReadsCleanly)
     EXPECT_EQ(json["firstFrameScan"]["milliseconds"].asUInt(), 5u);
 }
 
+TEST_F(Report, TellsTheCodecsTheKeyFramesName)
+{
+    // A camera of one codec replaced by one of the other during the recording.
+    const auto keyFrame = [](std::uint32_t seconds, std::optional<media::VideoCodec> codec) {
+        media::FrameFields fields;
+        fields.kind = media::MediaKind::VideoKey;
+        fields.time = media::FrameTime{seconds, 0};
+        if (codec)
+            fields.video = media::VideoInfo{1920, 1080, 25, *codec};
+        return media::buildFrame(fields, std::vector<std::uint8_t>(200, 0x41));
+    };
+    struct Case {
+        std::vector<std::optional<media::VideoCodec>> codecs;
+        const char* text;
+        std::vector<std::string> json;
+    };
+    const Case cases[] = {
+        {{media::VideoCodec::H264, media::VideoCodec::H264}, "codec: h264\n", {"h264"}},
+        {{media::VideoCodec::H265}, "codec: h265\n", {"h265"}},
+        {{media::VideoCodec::H265, media::VideoCodec::H264}, "codec: h264, h265\n", {"h264", "h265"}},
+        {{std::nullopt}, "codec: unknown (no video info)\n", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        recordtest::FileBuilder file;
+        std::uint32_t seconds = 1765188000;
+        for (const auto& codec : c.codecs)
+            file.append(keyFrame(seconds++, codec));
+        const RecordFileReport report = RecordFileReport::read(write(file.bytes()));
+        EXPECT_EQ(report.exitCode(), 0);
+        EXPECT_NE(report.text().find(c.text), std::string::npos) << report.text();
+        Json::Value json;
+        Json::Reader().parse(report.json(), json);
+        ASSERT_EQ(json["codecs"].size(), c.json.size());
+        for (Json::ArrayIndex i = 0; i < c.json.size(); ++i)
+            EXPECT_EQ(json["codecs"][i].asString(), c.json[i]);
+    }
+}
+
 TEST_F(Report, BrokenContainerAndMissingFilesHaveTheirExitCodes)
 {
     std::vector<std::uint8_t> cut = recording(true);
