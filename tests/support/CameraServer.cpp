@@ -146,8 +146,6 @@ bool CameraServer::restart()
 
 QString CameraServer::url(const QString& path, const QString& user) const
 {
-    return QStringLiteral("rtsp://%1127.0.0.1:%2%3")
-        .arg(user.isEmpty() ? QString() : user + QLatin1Char('@'))
-        .arg(m_port)
-        .arg(path);
+    return QStringLiteral("rtsp://") + (user.isEmpty() ? QString() : user + QLatin1Char('@')) +
+           QStringLiteral("127.0.0.1:") + QString::number(m_port) + path;
 }
