@@ -111,9 +111,11 @@ bool Recorder::start(std::string& message)
     }
     if (m_options.encodeAhead) {
         // Sub streams first: they are quick, and main streams then follow.
+        // Camera channels show their cameras, never a loop.
         for (const std::uint32_t streamType : {1u, 0u})
             for (std::uint32_t channel = 0; channel < m_options.channels; ++channel)
-                m_media.loop(channel, streamType);
+                if (!m_cameras.hasChannel(channel))
+                    m_media.loop(channel, streamType);
     }
     return true;
 }

@@ -67,7 +67,7 @@ class CameraRecorder {
 public:
     // Camera channels: (channel, has a sub stream).
     explicit CameraRecorder(std::vector<std::pair<std::uint32_t, bool>> cameras, std::string dataDir = {},
-                            std::uint32_t historyDays = 0)
+                            std::uint32_t historyDays = 0, bool encodeAhead = false)
     {
         velk::recorder::RecorderOptions options;
         options.devicePort = 0;
@@ -77,6 +77,7 @@ public:
         options.heartbeatTimeoutMs = 120000;  // the raw clients send no heartbeats
         options.dataDir = std::move(dataDir);
         options.historyDays = historyDays;
+        options.encodeAhead = encodeAhead;
         for (const auto& [channel, sub] : cameras)
             options.sources.push_back({channel, "test", sub ? "test-sub" : "", ""});
         m_recorder = std::make_unique<velk::recorder::Recorder>(m_io, std::move(options));

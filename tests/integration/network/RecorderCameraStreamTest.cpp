@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <variant>
 
 using namespace nettest;
@@ -439,6 +441,20 @@ TEST_F(CameraStream, StreamTypesOfACameraChannel)
     EXPECT_EQ(next->timeMs, base + 41);
     EXPECT_EQ(m_recorder->onIo([this] { return m_recorder->recorder().cameras().find(kCamera, 0)->listenerCount(); }),
               0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CameraChannels, EncodingAheadMakesLoopsOnlyForSyntheticChannels)
+{
+    CameraRecorder recorder({{1, true}, {3, false}}, {}, 0, true);
+    const Json::Value status = recorder.onIo([&] { return recorder.recorder().status(); });
+    std::set<std::pair<int, int>> loops;
+    for (const Json::Value& loop : status["loops"])
+        loops.insert({loop["channel"].asInt(), loop["streamType"].asInt()});
+    EXPECT_EQ(loops, (std::set<std::pair<int, int>>{{0, 0}, {0, 1}, {2, 0}, {2, 1}}));
 }
 
 }  // namespace
