@@ -74,6 +74,15 @@ std::int64_t FrameClock::map(std::optional<std::int64_t> timestamp, std::int64_t
                 mapped = arrivalMs;
             }
         }
+        if (mapped > arrivalMs) {
+            // A frame cannot have been taken after it arrived: the anchor
+            // frame came late (the first frames of a connection often come
+            // in a burst, or the first one waited on the network). The
+            // anchor slides back so that this frame is placed at its
+            // arrival; it settles on the least delayed frame seen.
+            m_anchorMs -= mapped - arrivalMs;
+            mapped = arrivalMs;
+        }
         m_lastTimestamp = unwrapped;
     }
     if (m_lastMs)

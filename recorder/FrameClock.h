@@ -2,7 +2,10 @@
 // A camera's timestamps mapped onto the recorder's wall clock. The first
 // frame is placed at the wall clock of its arrival (the anchor); later ones
 // at the anchor plus the time their timestamps moved on, so the spacing the
-// camera gave its frames survives the network's jitter. The result never
+// camera gave its frames survives the network's jitter. A frame is never
+// placed after its arrival: one that would be slides the anchor back (a
+// burst of frames at the start of a connection, a first frame that came
+// late), so the anchor settles on the least delayed frame. The result never
 // goes back and grows by at least 1 ms a frame. A timestamp that would put a
 // frame more than 2 s from its arrival, either way, or that goes backwards
 // (a camera rebooted, its clock set, a file started again) places that

@@ -116,7 +116,10 @@ TEST_P(FrameClockJumps, AnchorsAgainAtTheArrivalAndStaysMonotonic)
     const std::int64_t arrival = kStart + 50 * 40;
     EXPECT_EQ(clock.map(c.after, arrival), arrival) << c.name;
     EXPECT_EQ(clock.map(c.after + step, arrival + 45), arrival + 40) << c.name;
-    EXPECT_EQ(clock.map(c.after + 2 * step, arrival + 70), arrival + 80) << c.name;
+    // One that came sooner than its spacing says is placed at its arrival,
+    // and the spacing goes on from it.
+    EXPECT_EQ(clock.map(c.after + 2 * step, arrival + 70), arrival + 70) << c.name;
+    EXPECT_EQ(clock.map(c.after + 3 * step, arrival + 125), arrival + 110) << c.name;
     EXPECT_EQ(clock.reanchors(), 1u) << c.name;
 }
 
@@ -129,24 +132,60 @@ INSTANTIATE_TEST_SUITE_P(Jumps, FrameClockJumps,
                                            JumpCase{"a_picture_back", 90000, 900000, 900000 - 3600}),
                          [](const ::testing::TestParamInfo<JumpCase>& info) { return std::string(info.param.name); });
 
-TEST(FrameClock, ACameraClockThatRunsFastIsPulledBackPastTwoSeconds)
+TEST(FrameClock, ACameraClockThatRunsFastStaysAtArrivalOneThatRunsSlowIsPulledForwardPastTwoSeconds)
 {
-    // 1 % fast: 10 ms more per second; after 200 s it is 2 s ahead.
-    FrameClock clock(1, 90000);
-    std::int64_t previous = clock.map(0, kStart);
-    bool reanchored = false;
-    for (int i = 1; i <= 25 * 210; ++i) {
-        const std::int64_t arrival = kStart + i * 40;
-        const std::int64_t mapped = clock.map(std::int64_t(i) * 3636, arrival);
-        EXPECT_LE(std::llabs(mapped - arrival), FrameClock::kJumpMs + 1) << i;
-        EXPECT_GT(mapped, previous);
-        if (clock.reanchors() > 0 && !reanchored) {
-            reanchored = true;
-            EXPECT_GT(i, 25 * 195);
+    // 1 % off: 10 ms a second; after 200 s a slow clock is 2 s behind.
+    for (const std::int64_t ticksPerPicture : {3636, 3564}) {
+        SCOPED_TRACE(ticksPerPicture);
+        const bool fast = ticksPerPicture > 3600;
+        FrameClock clock(1, 90000);
+        std::int64_t previous = clock.map(0, kStart);
+        std::uint64_t firstReanchor = 0;
+        for (int i = 1; i <= 25 * 210; ++i) {
+            const std::int64_t arrival = kStart + i * 40;
+            const std::int64_t mapped = clock.map(std::int64_t(i) * ticksPerPicture, arrival);
+            // Never after its arrival, and never far before it.
+            EXPECT_LE(mapped, arrival) << i;
+            EXPECT_LE(arrival - mapped, fast ? 1 : FrameClock::kJumpMs + 1) << i;
+            EXPECT_GT(mapped, previous);
+            if (clock.reanchors() > 0 && firstReanchor == 0)
+                firstReanchor = std::uint64_t(i);
+            previous = mapped;
         }
-        previous = mapped;
+        EXPECT_EQ(clock.reanchors(), fast ? 0u : 1u);
+        if (!fast) {
+            EXPECT_GT(firstReanchor, 25u * 195);
+        }
     }
-    EXPECT_EQ(clock.reanchors(), 1u);
+}
+
+TEST(FrameClock, ABurstOrALateFirstFrameIsNotPlacedInTheFuture)
+{
+    // A connection's first second comes at once (1 ms apart), or its first
+    // frame waits 300 ms on the network; then pictures are paced with late
+    // jitter. Frames keep their spacing from the least delayed one on.
+    for (const bool burst : {true, false}) {
+        SCOPED_TRACE(burst ? "burst" : "late first frame");
+        FrameClock clock(1, 90000);
+        std::int64_t previous = 0;
+        for (int i = 0; i < 250; ++i) {
+            // The frames held up behind the first arrive right after it.
+            const std::int64_t arrival =
+                burst ? (i < 25 ? kStart + i : kStart + 24 + (i - 24) * 40 + jitter(std::size_t(i)))
+                      : std::max(kStart + 300, kStart + i * 40 + jitter(std::size_t(i)));
+            const std::int64_t mapped = clock.map(std::int64_t(i) * 3600, arrival);
+            // Frames that arrive in the same millisecond still get 1 ms each.
+            EXPECT_LE(mapped, arrival + (burst ? 0 : 10)) << i;
+            if (i >= 40) {
+                EXPECT_LE(arrival - mapped, 91) << i;
+            }
+            if (i > 0) {
+                EXPECT_GT(mapped, previous) << i;
+            }
+            previous = mapped;
+        }
+        EXPECT_EQ(clock.reanchors(), 0u);
+    }
 }
 
 TEST(FrameClock, PicturesWithoutTimestampsGetTheirArrivalButNeverGoBack)
