@@ -4,6 +4,7 @@
 #include "HttpServer.h"
 
 #include <iostream>
+#include <set>
 
 namespace velk::recorder {
 
@@ -186,6 +187,16 @@ Json::Value Recorder::info() const
     for (const SourceOption& source : m_options.sources)
         cameras.append(source.channel);
     v["cameraChannels"] = cameras;
+    // Channels whose sub stream is refused: switched off, or a camera given
+    // no sub-stream address. The page then asks grids for the main stream.
+    std::set<std::uint32_t> withoutSub(m_options.substreamOff.begin(), m_options.substreamOff.end());
+    for (const SourceOption& source : m_options.sources)
+        if (source.subUrl.empty())
+            withoutSub.insert(source.channel);
+    Json::Value noSub(Json::arrayValue);
+    for (const std::uint32_t channel : withoutSub)
+        noSub.append(channel);
+    v["channelsWithoutSubStream"] = noSub;
     return v;
 }
 

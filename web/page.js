@@ -7,7 +7,7 @@
 // same data-section name, and registers itself in SECTIONS; one
 // that shows the control names the control's page (SwitchPage) it needs.
 import {listenForAlarms} from './alarm-notices.js';
-import {createChannelList} from './channel-list.js';
+import {channelName, createChannelList} from './channel-list.js';
 import {DvrControl} from './dvr-control.js';
 import {encipherPassword} from './des.js';
 import {screenSize, wireFullScreen} from './full-screen.js';
@@ -56,6 +56,7 @@ const state = {
   webPort: 80,         // the recorder's web port as the page told the control (SetWebport): part of its file paths
   sound: false,        // live sound on
   recorderChannels: 0, // the recorder's channel count from /api/info (channels is at most 16: the live grid)
+  withoutSub: [],      // channels without a sub stream, from /api/info
   playback: null,      // the playback section's {day, channels, type}
   downloads: null,     // the downloads section's {counter, tag, rows, channel, day}
 };
@@ -263,7 +264,12 @@ function showLoggedOut() {
 // The stream live windows open with: with the option on, the sub stream in
 // grids and the main stream in a single window; else the one chosen.
 function wantedStream() {
-  return streamForLayout(state.layout, $('stream-auto').checked, Number($('stream-type').value));
+  return streamForLayout(state.layout, $('stream-auto').checked, Number($('stream-type').value), !withoutSub().length);
+}
+
+// The live channels (of the grid's) that have no sub stream.
+function withoutSub() {
+  return state.withoutSub.filter((channel) => channel < state.channels);
 }
 
 async function openAll() {
@@ -531,6 +537,9 @@ async function switchStream(streamType) {
 function showStreamChoice() {
   const auto = $('stream-auto').checked;
   $('stream-type').closest('label').hidden = auto;
+  const missing = withoutSub();
+  $('stream-no-sub').hidden = !auto || !missing.length;
+  if (missing.length) setPageText($('stream-no-sub'), 'streamNoSub', missing.map(channelName).join(text('listSeparator')));
 }
 
 // The open live windows switch to the stream the option (or the selector) wants.
@@ -578,6 +587,7 @@ async function applyLanguage(language, {control = true} = {}) {
   applyPageTexts(document, language);
   for (const element of document.querySelectorAll('[data-text-key]')) refreshPageText(element);
   channelList.refresh();
+  showStreamChoice();  // its note lists channels with the language's separator
   refreshRecordingTexts(page);
   SECTIONS.playback.refreshTexts();
   SECTIONS.downloads.refreshTexts();
@@ -650,6 +660,9 @@ async function start() {
     state.recorderChannels = Number(info.channels);
     state.channels = Math.min(16, state.recorderChannels);
   }
+  if (Array.isArray(info.channelsWithoutSubStream))
+    state.withoutSub = info.channelsWithoutSubStream.filter(Number.isInteger);
+  showStreamChoice();
   $('login-form').addEventListener('submit', login);
   $('settings-form').addEventListener('submit', saveSettings);
   $('settings-load').addEventListener('click', () => loadSettings());

@@ -2,15 +2,18 @@
 // Which stream live windows open with. With the option "sub stream in grids,
 // main stream alone" on (the default, remembered in the browser), a grid of
 // 4, 9 or 16 windows takes the recorder's sub stream, lighter to decode and
-// send, and a single window the main stream; off, the stream chosen.
+// send, and a single window the main stream; off, the stream chosen. When a
+// channel of the grid has no sub stream (a camera given none, or one
+// switched off), grids take the main stream too: the windows open with one
+// stream type, and a refused one would leave that window empty.
 
 export const STREAM_MAIN = 0;
 export const STREAM_SUB = 1;
 const STORAGE_KEY = 'velk.streamAuto';
 
-export function streamForLayout(windowCount, auto, chosen) {
+export function streamForLayout(windowCount, auto, chosen, everyChannelHasSub = true) {
   if (!auto) return chosen;
-  return windowCount <= 1 ? STREAM_MAIN : STREAM_SUB;
+  return windowCount <= 1 || !everyChannelHasSub ? STREAM_MAIN : STREAM_SUB;
 }
 
 // The option as remembered: on unless turned off.

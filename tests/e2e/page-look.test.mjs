@@ -50,6 +50,10 @@ describe('the live page\'s plain helpers', () => {
   test('the stream a layout takes, and the option remembered', () => {
     assert.deepEqual([1, 4, 9, 16].map((n) => streamForLayout(n, true, 0)), [0, 1, 1, 1]);
     assert.deepEqual([1, 4].map((n) => streamForLayout(n, false, 1)), [1, 1]);
+    // A channel without a sub stream: grids take the main stream as well,
+    // unless the user chose a stream.
+    assert.deepEqual([1, 4, 16].map((n) => streamForLayout(n, true, 1, false)), [0, 0, 0]);
+    assert.deepEqual([4].map((n) => streamForLayout(n, false, 1, false)), [1]);
     const stored = new Map();
     const storage = {getItem: (k) => stored.get(k) ?? null, setItem: (k, v) => stored.set(k, v)};
     assert.equal(loadStreamAuto(storage), true, 'on unless turned off');
