@@ -64,7 +64,7 @@ void ClientSession::handleOpenPlayback(const proto::Message& message)
     // known now; its frames' video info corrects that where they differ.
     std::vector<proto::StreamInfo> formats;
     for (const std::uint32_t channel : request->channels) {
-        proto::StreamInfo info = streamFormat(m_server.cameras(), channel, 0).info;
+        proto::StreamInfo info = streamFormat(m_server.cameras(), channel, 0);
         if (info.width == 0)
             info = streamInfo(channel, 0);
         formats.push_back(info);
@@ -81,7 +81,7 @@ void ClientSession::handleOpenPlayback(const proto::Message& message)
         item["width"] = info.width;
         item["height"] = info.height;
         item["frameRate"] = info.frameRate;
-        item["codec"] = info.codec == media::VideoCodec::H265 ? "h265" : "h264";
+        item["codec"] = proto::codecName(info.codec);
         channels.append(item);
     }
     result["channels"] = channels;

@@ -79,7 +79,7 @@ void ClientSession::handleOpenStream(const proto::Message& message)
     m_sender = std::make_shared<StreamSender>(m_socket.get_executor(), m_server.media(), m_server.cameras(), *this,
                                               request->channel, request->streamType);
     m_state = State::Streaming;
-    send(proto::Message::response(message.id, message.name, proto::kDetailNone, toJson(m_sender->format())));
+    send(proto::Message::response(message.id, message.name, proto::kDetailNone, proto::toJson(m_sender->info())));
     m_sender->start();
 }
 
@@ -97,7 +97,7 @@ void ClientSession::handleSwitchStream(const proto::Message& message)
         return;
     }
     send(proto::Message::response(message.id, message.name, proto::kDetailNone,
-                                  toJson(streamFormat(m_server.cameras(), m_sender->channel(), *streamType))));
+                                  proto::toJson(streamFormat(m_server.cameras(), m_sender->channel(), *streamType))));
     m_sender->switchType(*streamType, false);
 }
 

@@ -63,29 +63,16 @@ proto::StreamInfo streamInfo(std::uint32_t channel, std::uint32_t streamType)
     return proto::StreamInfo{channel, streamType, profile.width, profile.height, profile.frameRate};
 }
 
-StreamFormat streamFormat(const CameraFeeds& cameras, std::uint32_t channel, std::uint32_t streamType)
+proto::StreamInfo streamFormat(const CameraFeeds& cameras, std::uint32_t channel, std::uint32_t streamType)
 {
     if (!cameras.hasChannel(channel))
-        return StreamFormat{streamInfo(channel, streamType), media::VideoCodec::H264};
+        return streamInfo(channel, streamType);
     const CameraFeed* feed = cameras.find(channel, streamType);
     const CameraFormat format = feed ? feed->format() : CameraFormat{};
-    return StreamFormat{proto::StreamInfo{channel, streamType, format.width, format.height, format.frameRate, format.codec},
-                        format.codec};
+    return proto::StreamInfo{channel, streamType, format.width, format.height, format.frameRate, format.codec};
 }
 
-const char* codecText(media::VideoCodec codec)
-{
-    return codec == media::VideoCodec::H265 ? "h265" : "h264";
-}
-
-Json::Value toJson(const StreamFormat& format)
-{
-    Json::Value v = proto::toJson(format.info);
-    v["codec"] = codecText(format.codec);
-    return v;
-}
-
-StreamFormat StreamSender::format() const
+proto::StreamInfo StreamSender::info() const
 {
     return streamFormat(m_cameras, m_channel, m_streamType);
 }
@@ -155,10 +142,7 @@ void StreamSender::sendSourceLost()
     m_needKey = true;
     m_announced.reset();
     ++m_counters.sourceLosses;
-    Json::Value params(Json::objectValue);
-    params["channel"] = m_channel;
-    params["streamType"] = m_streamType;
-    m_sink->sendMessage(proto::Message::notify(kEventSourceLost, params));
+    m_sink->sendMessage(proto::Message::notify(proto::kEventSourceLost, proto::sourceLostParams(m_channel, m_streamType)));
 }
 
 bool StreamSender::sendCameraFrame(const CameraFrame& frame)
@@ -253,7 +237,7 @@ void StreamSender::restartLoop()
 void StreamSender::sendVideoProperty()
 {
     if (m_sink)
-        m_sink->sendMessage(proto::Message::notify(proto::kEventVideoProperty, toJson(format())));
+        m_sink->sendMessage(proto::Message::notify(proto::kEventVideoProperty, proto::toJson(info())));
 }
 
 void StreamSender::sendKeyNow()

@@ -64,26 +64,15 @@ struct StreamCounters {
     std::uint64_t sourceLosses = 0;  // camera channels: losses told to the client
 };
 
-// The notification of a camera channel's stream whose source went away.
-inline constexpr const char* kEventSourceLost = "sourceLost";
-
 // The picture format of a stream type of a synthetic channel, as the
 // protocol describes it (zero sizes for an unknown type).
 proto::StreamInfo streamInfo(std::uint32_t channel, std::uint32_t streamType);
 
 // The format of a stream type of any channel, with its codec: a camera
 // channel's from its feed (the last key frame's; 0 x 0 before the first),
-// a synthetic one's from its profile (H.264).
-struct StreamFormat {
-    proto::StreamInfo info;
-    media::VideoCodec codec = media::VideoCodec::H264;
-};
-StreamFormat streamFormat(const CameraFeeds& cameras, std::uint32_t channel, std::uint32_t streamType);
-// The protocol's text of a codec: "h264" or "h265".
-const char* codecText(media::VideoCodec codec);
-// The answer of openStream and switchStream, and videoProperty's params:
-// the stream info with its codec.
-Json::Value toJson(const StreamFormat& format);
+// a synthetic one's from its profile (H.264). proto::toJson of it is the
+// answer of openStream and switchStream, and videoProperty's params.
+proto::StreamInfo streamFormat(const CameraFeeds& cameras, std::uint32_t channel, std::uint32_t streamType);
 
 class StreamSender : public std::enable_shared_from_this<StreamSender>, public CameraFeedListener {
 public:
@@ -108,8 +97,7 @@ public:
     std::uint32_t streamType() const { return m_streamType; }
     const StreamCounters& counters() const { return m_counters; }
     // The stream's picture format as the protocol describes it.
-    proto::StreamInfo info() const { return format().info; }
-    StreamFormat format() const;
+    proto::StreamInfo info() const;
     // Whether the channel is a camera's (its frames come from a feed).
     bool camera() const { return m_camera; }
 

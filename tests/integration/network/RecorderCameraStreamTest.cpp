@@ -278,7 +278,7 @@ TEST_F(CameraStream, LossIsToldAndTheReturnAnnouncesTheFormatBeforeTheKeyFrame)
     std::vector<VideoFrame> videos;
     const auto lost = nextMessage(*client, &videos);
     ASSERT_TRUE(lost);
-    EXPECT_EQ(lost->name, velk::recorder::kEventSourceLost);
+    EXPECT_EQ(lost->name, velk::proto::kEventSourceLost);
     EXPECT_EQ(lost->body["channel"].asUInt(), kCamera);
     EXPECT_EQ(lost->body["streamType"].asUInt(), 0u);
     EXPECT_TRUE(videos.empty());
@@ -355,7 +355,7 @@ TEST_F(CameraStream, OpenedWhileLostOrBeforeTheFirstPicture)
     EXPECT_EQ(first->name, proto::kEventVideoProperty);
     auto lost = nextMessage(*late);
     ASSERT_TRUE(lost);
-    EXPECT_EQ(lost->name, velk::recorder::kEventSourceLost);
+    EXPECT_EQ(lost->name, velk::proto::kEventSourceLost);
 
     // Back: both streams get the format, then the key frame.
     publish(0, media.format, media.pictures[5], base + 5000);
