@@ -17,6 +17,7 @@
 #include "bench/BenchOptions.h"
 #include "bench/BenchReport.h"
 #include "bench/CpuClock.h"
+#include "bench/DecodeAlone.h"
 #include "bench/LatencyProbe.h"
 #include "bench/PreviewRig.h"
 
@@ -25,14 +26,9 @@
 #include "preview/CChannelEX.h"
 #include "proto/MediaFrame.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
-
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -49,60 +45,6 @@ struct Camera {
     TestVideo video;
     const char* decoder;  // libavcodec's decoder for the reference
 };
-
-struct Alone {
-    double decodeMs = 0;  // CPU inside libavcodec
-    std::uint64_t pictures = 0;
-    std::uint64_t errors = 0;
-};
-
-// libavcodec alone on the captured container frames, from the first key
-// frame, on this thread; only send/receive are timed, as in the library.
-Alone decodeAlone(const std::vector<std::vector<std::uint8_t>>& frames, const char* decoderName)
-{
-    Alone a;
-    const AVCodec* codec = avcodec_find_decoder_by_name(decoderName);
-    AVCodecContext* context = codec ? avcodec_alloc_context3(codec) : nullptr;
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* picture = av_frame_alloc();
-    bool open = false;
-    if (context && packet && picture) {
-        context->thread_count = 1;
-        context->flags |= AV_CODEC_FLAG_LOW_DELAY;
-        open = avcodec_open2(context, codec, nullptr) == 0;
-    }
-    if (!open)
-        ++a.errors;
-    std::uint64_t decodeUs = 0;
-    bool keySeen = false;
-    for (const auto& bytes : frames) {
-        if (!open)
-            break;
-        const auto view = media::parseFrame(bytes);
-        if (!view || view->payload.empty())
-            continue;
-        keySeen = keySeen || view->kind == media::MediaKind::VideoKey;
-        if (!keySeen || av_new_packet(packet, static_cast<int>(view->payload.size())) < 0)
-            continue;
-        std::memcpy(packet->data, view->payload.data(), view->payload.size());
-        if (view->kind == media::MediaKind::VideoKey)
-            packet->flags |= AV_PKT_FLAG_KEY;
-        const std::uint64_t startUs = bench::threadCpuUs();
-        if (avcodec_send_packet(context, packet) < 0)
-            ++a.errors;
-        while (avcodec_receive_frame(context, picture) == 0) {
-            ++a.pictures;
-            av_frame_unref(picture);
-        }
-        decodeUs += bench::threadCpuUs() - startUs;
-        av_packet_unref(packet);
-    }
-    a.decodeMs = double(decodeUs) / 1000.0;
-    av_frame_free(&picture);
-    av_packet_free(&packet);
-    avcodec_free_context(&context);
-    return a;
-}
 
 }  // namespace
 
@@ -171,7 +113,7 @@ int main(int argc, char** argv)
             const MIVU_Statistics& a = after[camera.channel];
             const std::uint64_t pictures = a.picturesDecoded - b.picturesDecoded;
             const double oursMs = pictures ? double(a.decodeCpuUs - b.decodeCpuUs) / 1000.0 / double(pictures) : 0;
-            const Alone alone = decodeAlone(probe.captured(camera.channel), camera.decoder);
+            const bench::AloneDecode alone = bench::decodeAlone(probe.captured(camera.channel), camera.decoder);
             const double aloneMs = alone.pictures ? alone.decodeMs / double(alone.pictures) : 0;
             const bench::Samples shown = probe.shownIn(camera.channel);
             const bench::Samples arrived = probe.arrivedIn(camera.channel);

@@ -16,6 +16,7 @@
 #include "bench/BenchOptions.h"
 #include "bench/BenchReport.h"
 #include "bench/CpuClock.h"
+#include "bench/DecodeAlone.h"
 #include "bench/PreviewRig.h"
 #include "bench/Samples.h"
 #include "bench/StreamMaker.h"
@@ -32,6 +33,7 @@ extern "C" {
 #include <QCoreApplication>
 
 #include <chrono>
+#include <functional>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -52,58 +54,21 @@ struct Measured {
     std::uint64_t errors = 0;
 };
 
-// libavcodec alone: the packets of the container frames, decoded on this
-// thread; only send/receive are timed, as in the library. With convert,
-// each picture is also converted to RGB as the library does (untimed), so
-// that libavcodec works with the caches as they are in the library.
+// libavcodec alone on the same packets; with convert, each picture is also
+// converted to RGB as the library does (untimed), so that libavcodec works
+// with the caches as they are in the library.
 Measured decodeAlone(const std::vector<ContainerFrame>& frames, bool convert)
 {
-    Measured m;
     mivu::PictureConverter converter;
-    const AVCodec* codec = avcodec_find_decoder_by_name("h264");
-    AVCodecContext* context = codec ? avcodec_alloc_context3(codec) : nullptr;
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* picture = av_frame_alloc();
-    if (context == nullptr || packet == nullptr || picture == nullptr) {
-        ++m.errors;
-    } else {
-        context->thread_count = 1;
-        context->flags |= AV_CODEC_FLAG_LOW_DELAY;
-        if (avcodec_open2(context, codec, nullptr) < 0)
-            ++m.errors;
-    }
-    std::uint64_t decodeUs = 0;
-    for (const ContainerFrame& frame : frames) {
-        if (m.errors != 0)
-            break;
-        const auto view = media::parseFrame(frame);
-        if (!view || view->payload.empty() || av_new_packet(packet, static_cast<int>(view->payload.size())) < 0) {
-            ++m.errors;
-            continue;
-        }
-        std::memcpy(packet->data, view->payload.data(), view->payload.size());
-        if (view->kind == media::MediaKind::VideoKey)
-            packet->flags |= AV_PKT_FLAG_KEY;
-        const std::uint64_t startUs = bench::threadCpuUs();
-        if (avcodec_send_packet(context, packet) < 0)
-            ++m.errors;
-        std::uint64_t convertUs = 0;
-        while (avcodec_receive_frame(context, picture) == 0) {
-            ++m.pictures;
-            if (convert) {
-                const std::uint64_t convertStartUs = bench::threadCpuUs();
-                converter.convert(picture);
-                convertUs += bench::threadCpuUs() - convertStartUs;
-            }
-            av_frame_unref(picture);
-        }
-        decodeUs += bench::threadCpuUs() - startUs - convertUs;
-        av_packet_unref(packet);
-    }
-    m.decodeMs = double(decodeUs) / 1000.0;
-    av_frame_free(&picture);
-    av_packet_free(&packet);
-    avcodec_free_context(&context);
+    const bench::AloneDecode alone =
+        bench::decodeAlone(frames, "h264", convert ? std::function<void(AVFrame*)>([&](AVFrame* picture) {
+            converter.convert(picture);
+        })
+                                                   : std::function<void(AVFrame*)>());
+    Measured m;
+    m.decodeMs = alone.decodeMs;
+    m.pictures = alone.pictures;
+    m.errors = alone.errors;
     return m;
 }
 
